@@ -1,0 +1,106 @@
+// Date conversions: C library local time, OLE Automation dates, boost text forms.
+#include <tovi/date_conv.hpp>
+#include <tovi/exception.hpp>
+#include <tovi/oleauto/variant_time.hpp>
+
+#include <boost/date_time/posix_time/posix_time.hpp>
+#include <stdexcept>
+
+namespace tovi {
+
+namespace {
+
+SYSTEMTIME system_time_from_tm(const tm& t) {
+    SYSTEMTIME st{};
+    // Out-of-range fields must fail, not wrap into a valid WORD.
+    auto field = [](long v) {
+        if (v < 0 || v > 0xFFFF) throw bad_value_conversion();
+        return static_cast<WORD>(v);
+    };
+    st.wYear = field(t.tm_year + 1900L);
+    st.wMonth = field(t.tm_mon + 1L);
+    st.wDay = field(t.tm_mday);
+    st.wHour = field(t.tm_hour);
+    st.wMinute = field(t.tm_min);
+    st.wSecond = field(t.tm_sec);
+    return st;
+}
+
+double system_time_to_double(SYSTEMTIME st) {
+    double d = 0;
+    if (!SystemTimeToVariantTime(&st, &d)) throw bad_value_conversion();
+    return d;
+}
+
+SYSTEMTIME double_to_system_time(double d) {
+    SYSTEMTIME st{};
+    if (!VariantTimeToSystemTime(d, &st)) throw bad_value_conversion();
+    return st;
+}
+
+}  // namespace
+
+long tm2time_t(const tm& t) {
+    tm copy = t;
+    const std::time_t result = std::mktime(&copy);
+    if (result == static_cast<std::time_t>(-1)) throw bad_value_conversion();
+    return static_cast<long>(result);
+}
+
+void time_t2tm(const long& t, tm& out) {
+    const std::time_t when = static_cast<std::time_t>(t);
+    tm local{};
+    if (localtime_r(&when, &local) == nullptr) throw bad_value_conversion();
+    out = local;
+}
+
+double tm2double_time(const tm& t) { return system_time_to_double(system_time_from_tm(t)); }
+
+void double_time2tm(double d, tm& out) {
+    const SYSTEMTIME st = double_to_system_time(d);
+    out.tm_year = st.wYear - 1900;
+    out.tm_mon = st.wMonth - 1;
+    out.tm_mday = st.wDay;
+    out.tm_hour = st.wHour;
+    out.tm_min = st.wMinute;
+    out.tm_sec = st.wSecond;
+}
+
+long double_time2time_t(double d) {
+    const SYSTEMTIME st = double_to_system_time(d);
+    tm local{};
+    local.tm_year = st.wYear - 1900;
+    local.tm_mon = st.wMonth - 1;
+    local.tm_mday = st.wDay;
+    local.tm_hour = st.wHour;
+    local.tm_min = st.wMinute;
+    local.tm_sec = st.wSecond;
+    local.tm_isdst = -1;
+    return tm2time_t(local);
+}
+
+double time_t2double_time(const long& t) {
+    tm local{};
+    time_t2tm(t, local);
+    return tm2double_time(local);
+}
+
+std::string tm2string(const tm& t) {
+    return boost::posix_time::to_simple_string(boost::posix_time::ptime_from_tm(t));
+}
+
+void string2tm(const std::string& s, tm& out) {
+    boost::posix_time::ptime instant;
+    try {
+        instant = boost::posix_time::time_from_string(s);
+    } catch (const std::out_of_range&) {
+        throw;
+    } catch (const std::exception&) {
+        // The parser reports some malformed texts as a failed lexical cast; every
+        // unparsable text is one kind of error to our callers.
+        throw std::out_of_range("Cannot parse the date and time text '" + s + "'");
+    }
+    out = boost::posix_time::to_tm(instant);
+}
+
+}  // namespace tovi

@@ -1,0 +1,15 @@
+// The whole tovi API for applications: #include <tovi/tovi.hpp> and link tovi::tovi.
+#ifndef TOVI_TOVI_HPP
+#define TOVI_TOVI_HPP
+
+#include <tovi/config.hpp>
+#include <tovi/oleauto.hpp>
+#include <tovi/exception.hpp>
+#include <tovi/api.hpp>
+#include <tovi/text.hpp>
+#include <tovi/prepared_stmt.hpp>
+#include <tovi/url.hpp>
+#include <tovi/date_conv.hpp>
+#include <tovi/statement_type.hpp>
+
+#endif

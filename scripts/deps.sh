@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Makes sure the Debian 12 packages tovi builds and tests with are installed.
+# As root it installs what is missing with apt-get; otherwise it prints the exact
+# command to run and fails.
+set -euo pipefail
+
+packages=(
+  g++ cmake ninja-build pkg-config ccache
+  libboost-dev libboost-date-time-dev libboost-filesystem-dev
+  libboost-program-options-dev libboost-serialization-dev libboost-thread-dev
+  libgtest-dev libgmock-dev
+  tzdata
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+command="apt-get install -y --no-install-recommends ${missing[*]}"
+if [ "$(id -u)" -ne 0 ]; then
+  echo "tovi needs these Debian packages. Install them, then run this again:" >&2
+  echo "  sudo apt-get update && sudo $command" >&2
+  exit 1
+fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+# shellcheck disable=SC2086
+$command -qq

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Builds tovi and runs the whole test suite.
+#   scripts/test.sh             the normal build, in build/
+#   scripts/test.sh --sanitize  AddressSanitizer + UndefinedBehaviorSanitizer, in build-asan/
+# With CI=true, warnings are errors.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+
+build_dir=build
+options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+if [ "${1:-}" = "--sanitize" ]; then
+  build_dir=build-asan
+  options=(-DCMAKE_BUILD_TYPE=Debug -DTOVI_SANITIZE=ON)
+fi
+if [ "${CI:-}" = "true" ]; then
+  options+=(-DTOVI_WERROR=ON)
+fi
+
+jobs=$(nproc 2>/dev/null || echo 2)
+cmake -S . -B "$build_dir" -G Ninja "${options[@]}"
+cmake --build "$build_dir" --parallel "$jobs"
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+ctest --test-dir "$build_dir" --output-on-failure --parallel "$jobs"
