@@ -11,5 +11,10 @@
 #include <tovi/url.hpp>
 #include <tovi/date_conv.hpp>
 #include <tovi/statement_type.hpp>
+#include <tovi/binding.hpp>
+#include <tovi/value.hpp>
+#include <tovi/recordset.hpp>
+#include <tovi/values.hpp>
+#include <tovi/conversions.hpp>
 
 #endif

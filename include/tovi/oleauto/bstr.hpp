@@ -1,0 +1,61 @@
+// BSTR services and _bstr_t. A BSTR is wide text (wchar_t, 32 bits here) with
+// its length stored in front of it; it may hold NUL characters. A null BSTR is
+// the empty text.
+#ifndef TOVI_OLEAUTO_BSTR_HPP
+#define TOVI_OLEAUTO_BSTR_HPP
+
+#include <string>
+
+#include <tovi/config.hpp>
+#include <tovi/oleauto/types.hpp>
+
+// The allocators return null when out of memory. SysAllocStringLen with a null
+// `text` gives `len` NUL characters.
+TOVI_API BSTR SysAllocString(const OLECHAR* text) noexcept;
+TOVI_API BSTR SysAllocStringLen(const OLECHAR* text, UINT len) noexcept;
+// `len` BYTES of `bytes`, stored as they are (no conversion).
+TOVI_API BSTR SysAllocStringByteLen(const char* bytes, UINT len) noexcept;
+TOVI_API void SysFreeString(BSTR text) noexcept;
+// Length in characters / in bytes; 0 for a null BSTR.
+TOVI_API UINT SysStringLen(BSTR text) noexcept;
+TOVI_API UINT SysStringByteLen(BSTR text) noexcept;
+
+// Owns one BSTR; copies are deep. Converts from and to the multibyte text of
+// the "ANSI code page" (UTF-8 here). Throws _com_error(E_OUTOFMEMORY) when an
+// allocation fails.
+class TOVI_API _bstr_t {
+public:
+    _bstr_t() noexcept = default;
+    _bstr_t(const char* text);  // NOLINT: implicit like the platform's
+    _bstr_t(const wchar_t* text);
+    _bstr_t(const std::string& text);
+    // Takes `text` over (copy = false) or copies it.
+    _bstr_t(BSTR text, bool copy);
+    _bstr_t(const _bstr_t& other);
+    _bstr_t(_bstr_t&& other) noexcept;
+    _bstr_t& operator=(const _bstr_t& other);
+    _bstr_t& operator=(_bstr_t&& other) noexcept;
+    ~_bstr_t();
+
+    // Characters, not bytes.
+    UINT length() const noexcept { return SysStringLen(bstr_); }
+    BSTR GetBSTR() const noexcept { return bstr_; }
+    // A new copy the caller frees with SysFreeString.
+    BSTR copy() const;
+    // Gives up ownership.
+    BSTR Detach() noexcept;
+    void Attach(BSTR text) noexcept;
+
+    // Never null: the empty text for a null BSTR.
+    operator const wchar_t*() const noexcept;
+    // The whole text as multibyte text (embedded NULs kept).
+    std::string str() const;
+
+    bool operator==(const _bstr_t& other) const noexcept;
+    bool operator!=(const _bstr_t& other) const noexcept { return !(*this == other); }
+
+private:
+    BSTR bstr_ = nullptr;
+};
+
+#endif
