@@ -118,6 +118,9 @@ public:
     explicit value_factory(Direction direction);
     // Frees the list only: call destroy_all_bindings() first.
     virtual ~value_factory();
+    // A copy would list bindings it did not make.
+    value_factory(const value_factory&) = delete;
+    value_factory& operator=(const value_factory&) = delete;
 
     virtual value_t* make_bool_impl(bool& data, bool_t* owner);
     virtual void free_bool_impl(value_t* binding);

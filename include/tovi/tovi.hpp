@@ -16,5 +16,6 @@
 #include <tovi/recordset.hpp>
 #include <tovi/values.hpp>
 #include <tovi/conversions.hpp>
+#include <tovi/sql.hpp>
 
 #endif
