@@ -7,6 +7,8 @@
 #include <cstring>
 #include <strings.h>
 
+#include "dialect_module.hpp"
+
 namespace tovi {
 
 using svc = svc_provider_t;
@@ -305,10 +307,7 @@ uurl_t::uurl_t(const std::string& url, const std::string& user, const std::strin
                const std::string& database)
     : url_(url), parser_(url, user, password, database) {}
 
-server_t* uurl_t::make_server() {
-    // Dialect modules are loaded by the module registry, which is not built yet.
-    throw not_implemented();
-}
+server_t* uurl_t::make_server() { return new detail::dialect_module(parser_.source); }
 
 svc_provider_t uurl_t::get_svc_provider() {
     return svc_provider_t(parser_.api, parser_.vendor, parser_.version, parser_.provider,

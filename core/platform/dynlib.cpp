@@ -33,3 +33,43 @@ std::string core_directory() {
 }
 
 }  // namespace tovi::platform
+
+namespace tovi {
+
+shared_library::shared_library(int flags)
+    : flags_(flags), keep_loaded_(false), handle_(nullptr) {}
+
+shared_library::~shared_library() {
+    if (!keep_loaded_) unload();
+}
+
+bool shared_library::load(const char* name) {
+    if (name == nullptr || *name == '\0') throw "Invalid DLL name";
+    if (handle_ != nullptr && file_ == name) return true;
+    unload();
+    error_.clear();
+    // Modules see only the symbols they link against: RTLD_LOCAL.
+    void* handle = dlopen(name, RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+        const char* reason = dlerror();
+        error_ = reason != nullptr ? reason : "unknown loader error";
+        return false;
+    }
+    handle_ = handle;
+    file_ = name;
+    return true;
+}
+
+void shared_library::unload() noexcept {
+    if (handle_ == nullptr) return;
+    dlclose(handle_);  // a failure to unload is of no use to anyone: ignored
+    handle_ = nullptr;
+    file_.clear();
+}
+
+void* shared_library::symbol(const char* name) const {
+    if (handle_ == nullptr || name == nullptr) return nullptr;
+    return dlsym(handle_, name);
+}
+
+}  // namespace tovi

@@ -20,6 +20,7 @@ namespace tovi {
 
 class value_factory_acceptor;
 class describe;
+class statement;
 
 namespace impl {
 class describe;
@@ -39,6 +40,8 @@ protected:
     // The factory of the parameters.
     virtual impl::value_factory& get_bind() = 0;
 
+    friend class statement;
+    friend class describe;
     friend TOVI_API data_aware_t& operator<<(data_aware_t&, long&);
     friend TOVI_API data_aware_t& operator<<(data_aware_t&, double&);
     friend TOVI_API data_aware_t& operator<<(data_aware_t&, tm&);
@@ -52,6 +55,8 @@ protected:
     // The factory of the result columns.
     virtual impl::value_factory& get_define() = 0;
 
+    friend class statement;
+    friend class describe;
     friend TOVI_API record_t& operator>>(record_t&, long&);
     friend TOVI_API record_t& operator>>(record_t&, double&);
     friend TOVI_API record_t& operator>>(record_t&, tm&);

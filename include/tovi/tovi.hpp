@@ -17,5 +17,13 @@
 #include <tovi/values.hpp>
 #include <tovi/conversions.hpp>
 #include <tovi/sql.hpp>
+#include <tovi/server.hpp>
+#include <tovi/module.hpp>
+#include <tovi/smart_ptr.hpp>
+#include <tovi/repository.hpp>
+#include <tovi/data_source.hpp>
+#include <tovi/transaction.hpp>
+#include <tovi/statement.hpp>
+#include <tovi/describe.hpp>
 
 #endif

@@ -8,6 +8,7 @@
 #include <tovi/tovi.hpp>
 
 #include <charconv>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -93,6 +94,7 @@ public:
     }
     void free(const char* kind, tovi::impl::value_t* b) {
         ++freed[kind];
+        if (on_free) on_free(kind);
         delete static_cast<test_binding_base*>(b);
     }
     bool changed() const { return bindings_changed; }
@@ -100,6 +102,7 @@ public:
     int total_freed() const { return count(freed); }
 
     std::map<std::string, int> made, freed;
+    std::function<void(const std::string&)> on_free;  // told of every free
     std::vector<cell> row;   // what set_value() delivers, by position
     std::vector<cell> sent;  // what get_value() sent, by position
 
@@ -259,10 +262,12 @@ inline tovi::impl::lob_t* test_factory::make_blob_impl(tovi::lob_t* owner) {
 }
 inline void test_factory::free_clob_impl(tovi::impl::lob_t* b) {
     ++freed["clob"];
+    if (on_free) on_free("clob");
     delete static_cast<lob_binding*>(b);
 }
 inline void test_factory::free_blob_impl(tovi::impl::lob_t* b) {
     ++freed["blob"];
+    if (on_free) on_free("blob");
     delete static_cast<lob_binding*>(b);
 }
 inline tovi::impl::value_t* test_factory::make_variant_impl(_variant_t& data,

@@ -228,12 +228,11 @@ TEST(UrlParse, Errors) {
     EXPECT_EQ(parse_error("/" + with_nul), "Invalid Data Provider interface name: 'SQ");
 }
 
-TEST(UrlParse, ParserDefaultsAndMakeServerNotYetAvailable) {
+TEST(UrlParse, ParserDefaults) {
     tovi::uurl_parser_t blank;
     EXPECT_EQ(blank.protocol, tovi::np_default);
     EXPECT_EQ(blank.port, 0);
     EXPECT_EQ(blank.api, svc::api_none);
     tovi::uurl_t u("/SQLITE", "", "", "a.db");
     EXPECT_EQ(u.get_url(), "/SQLITE");
-    EXPECT_THROW(u.make_server(), tovi::not_implemented);
 }

@@ -1,0 +1,154 @@
+// Repository, DataBase and the connection pool.
+#include <tovi/data_source.hpp>
+#include <tovi/exception.hpp>
+#include <tovi/repository.hpp>
+#include <tovi/server.hpp>
+#include <tovi/text.hpp>
+#include <tovi/transaction.hpp>
+
+#include <exception>
+
+namespace tovi {
+
+namespace {
+std::string database_key(const service_t& s) { return s.host + "#" + s.server; }
+}  // namespace
+
+// --- Repository
+
+Repository::Repository(const boost::shared_ptr<server_t>& server_, const svc_provider_t& provider_)
+    : server(server_), provider(provider_), default_database(nullptr) {}
+
+Repository::~Repository() = default;
+
+DataBase* Repository::get_database(const service_t& s) {
+    auto it = databases.find(database_key(s));
+    if (it != databases.end()) return it->second;
+    return open_database(s);
+}
+
+DataBase* Repository::open_database(const service_t& s) {
+    DataBase* db = create_database(s);
+    try {
+        db->open();
+    } catch (...) {
+        destroy_database(db);  // not stored: nobody else would free it
+        throw;
+    }
+    databases[database_key(s)] = db;
+    return db;
+}
+
+void Repository::open() {}
+
+void Repository::close() {
+    std::exception_ptr first_failure;
+    std::map<std::string, DataBase*> all;
+    all.swap(databases);
+    for (auto& entry : all) {
+        DataBase* db = entry.second;
+        try {
+            db->done();
+        } catch (...) {
+            if (!first_failure) first_failure = std::current_exception();
+        }
+        if (db == default_database) default_database = nullptr;
+        destroy_database(db);
+    }
+    if (first_failure) std::rethrow_exception(first_failure);
+}
+
+// --- DataBase
+
+DataBase::DataBase(Repository& r, const service_t& s)
+    : repository(r), service(s), setting1(0), setting2(100), auto_transaction(true) {}
+
+DataBase::~DataBase() {
+    // Any handles still pooled go now; their failures are reported, not thrown.
+    pool.clear();
+}
+
+void DataBase::open() {}
+void DataBase::close() {}
+
+std::string DataBase::getConnectStr(const std::string& user, const std::string& password) {
+    return utils::make_upper(user + "/" + password);
+}
+
+void DataBase::done() {
+    std::exception_ptr first_failure;
+    std::map<std::string, std::vector<connection_handle>> idle;
+    idle.swap(pool);
+    for (auto& entry : idle) {
+        for (connection_handle& h : entry.second) {
+            try {
+                h.reset();
+            } catch (...) {
+                if (!first_failure) first_failure = std::current_exception();
+            }
+        }
+    }
+    close();
+    if (first_failure) std::rethrow_exception(first_failure);
+}
+
+connection_handle DataBase::acquire_connection(const data_source& ds, const session_t& s) {
+    std::vector<connection_handle>& idle = pool[getConnectStr(s.user, s.password)];
+    connection_handle h;
+    if (!idle.empty()) {
+        h = idle.back();  // the most recently released
+        idle.pop_back();
+    } else {
+        h = connection_handle(*this, s);
+    }
+    h->attach(ds);
+    return h;
+}
+
+void DataBase::release_connection(const data_source& ds, connection_handle& h) {
+    if (h.empty()) return;
+    h->detach(ds);
+    const session_t& s = h->get_session();
+    pool[getConnectStr(s.user, s.password)].push_back(h);
+}
+
+std::size_t DataBase::idle_count(const std::string& user, const std::string& password) const {
+    auto it = pool.find(getConnectStr(user, password));
+    return it == pool.end() ? 0 : it->second.size();
+}
+
+// --- ConnectionSP
+
+void ConnectionSP::init(connection*& p) { p = nullptr; }
+
+void ConnectionSP::init(connection*& p, DataBase& db, const session_t& s) {
+    database_ = &db;
+    connection* c = db.create_connection(s);
+    try {
+        c->open();
+        c->init();
+    } catch (const exception& e) {
+        db.destroy_connection(c);
+        throw exception(e, "Unable to open a database connection.", 0);
+    }
+    c->opened = true;
+    p = c;
+}
+
+void ConnectionSP::destroy(connection* c) {
+    if (c == nullptr) return;
+    DataBase& db = database_ != nullptr ? *database_ : c->get_database();
+    try {
+        c->done();
+        c->close();
+    } catch (const exception& e) {
+        db.destroy_connection(c);
+        throw exception(e, "Unable to close a database connection.", 0);
+    }
+    c->opened = false;
+    db.destroy_connection(c);
+}
+
+void ConnectionSP::swap(ConnectionSP& other) noexcept { std::swap(database_, other.database_); }
+
+}  // namespace tovi

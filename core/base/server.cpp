@@ -1,0 +1,7 @@
+// The server descriptor interfaces.
+#include <tovi/server.hpp>
+
+namespace tovi {
+server_t::~server_t() = default;
+sql_support::~sql_support() = default;
+}  // namespace tovi

@@ -1,0 +1,109 @@
+// tovi::statement and the driver statement bases.
+#include <tovi/data_source.hpp>
+#include <tovi/exception.hpp>
+#include <tovi/statement.hpp>
+
+namespace tovi {
+
+namespace impl {
+executable::~executable() = default;
+std::string executable::get_key() const { return std::string(); }
+statement::~statement() = default;
+
+string_stmt::string_stmt(const data_aware_command* command_, unsigned int options_)
+    : command(command_), reserved(0), options(options_) {}
+string_stmt::~string_stmt() = default;
+}  // namespace impl
+
+statement::statement(data_source& source, unsigned int options_)
+    : options(options_), trans(nullptr), impl(nullptr), owns_trans(true) {
+    connection& c = source.get_connection();
+    if (impl::transaction* shared = c.get_default_transaction()) {
+        trans = new transaction(source, *shared);
+    } else {
+        impl::transaction* own = c.acquire_transaction_impl(impl::txn_statement);
+        try {
+            trans = new transaction(source, *own);
+        } catch (...) {
+            c.release_transaction_impl(own);
+            throw;
+        }
+    }
+}
+
+statement::statement(transaction& t, unsigned int options_)
+    : options(options_), trans(&t), impl(nullptr), owns_trans(false) {}
+
+statement::~statement() {
+    try {
+        cancel();
+    } catch (const exception& e) {
+        utils::reportError(0, e.get_error_text().c_str());
+    } catch (...) {
+    }
+    // Only a transaction object this statement made itself is its to free.
+    if (owns_trans) delete trans;
+}
+
+impl::statement& statement::parsed() const {
+    if (impl == nullptr) throw bad_operation("The statement has not been parsed.", 0);
+    return *impl;
+}
+
+void statement::parse(const std::string& sql) {
+    if (impl != nullptr) cancel();
+    if (trans == nullptr || trans->get_impl() == nullptr)
+        throw bad_operation("The statement works in no transaction.", 0);
+    impl = trans->get_impl()->acquire_statement(sql, this);
+}
+
+void statement::execute() {
+    impl::statement& s = parsed();
+    s.get_bind().get_value();
+    s.execute();
+    s.get_bind().set_value();
+}
+
+void statement::execute(const std::string& sql) {
+    parse(sql);
+    execute();
+}
+
+bool statement::next() {
+    impl::statement& s = parsed();
+    if (!s.next()) return false;
+    s.get_define().set_value();
+    return true;
+}
+
+void statement::flush() { parsed().flush(); }
+
+impl::value_factory& statement::get_bind() { return parsed().get_bind(); }
+impl::value_factory& statement::get_define() { return parsed().get_define(); }
+
+void statement::cancel() {
+    if (impl == nullptr) return;
+    impl::statement* s = impl;
+    impl = nullptr;
+    // Every binding goes, and the driver statement is handed back, even if a
+    // step fails; the first failure is then rethrown.
+    std::exception_ptr first_failure;
+    try {
+        s->get_bind().destroy_all_bindings();
+    } catch (...) {
+        first_failure = std::current_exception();
+    }
+    try {
+        s->get_define().destroy_all_bindings();
+    } catch (...) {
+        if (!first_failure) first_failure = std::current_exception();
+    }
+    try {
+        trans->get_impl()->release_statement(s);
+    } catch (...) {
+        if (!first_failure) first_failure = std::current_exception();
+    }
+    if (first_failure) std::rethrow_exception(first_failure);
+}
+
+}  // namespace tovi

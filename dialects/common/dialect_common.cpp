@@ -1,0 +1,49 @@
+// Statement classification and the unmatched-error fallback shared by dialects.
+#include "dialect_common.hpp"
+
+#include <cctype>
+#include <cstring>
+
+#include <tovi/text.hpp>
+
+namespace tovi::dialect {
+
+namespace {
+bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool is_word(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+// Does `word` stand at `pos` of `text`, as a whole word?
+bool word_at(const std::string& text, std::size_t pos, const char* word) {
+    const std::size_t n = std::strlen(word);
+    return text.compare(pos, n, word) == 0 && (pos + n == text.size() || !is_word(text[pos + n]));
+}
+}  // namespace
+
+statement_type classify(const std::string& sql, const keyword_rule* rules, std::size_t count) {
+    const std::string upper = utils::make_upper(sql);
+    std::size_t start = 0;
+    while (start < upper.size() && is_blank(upper[start])) ++start;
+    if (start == upper.size()) throw bad_operation("Attempt to parse an empty string", 0);
+    for (std::size_t i = 0; i < count; ++i) {
+        const keyword_rule& rule = rules[i];
+        if (!word_at(upper, start, rule.keyword)) continue;
+        if (rule.next_keyword != nullptr) {
+            std::size_t next = start + std::strlen(rule.keyword);
+            while (next < upper.size() && is_blank(upper[next])) ++next;
+            if (word_at(upper, next, rule.next_keyword)) return rule.next_type;
+        }
+        return rule.type;
+    }
+    return stmt_other;
+}
+
+const error_info& last_entry(const exception& e) {
+    static const error_info none{};
+    return e.get_count() > 0 ? e.get_entry(e.get_count() - 1) : none;
+}
+
+void throw_unmatched(const exception& e, const std::string& text) {
+    throw exception(e, text, last_entry(e).code);
+}
+
+}  // namespace tovi::dialect

@@ -1,0 +1,80 @@
+// Data sources: what an application works with. udata_source loads the driver
+// module for a URL and forwards to the driver's data source, a DataSourceOld,
+// which finds its DataBase once and borrows one connection from its pool.
+//
+//   tovi::uurl_t url("/SQLITE", "", "", "file.db");
+//   tovi::udata_source ds(url);       // loads the driver and dialect modules
+//   tovi::statement st(ds, 1);        // connects on first use
+//
+// Destroy every data source before tovi::api::fini(). Not thread-safe.
+#ifndef TOVI_DATA_SOURCE_HPP
+#define TOVI_DATA_SOURCE_HPP
+
+#include <memory>
+
+#include <boost/shared_ptr.hpp>
+
+#include <tovi/config.hpp>
+#include <tovi/repository.hpp>
+#include <tovi/url.hpp>
+
+namespace tovi {
+
+class TOVI_API data_source {
+public:
+    virtual ~data_source();
+    // The data source's connection, connecting on first use.
+    virtual connection& get_connection() = 0;
+    // Gives the connection back to its pool (still open).
+    virtual void release_connection() = 0;
+};
+
+// The base of every driver's data source.
+class TOVI_API DataSourceOld : public data_source {
+public:
+    ~DataSourceOld() override;
+    connection& get_connection() override;
+    void release_connection() override;
+    // The driver's DataBase for this data source's service.
+    virtual DataBase* locate_database() = 0;
+
+    const boost::shared_ptr<server_t>& get_server() const { return server; }
+    const svc_provider_t& get_provider() const { return provider; }
+    const service_t& get_service() const { return service; }
+    const session_t& get_session() const { return session; }
+    bool is_connected() const { return !current.empty(); }
+
+    DataSourceOld(const DataSourceOld&) = delete;
+    DataSourceOld& operator=(const DataSourceOld&) = delete;
+
+protected:
+    // Loads the URL's dialect module and copies provider, service and session.
+    explicit DataSourceOld(url_t& url);
+    DataBase& get_database();
+
+    DataBase* database;
+    connection_handle current;
+    boost::shared_ptr<server_t> server;
+    svc_provider_t provider;
+    service_t service;
+    session_t session;
+};
+
+// The data source applications construct. Throws tovi::ds_exception when the
+// driver module cannot be chosen, loaded or asked for a data source.
+class TOVI_API udata_source : public data_source {
+public:
+    explicit udata_source(url_t& url);
+    ~udata_source() override;
+    connection& get_connection() override;
+    void release_connection() override;
+
+    data_source& get_driver_source() const { return *source; }
+
+private:
+    std::unique_ptr<data_source> source;
+};
+
+}  // namespace tovi
+
+#endif

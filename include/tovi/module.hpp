@@ -1,0 +1,35 @@
+// What driver and dialect modules export, and how their file names are made.
+//
+// A driver module exports (C linkage) `createDataSource`, returning a new data
+// source for a URL that the caller owns, and optionally `before_module_unload`,
+// called once before the core unloads the module. A dialect module exports
+// `make_server`, returning a new server descriptor that the core destroys through
+// its virtual destructor before unloading the module.
+#ifndef TOVI_MODULE_HPP
+#define TOVI_MODULE_HPP
+
+#include <string>
+
+#include <tovi/config.hpp>
+
+namespace tovi {
+class data_source;
+class server_t;
+class url_t;
+}  // namespace tovi
+
+extern "C" {
+using tovi_create_data_source_fn = tovi::data_source* (*)(tovi::url_t* url);
+using tovi_before_module_unload_fn = void (*)();
+using tovi_make_server_fn = tovi::server_t* (*)();
+}
+
+// Exports a function from a module built with hidden visibility.
+#define TOVI_MODULE_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace utils {
+// The module file name for a module name: name + ".so".
+TOVI_API std::string make_dll_name(const char* name);
+}  // namespace utils
+
+#endif

@@ -1,0 +1,51 @@
+// The server descriptor a dialect module gives: it classifies native errors into
+// tovi's exception tree, classifies SQL text and supplies the DDL printer.
+//
+// Dialect modules derive `dialect_server` from server_t first and sql_support
+// second; the core holds descriptors as boost::shared_ptr<server_t>. The slot
+// order of both interfaces is part of the interface between separately built
+// modules.
+#ifndef TOVI_SERVER_HPP
+#define TOVI_SERVER_HPP
+
+#include <string>
+
+#include <tovi/config.hpp>
+#include <tovi/exception.hpp>
+#include <tovi/statement_type.hpp>
+
+namespace sql {
+class create_visitor;
+}
+
+namespace tovi {
+
+class sql_support;
+
+class TOVI_API server_t {
+public:
+    server_t() = default;
+    // Deletes through the dialect module's own code.
+    virtual ~server_t();
+    // Classifies `e` (keeping its whole stack) and throws; never returns.
+    [[noreturn]] virtual void translate_error(const exception& e, const std::string& context) = 0;
+    // The descriptor's second interface, owned by the descriptor.
+    virtual sql_support* get_sql_support() = 0;
+
+    std::string name;
+};
+
+class TOVI_API sql_support {
+public:
+    virtual ~sql_support();
+    // The kind of an SQL text; tovi::bad_operation "Attempt to parse an empty
+    // string" for a blank text.
+    virtual statement_type get_statement_type(const std::string& sql) = 0;
+    // A new DDL printer for this dialect (no output callback yet); the caller
+    // deletes it.
+    virtual sql::create_visitor* make_create_visitor() = 0;
+};
+
+}  // namespace tovi
+
+#endif

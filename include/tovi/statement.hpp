@@ -1,0 +1,113 @@
+// Statements: tovi::statement runs SQL text on a data source or inside an
+// explicit transaction; the database work is done by a driver statement
+// (impl::string_stmt) handed out by the transaction's driver side.
+//
+//   tovi::statement st(ds, 1);
+//   st.parse("INSERT INTO t VALUES(:a, :b)");
+//   st << a << b;          // parameters, in position order
+//   st.execute();
+//   st.parse("SELECT a FROM t");
+//   st >> x;               // result columns, in position order
+//   st.execute();
+//   while (st.next()) use(x);
+//
+// Every parse() disposes of the earlier bindings. Using a statement before
+// parse() throws tovi::bad_operation. Not thread-safe.
+#ifndef TOVI_STATEMENT_HPP
+#define TOVI_STATEMENT_HPP
+
+#include <string>
+
+#include <tovi/config.hpp>
+#include <tovi/recordset.hpp>
+#include <tovi/transaction.hpp>
+
+namespace tovi {
+
+class data_source;
+
+namespace impl {
+
+// The primary interface of a driver statement; its slot order is part of the
+// interface between separately built modules.
+class TOVI_API executable {
+public:
+    virtual ~executable();
+    virtual void execute() = 0;
+    // Called by the driver's transaction when the statement is handed back.
+    virtual void reset() = 0;
+    virtual void flush() = 0;
+    // The key a driver caches the statement under ("" by default).
+    virtual std::string get_key() const;
+};
+
+// A driver-side statement: its recordset part gives the bind and define
+// factories and the row stepping.
+class TOVI_API statement : public executable, public recordset_t {
+public:
+    ~statement() override;
+    using recordset_t::get_bind;
+    using recordset_t::get_define;
+};
+
+// The base of every driver's statement for SQL text.
+class TOVI_API string_stmt : public statement {
+public:
+    string_stmt(const data_aware_command* command, unsigned int options);
+    ~string_stmt() override;
+    std::string get_key() const override { return key; }
+    virtual void prepare(const std::string& sql) = 0;
+    // A driver-defined control operation.
+    virtual int control(int argument) = 0;
+
+    const data_aware_command* command;
+    std::string key;
+    int reserved;
+    unsigned int options;
+};
+
+}  // namespace impl
+
+class TOVI_API statement : public data_aware_command {
+public:
+    // On the data source's connection: in its connection-wide transaction if it
+    // has one, else in a transaction of the statement's own.
+    statement(data_source& source, unsigned int options);
+    // Inside an application's transaction (never freed by the statement).
+    statement(transaction& t, unsigned int options);
+    // Disposes of the bindings, hands the driver statement back and ends a
+    // transaction the statement made itself. Never throws.
+    ~statement() override;
+    statement(const statement&) = delete;
+    statement& operator=(const statement&) = delete;
+
+    void parse(const std::string& sql);
+    // Sends the parameters, executes, lets output parameters flow back.
+    void execute() override;
+    void execute(const std::string& sql);
+    // Fetches the next row into the bound columns; false (and nothing changed)
+    // when there is none.
+    bool next() override;
+    void flush();
+    bool is_parsed() const { return impl != nullptr; }
+    impl::statement* get_impl() const { return impl; }
+
+    unsigned int options;
+    // The transaction the statement works in: open an auto_trans block on it.
+    transaction* trans;
+
+protected:
+    impl::value_factory& get_bind() override;
+    impl::value_factory& get_define() override;
+    void cancel();
+
+private:
+    impl::statement& parsed() const;
+
+    impl::statement* impl;
+    bool owns_trans;
+};
+
+}  // namespace tovi
+
+#endif

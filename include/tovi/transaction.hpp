@@ -1,0 +1,105 @@
+// Transactions. tovi::transaction is a thin handle naming a data source and a
+// driver-side transaction that the data source's connection keeps. auto_trans
+// commits when its block completes and rolls back when an exception leaves it:
+//
+//   for (tovi::auto_trans at(t); at.pending; at.pending = false) {
+//       ...work...    // completes: the flag is cleared and `at` commits
+//   }                 // an exception leaves: the flag is still set, `at` rolls back
+//
+// Not thread-safe.
+#ifndef TOVI_TRANSACTION_HPP
+#define TOVI_TRANSACTION_HPP
+
+#include <string>
+
+#include <tovi/config.hpp>
+#include <tovi/repository.hpp>
+
+namespace tovi {
+
+class data_aware_command;
+class data_source;
+class statement;
+
+namespace impl {
+
+class statement;
+
+// A driver's transaction. Drivers derive from it; the slot order is part of the
+// interface between separately built modules.
+class TOVI_API transaction {
+public:
+    explicit transaction(TxnType t);
+    virtual ~transaction();
+    // Drivers count uses with it; returns 0.
+    virtual int enter() = 0;
+    // A prepared driver statement for `sql`, possibly a cached one.
+    virtual statement* acquire_statement(const std::string& sql,
+                                         const data_aware_command* command) = 0;
+    virtual void release_statement(statement* s) = 0;
+    virtual void start() = 0;
+    virtual void commit() = 0;
+    virtual void rollback() = 0;
+    virtual void finish() = 0;
+
+    int use_count;
+    TxnType type;
+    bool auto_commit;  // true for a statement's own transaction
+};
+
+}  // namespace impl
+
+class TOVI_API transaction {
+public:
+    // A new explicit transaction on the data source's connection (connecting first
+    // if needed).
+    explicit transaction(data_source& ds);
+    // Adopts `t`; acquires nothing.
+    transaction(data_source& ds, impl::transaction& t);
+    // A new statement-kind transaction on the connection `s` works on.
+    explicit transaction(statement& s);
+    // Releases the driver-side transaction unless it is a connection's own;
+    // neither commits nor rolls back (the driver's finish decides). Never throws.
+    ~transaction();
+    transaction(const transaction&) = delete;
+    transaction& operator=(const transaction&) = delete;
+
+    void commit();
+    void rollback();
+    bool is_auto_commit() const;
+    void set_auto_commit(bool b);
+
+    data_source& get_data_source() const { return source; }
+    impl::transaction* get_impl() const { return impl; }
+
+private:
+    data_source& source;
+    impl::transaction* impl;
+};
+
+// Commits on normal exit of its scope once `pending` was cleared, else rolls
+// back. Never throws.
+class TOVI_API auto_trans {
+public:
+    explicit auto_trans(transaction& t) : pending(true), trans(&t) {}
+    ~auto_trans();
+    auto_trans(const auto_trans&) = delete;
+    auto_trans& operator=(const auto_trans&) = delete;
+    // Marks the work complete: the destructor commits.
+    void done() { pending = false; }
+
+    bool pending;
+    transaction* trans;
+};
+
+// The loop flag of a run-once transaction block.
+class TOVI_API trans_block {
+public:
+    trans_block() : flag(true) {}
+    ~trans_block() = default;
+    bool flag;
+};
+
+}  // namespace tovi
+
+#endif
