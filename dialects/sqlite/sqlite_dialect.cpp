@@ -1,0 +1,103 @@
+// The SQLite dialect's tables.
+#include "sqlite_dialect.hpp"
+
+namespace tovi::sqlite_dialect {
+
+namespace {
+
+const dialect::keyword_rule keywords[] = {
+    {"CREATE", stmt_create}, {"SELECT", stmt_select}, {"UPDATE", stmt_update},
+    {"DELETE", stmt_delete}, {"INSERT", stmt_insert}, {"DROP", stmt_drop},
+};
+
+bool starts_with(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
+bool contains(const std::string& s, const char* part) { return s.find(part) != std::string::npos; }
+
+}  // namespace
+
+statement_type dialect_server::get_statement_type(const std::string& sql) {
+    return dialect::classify(sql, keywords);
+}
+
+void dialect_server::translate_error(const exception& e, const std::string& context) {
+    const std::string& m = dialect::last_entry(e).message;
+    // Through the ODBC driver the text carries a diagnostic prefix; the "starts
+    // with" rule also looks at what follows its "[SQLite]" tag.
+    std::string after_tag = m;
+    const std::size_t tag = m.find("[SQLite]");
+    if (tag != std::string::npos) after_tag = m.substr(tag + 8);
+
+    if (starts_with(m, "no such ") || starts_with(after_tag, "no such "))
+        throw no_schema_obj_found(e, 0);
+    if (contains(m, " is not unique")) throw dup_value_on_index(e, 0);
+    if (contains(m, "must be unique")) throw dup_value_on_index(e, 0);
+    if (contains(m, "already exists")) throw schema_obj_already_exists(e, 0);
+    // What SQLite says since 3.8, and what the trigger emulation raises.
+    if (contains(m, "UNIQUE constraint failed")) throw dup_value_on_index(e, 0);
+    if (contains(m, "FOREIGN KEY constraint failed")) throw integrity_violation(e, 0);
+    if (contains(m, "violates foreign key")) throw integrity_violation(e, 0);
+    dialect::throw_unmatched(e, context + (context.empty() ? "" : " ") + " [Driver: tovi_sqlite]");
+}
+
+sql::create_visitor* dialect_server::make_create_visitor() { return new create_visitor(); }
+
+std::string sqlite_type(const sql::impl::field_t& field) {
+    const std::string& portable = field.type.get_value();
+    std::string type = "TEXT";
+    if (portable == "UNIQUEID")
+        type = "INTEGER PRIMARY KEY";
+    else if (portable == "INTEGER" || portable == "LONG")
+        type = "INTEGER";
+    else if (portable == "LARGE BINARY")
+        type = "BLOB";
+    else if (portable == "FLOAT")
+        type = "REAL";
+    else if (portable == "BOOLEAN")
+        type = "INTEGER(1)";
+    if (!field.size.empty() && field.size.get_value() != 0)
+        type += "(" + std::to_string(field.size.get_value()) + ")";
+    return type;
+}
+
+std::string create_visitor::conv_datatype(const sql::impl::field_t& field) {
+    return sqlite_type(field);
+}
+
+void create_visitor::make_relationship(const std::string& n, const std::string& c,
+                                       const sql::expr_list_t& fields, const std::string& p,
+                                       const sql::expr_list_t& ref_fields,
+                                       sql::impl::constraint_t::action_t action, bool) {
+    if (fields.size() == 0) return;
+    push_list_separator(sql::list_separator);
+    const std::string x = column_names(fields);
+    const std::string w = column_names(ref_fields);
+    pop_list_separator();
+    const std::deque<std::string> deps{c, p};
+    const std::string check = "BEGIN \n"
+                              "    SELECT CASE \n"
+                              "        WHEN (SELECT " + w + " FROM " + p + " WHERE " + w + " = new." + x +
+                              ") IS NULL \n"
+                              "        THEN RAISE(ABORT, '" + x + " violates foreign key " + n + ": " + p +
+                              "(" + w + ")') \n"
+                              "    END; \n"
+                              "END ";
+    add_stmt(n + "_INS",
+             "CREATE TRIGGER " + n + "_INS \nBEFORE INSERT ON " + c + " FOR EACH ROW \n" + check, deps);
+    add_stmt(n + "_UPD",
+             "CREATE TRIGGER " + n + "_UPD \nBEFORE UPDATE OF " + x + " ON " + c + " FOR EACH ROW \n" + check,
+             deps);
+    const std::string head = "CREATE TRIGGER " + n + "_DEL \nBEFORE DELETE ON " + p + " FOR EACH ROW \nBEGIN \n";
+    std::string body;
+    // The deleted row's key is old.W: a bare W would name a column of C.
+    if (action == sql::impl::constraint_t::cascade)
+        body = "    DELETE FROM " + c + "\n    WHERE " + x + " = old." + w + "; \nEND ";
+    else if (action == sql::impl::constraint_t::set_null)
+        body = "    UPDATE " + c + "\n    SET " + x + " = NULL \n    WHERE " + x + " = old." + w + "; \nEND ";
+    else
+        body = "    SELECT CASE \n        WHEN (SELECT " + x + " FROM " + c + " WHERE " + x + " = old." + w +
+               ") IS NOT NULL \n        THEN RAISE(ABORT, 'Deleting a record from the " + p +
+               " table violates foreign key " + n + ": " + c + "(" + x + ")') \n    END; \nEND ";
+    add_stmt(n + "_DEL", head + body, deps);
+}
+
+}  // namespace tovi::sqlite_dialect

@@ -1,0 +1,271 @@
+// tovi_sqlite.so: SQLite 3 database files through the SQLite C library, on the
+// shared driver framework.
+#ifndef TOVI_DRIVERS_SQLITE_SQLITE_DRIVER_HPP
+#define TOVI_DRIVERS_SQLITE_SQLITE_DRIVER_HPP
+
+#include <sqlite3.h>
+
+#include <string>
+
+#include "framework.hpp"
+
+namespace tovi::sqlite {
+
+class statement;
+
+// Native failure: sqlite3_errmsg of the connection, with the SQLite code.
+exception native_error(sqlite3* db, int code);
+
+// --- bindings
+
+class binding_factory;
+
+// What every binding shares: its position and the statement it works on.
+class binding : public impl::value_t {
+public:
+    binding(impl::value_factory& f, tovi::value_t* owner, unsigned short position);
+    ~binding() override = default;
+    void sync_position() override;
+
+protected:
+    sqlite3_stmt* native() const;
+    int parameter() const { return position + 1; }
+    // The fetch rule every kind shares: false when the column is NULL (the
+    // owner's flag says so; without an owner tovi::value_is_null). Nothing at all
+    // for an input factory: returns false then too.
+    bool fetch_present();
+    // The bind rule of scalars: true (and NULL bound) when the owner is NULL.
+    bool bind_null_if_owner_null();
+    void check(int rc) const;
+
+    unsigned short position;
+    bool null_mark;
+};
+
+class integer_binding : public binding {
+public:
+    integer_binding(impl::value_factory& f, long& data, tovi::value_t* owner, unsigned short position);
+    integer_binding(impl::value_factory& f, bool& data, tovi::value_t* owner, unsigned short position);
+    void get_value() override;
+    void set_value() override;
+    void release() override;
+
+private:
+    long* long_data_;
+    bool* bool_data_;
+};
+
+class real_binding : public binding {
+public:
+    real_binding(impl::value_factory& f, double& data, tovi::value_t* owner, unsigned short position);
+    void get_value() override;
+    void set_value() override;
+    void release() override;
+
+private:
+    double& data_;
+};
+
+class text_binding : public binding {
+public:
+    text_binding(impl::value_factory& f, std::string& data, tovi::value_t* owner, unsigned short position);
+    void get_value() override;
+    void set_value() override;
+    void release() override;
+
+private:
+    std::string& data_;
+};
+
+class date_time_binding : public binding {
+public:
+    date_time_binding(impl::value_factory& f, tm& data, tovi::value_t* owner, unsigned short position);
+    void get_value() override;
+    void set_value() override;
+    void release() override;
+
+private:
+    tm& data_;
+};
+
+class variant_binding : public binding {
+public:
+    variant_binding(impl::value_factory& f, _variant_t& data, tovi::value_t* owner, unsigned short position);
+    void get_value() override;
+    void set_value() override;
+    void release() override;
+
+private:
+    _variant_t& data_;
+    std::string scratch_;
+};
+
+class lob_binding : public impl::lob_t {
+public:
+    lob_binding(impl::value_factory& f, tovi::lob_t* owner, unsigned short position, bool is_blob);
+    ~lob_binding() override = default;
+
+    void get_value() override;
+    void set_value() override;
+    void sync_position() override;
+    void release() override;
+    unsigned get_length() override;
+    void set_length(unsigned length) override;
+    std::string get_portion(unsigned offset, unsigned length) override;
+    void set_portion(unsigned offset, const std::string& data) override;
+    std::string get_entire() override;
+    void set_entire(const std::string& data) override;
+
+private:
+    sqlite3_stmt* native() const;
+    std::string column_value() const;
+    void bind_bytes(const std::string& bytes);
+
+    unsigned short position;
+    bool is_blob;
+    int state;  // 0 empty, 1 length set, 2 data pending
+    bool has_data;
+    bool fetched;
+    std::string buffer;
+    bool empty;
+};
+
+struct binding_kinds {
+    using base = binding;
+    using boolean = integer_binding;
+    using integer = integer_binding;
+    using real = real_binding;
+    using text = text_binding;
+    using date_time = date_time_binding;
+    using lob = lob_binding;
+    using variant = variant_binding;
+};
+
+// A statement's bind (direction in) or define (direction out) factory.
+class binding_factory : public driver::basic_factory<binding_kinds> {
+public:
+    binding_factory(Direction d, statement* owner) : basic_factory(d), owner_(owner) {}
+    // Bind factory: reset or prepare the native statement, then bind every value.
+    // Define factory: nothing.
+    void get_value() override;
+    statement* get_statement() const { return owner_; }
+
+private:
+    statement* owner_;
+};
+
+// --- framework classes
+
+class connection : public tovi::connection {
+public:
+    // Opens the database file (a failure leaves as the native error) and switches
+    // synchronous writes off.
+    connection(DataBase& db, const session_t& s);
+    // Closes the database; errors are ignored.
+    ~connection() override;
+    impl::transaction* create_transaction(impl::TxnType type) override;
+    void destroy_transaction(impl::transaction* t) override;
+
+    sqlite3* db;
+    int transactions;
+};
+
+class transaction : public driver::transaction_base {
+public:
+    transaction(impl::TxnType type, connection& owner);
+    ~transaction() override;
+    void start() override {}
+    // COMMIT / ROLLBACK when a native transaction is open (statements in use are
+    // reset and the free ones dropped first).
+    void commit() override;
+    void rollback() override;
+    // Ends an open native transaction (keeping its changes).
+    void finish() override;
+    driver::statement_base* new_statement(const data_aware_command* command) override;
+
+    // BEGIN, unless a native transaction is already open.
+    void activate();
+    sqlite3* db() const { return db_; }
+
+private:
+    void end(const char* sql);
+
+    bool active_;
+    sqlite3* db_;
+};
+
+class describe;
+
+class statement : public driver::statement_base {
+public:
+    statement(const data_aware_command* command, unsigned int options, transaction& owner);
+    ~statement() override;
+
+    void execute() override;
+    void reset() override;
+    void flush() override {}
+    bool next() override;
+    impl::value_factory& get_bind() override { return bind_; }
+    impl::value_factory& get_define() override { return define_; }
+
+    // The native statement, prepared now if it is not.
+    sqlite3_stmt* native();
+    sqlite3_stmt* current() const { return native_; }
+    void ensure_prepared();
+    // How many times the native statement was prepared (for tests and tuning).
+    int prepare_count() const { return prepares_; }
+
+protected:
+    impl::describe* make_describe() override;
+    void destroy_describe(impl::describe* d) override;
+    const char* driver_tag() const override { return "tovi_sqlite"; }
+
+private:
+    int step();
+    void finalize() noexcept;
+    sqlite3* db() const;
+
+    sqlite3_stmt* native_;
+    bool stepping_;
+    int prepares_;
+    binding_factory bind_;
+    binding_factory define_;
+};
+
+// A description of a statement: no column metadata, no rows.
+class describe : public impl::describe {
+public:
+    explicit describe(const recordset_t& source);
+    bool next() override { return false; }
+    impl::value_factory& get_bind() override { return bind_; }
+    impl::value_factory& get_define() override { return define_; }
+
+private:
+    binding_factory bind_;
+    binding_factory define_;
+};
+
+class database : public DataBase {
+public:
+    database(Repository& r, const service_t& s) : DataBase(r, s) {}
+    tovi::connection* create_connection(const session_t& s) override;
+    void destroy_connection(tovi::connection* c) override;
+};
+
+class repository : public Repository {
+public:
+    using Repository::Repository;
+    ~repository() override;
+    DataBase* create_database(const service_t& s) override;
+    void destroy_database(DataBase* db) override;
+};
+
+class data_source : public DataSourceOld {
+public:
+    explicit data_source(url_t& url) : DataSourceOld(url) {}
+    DataBase* locate_database() override;
+};
+
+}  // namespace tovi::sqlite
+
+#endif
