@@ -16,9 +16,12 @@ if grep -rn '#include "' "$prefix/include/tovi"; then
 fi
 
 cmake -S "$consumer" -B "$work/cmake-build" -DCMAKE_PREFIX_PATH="$prefix" \
-      -DCMAKE_CXX_COMPILER="$cxx" >/dev/null
+      -DCMAKE_CXX_COMPILER="$cxx" -DTOVI_EXAMPLES_DIR="$consumer/../../../examples" >/dev/null
 cmake --build "$work/cmake-build" >/dev/null
 "$work/cmake-build/consumer"
+# The installed modules are found beside the installed libtovi.so.
+"$work/cmake-build/sqlite_example" "$work/example.db" | tee "$work/example.out"
+grep -q "duplicate key, as expected" "$work/example.out"
 
 pc_dir=$(dirname "$(find "$prefix" -name tovi.pc | head -n 1)")
 # shellcheck disable=SC2046

@@ -1,0 +1,142 @@
+// The SQLite dialect loaded as the real module: statement kinds, error classes,
+// column types, and foreign keys emulated by triggers that SQLite enforces.
+#include <tovi/tovi.hpp>
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <memory>
+
+namespace {
+
+class SqliteDialect : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tovi::api::init();
+        server.reset(tovi::uurl_t("/SQLITE", "", "", "x.db").make_server());
+        support = server->get_sql_support();
+    }
+    void TearDown() override {
+        server.reset();
+        tovi::api::fini();
+    }
+    // The class and text the dialect gives a native message.
+    std::pair<std::string, std::string> classify(const std::string& message,
+                                                 const std::string& context) {
+        try {
+            server->translate_error(tovi::exception(message, 19), context);
+        } catch (const tovi::exception& e) {
+            return {typeid(e).name(), e.get_error_text()};
+        }
+        return {"none", ""};
+    }
+
+    std::unique_ptr<tovi::server_t> server;
+    tovi::sql_support* support = nullptr;
+};
+
+}  // namespace
+
+TEST_F(SqliteDialect, StatementKinds) {
+    EXPECT_EQ(server->name, "dialect_sqlite.so");
+    EXPECT_EQ(support->get_statement_type("create table t(a)"), tovi::stmt_create);
+    EXPECT_EQ(support->get_statement_type("\n SELECT 1"), tovi::stmt_select);
+    EXPECT_EQ(support->get_statement_type("update t set a=1"), tovi::stmt_update);
+    EXPECT_EQ(support->get_statement_type("DELETE FROM t"), tovi::stmt_delete);
+    EXPECT_EQ(support->get_statement_type("insert into t values(1)"), tovi::stmt_insert);
+    EXPECT_EQ(support->get_statement_type("drop table t"), tovi::stmt_drop);
+    EXPECT_EQ(support->get_statement_type("ALTER TABLE t ADD b"), tovi::stmt_other);
+    EXPECT_EQ(support->get_statement_type("SET x"), tovi::stmt_other);
+    EXPECT_EQ(support->get_statement_type("EXPLAIN SELECT 1"), tovi::stmt_other);
+    EXPECT_THROW(support->get_statement_type(""), tovi::bad_operation);
+}
+
+TEST_F(SqliteDialect, ErrorClasses) {
+    EXPECT_EQ(classify("no such table: T", "").first, typeid(tovi::no_schema_obj_found).name());
+    EXPECT_EQ(classify("table T already exists", "").first,
+              typeid(tovi::schema_obj_already_exists).name());
+    EXPECT_EQ(classify("column A is not unique", "").first, typeid(tovi::dup_value_on_index).name());
+    EXPECT_EQ(classify("columns a, b must be unique", "").first, typeid(tovi::dup_value_on_index).name());
+    EXPECT_EQ(classify("UNIQUE constraint failed: T.A", "").first,
+              typeid(tovi::dup_value_on_index).name());
+    EXPECT_EQ(classify("FOREIGN KEY constraint failed", "").first,
+              typeid(tovi::integrity_violation).name());
+    EXPECT_EQ(classify("SQLCode: HY000.Native error: 1.[SQLite]no such table: t (1)", "").first,
+              typeid(tovi::no_schema_obj_found).name());
+    const auto dup = classify("UNIQUE constraint failed: T.A", "ctx");
+    EXPECT_EQ(dup.second, "UNIQUE constraint failed: T.A\nDuplicate value on index.\n");
+
+    const auto plain = classify("disk I/O error", "");
+    EXPECT_EQ(plain.first, typeid(tovi::exception).name());
+    EXPECT_EQ(plain.second, "disk I/O error\n [Driver: tovi_sqlite]\n");
+    EXPECT_EQ(classify("disk I/O error", "ctx").second, "disk I/O error\nctx  [Driver: tovi_sqlite]\n");
+}
+
+TEST_F(SqliteDialect, ColumnTypes) {
+    std::unique_ptr<sql::create_visitor> v(support->make_create_visitor());
+    sql::table_t t("t");
+    const char* portable[] = {"VARCHAR", "TEXT", "UNIQUEID", "INTEGER", "LONG", "LARGE BINARY",
+                              "LONG TEXT", "FLOAT", "BOOLEAN", "DATE", "WHATEVER"};
+    const char* expected[] = {"TEXT", "TEXT", "INTEGER PRIMARY KEY", "INTEGER", "INTEGER", "BLOB",
+                              "TEXT", "REAL", "INTEGER(1)", "TEXT", "TEXT"};
+    for (std::size_t i = 0; i < 11; ++i) {
+        sql::field_t f = t.FIELD("c" + std::to_string(i));
+        f.TYPE(portable[i]);
+        EXPECT_EQ(v->conv_datatype(f.body()), expected[i]) << portable[i];
+    }
+    sql::field_t sized = t.FIELD("s");
+    sized.TYPE("VARCHAR").SIZE(20);
+    EXPECT_EQ(v->conv_datatype(sized.body()), "TEXT(20)");
+}
+
+TEST_F(SqliteDialect, ForeignKeysAsTriggers) {
+    sql::Database db("d");
+    sql::table_t parent = db.SCHEMA("s").TABLE("P");
+    parent.FIELD("ID").TYPE("UNIQUEID");
+    sql::table_t child = db.SCHEMA("s").TABLE("C");
+    child.FIELD("PID").TYPE("INTEGER");
+    db += sql::Relationship("FK", db)
+              .FOREIGN_KEY(child.FIELD("PID"))
+              .REFERENCES(parent.FIELD("ID"))
+              .ON_DELETE(sql::impl::constraint_t::cascade);
+
+    std::unique_ptr<sql::create_visitor> v(support->make_create_visitor());
+    std::vector<std::string> statements;
+    v->set_callback([&](const std::string& s) { statements.push_back(s); });
+    db.accept(*v);
+    v->execute();
+    ASSERT_EQ(statements.size(), 5u);
+    EXPECT_EQ(statements[0], "CREATE TABLE C\n(\nPID\t\tINTEGER\n)");
+    EXPECT_EQ(statements[1], "CREATE TABLE P\n(\nID\t\tINTEGER PRIMARY KEY\n)");
+    EXPECT_EQ(statements[2],
+              "CREATE TRIGGER FK_INS \nBEFORE INSERT ON C FOR EACH ROW \nBEGIN \n    SELECT CASE \n"
+              "        WHEN (SELECT ID FROM P WHERE ID = new.PID) IS NULL \n"
+              "        THEN RAISE(ABORT, 'PID violates foreign key FK: P(ID)') \n    END; \nEND ");
+    EXPECT_EQ(statements[3].rfind("CREATE TRIGGER FK_UPD \nBEFORE UPDATE OF PID ON C FOR EACH ROW \nBEGIN", 0),
+              0u);
+    EXPECT_EQ(statements[4],
+              "CREATE TRIGGER FK_DEL \nBEFORE DELETE ON P FOR EACH ROW \nBEGIN \n"
+              "    DELETE FROM C\n    WHERE PID = old.ID; \nEND ");
+
+    // SQLite runs them, and they hold.
+    sqlite3* handle = nullptr;
+    ASSERT_EQ(sqlite3_open(":memory:", &handle), SQLITE_OK);
+    auto run = [&](const std::string& sql) {
+        char* error = nullptr;
+        const int rc = sqlite3_exec(handle, sql.c_str(), nullptr, nullptr, &error);
+        std::string text = error != nullptr ? error : "";
+        sqlite3_free(error);
+        return rc == SQLITE_OK ? std::string() : text;
+    };
+    for (const std::string& s : statements) ASSERT_EQ(run(s), "") << s;
+    EXPECT_EQ(run("INSERT INTO P VALUES(1)"), "");
+    EXPECT_EQ(run("INSERT INTO C VALUES(1)"), "");
+    EXPECT_EQ(run("INSERT INTO C VALUES(2)"), "PID violates foreign key FK: P(ID)");
+    EXPECT_EQ(run("DELETE FROM P WHERE ID = 1"), "");
+    sqlite3_stmt* count = nullptr;
+    sqlite3_prepare_v2(handle, "SELECT COUNT(*) FROM C", -1, &count, nullptr);
+    ASSERT_EQ(sqlite3_step(count), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(count, 0), 0);  // the cascade removed the child row
+    sqlite3_finalize(count);
+    sqlite3_close(handle);
+}

@@ -1,0 +1,97 @@
+// The statement cache on its own: reuse order, eviction, purge and statistics.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "statement_cache.hpp"
+
+namespace {
+
+int alive = 0;
+
+class fake_statement : public tovi::impl::string_stmt {
+public:
+    explicit fake_statement(const std::string& sql) : string_stmt(nullptr, 1) {
+        key = sql;
+        ++alive;
+    }
+    ~fake_statement() override { --alive; }
+    void prepare(const std::string&) override {}
+    int control(int) override { return 0; }
+    void execute() override {}
+    void reset() override {}
+    void flush() override {}
+    bool next() override { return false; }
+    tovi::impl::value_factory& get_bind() override { return factory; }
+    tovi::impl::value_factory& get_define() override { return factory; }
+    tovi::impl::value_factory factory{tovi::in};
+};
+
+class StatementCache : public ::testing::Test {
+protected:
+    void SetUp() override { alive = 0; }
+    tovi::impl::string_stmt* acquire(const std::string& sql) {
+        return cache.acquire(
+            sql, [](const std::string& text) { return new fake_statement(text); },
+            [this](tovi::impl::string_stmt*) { ++adopted; });
+    }
+    tovi::driver::statement_cache cache{50};
+    int adopted = 0;
+};
+
+}  // namespace
+
+TEST_F(StatementCache, ReusesTheLastReleasedOfAText) {
+    auto* a = acquire("select 1");
+    auto* b = acquire("select 1");  // not released: a second one
+    EXPECT_NE(a, b);
+    EXPECT_EQ(cache.allocated(), 2);
+    cache.release(a);
+    cache.release(b);
+    EXPECT_EQ(cache.free_count("select 1"), 2u);
+    EXPECT_EQ(acquire("select 1"), b);
+    EXPECT_EQ(adopted, 1);
+    EXPECT_EQ(cache.statistics(),
+              "[Statement cache statistic - Statements in use: 1; Statements in cache: 1; "
+              "SQL in cache: 1; Allocated query number: 2]");
+    cache.release(b);  // what is in use is the owner's to hand back
+}
+
+TEST_F(StatementCache, FiftyFirstTextEvictsTheOldest) {
+    for (int i = 0; i < 51; ++i) cache.release(acquire("q" + std::to_string(i)));
+    EXPECT_EQ(cache.cached(), 50);
+    EXPECT_EQ(cache.allocated(), 50);
+    EXPECT_EQ(alive, 50);
+    EXPECT_EQ(cache.free_count("q0"), 0u);  // the least recently released went
+    EXPECT_EQ(cache.free_count("q1"), 1u);
+    EXPECT_EQ(cache.sql_count(), 51u);      // its entry stays, empty
+
+    // Releasing q1 again makes q2 the oldest.
+    cache.release(acquire("q1"));
+    cache.release(acquire("q0"));
+    EXPECT_EQ(cache.free_count("q2"), 0u);
+    EXPECT_EQ(cache.free_count("q1"), 1u);
+}
+
+TEST_F(StatementCache, OneTextFiftyOneTimesIsDroppedWhole) {
+    std::vector<tovi::impl::string_stmt*> held;
+    for (int i = 0; i < 51; ++i) held.push_back(acquire("same"));
+    for (auto* s : held) cache.release(s);
+    EXPECT_EQ(cache.cached(), 0);
+    EXPECT_EQ(cache.allocated(), 0);
+    EXPECT_EQ(alive, 0);
+}
+
+TEST_F(StatementCache, PurgeKeepsWhatIsInUse) {
+    auto* used = acquire("in use");
+    cache.release(acquire("free"));
+    cache.purge();
+    EXPECT_EQ(cache.cached(), 0);
+    EXPECT_EQ(cache.sql_count(), 0u);
+    EXPECT_EQ(alive, 1);
+    cache.release(used);  // cached again on release
+    EXPECT_EQ(cache.free_count("in use"), 1u);
+    EXPECT_EQ(cache.statistics(),
+              "[Statement cache statistic - Statements in use: 0; Statements in cache: 1; "
+              "SQL in cache: 1; Allocated query number: 1]");
+}

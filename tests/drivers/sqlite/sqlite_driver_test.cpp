@@ -1,0 +1,286 @@
+// What only the SQLite driver has: its statement reuse and cache through the
+// real driver, native transactions, dates in integer and text columns, and the
+// module's repository.
+#include <tovi/tovi.hpp>
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <memory>
+
+#include "support/sqlite_spy.hpp"
+#include "support/temp_dir.hpp"
+
+using tovi_test::sqlite_spy;
+
+namespace {
+
+class SqliteDriver : public ::testing::Test {
+protected:
+    void SetUp() override {
+        sqlite_spy::instance();  // installed before any connection opens
+        tovi::api::init();
+        open("main.db");
+    }
+    void TearDown() override {
+        ds.reset();
+        url.reset();
+        tovi::api::fini();
+    }
+    void open(const std::string& file) {
+        ds.reset();
+        url = std::make_unique<tovi::uurl_t>("/SQLITE", "", "", dir.file(file));
+        ds = std::make_unique<tovi::udata_source>(*url);
+    }
+    void exec(const std::string& sql) {
+        tovi::statement st(*ds, 1);
+        st.execute(sql);
+    }
+    std::string error_of(const std::function<void()>& f) {
+        try {
+            f();
+        } catch (const tovi::exception& e) {
+            return e.get_error_text();
+        }
+        return "(no error)";
+    }
+
+    tovi_test::temp_dir dir;
+    std::unique_ptr<tovi::uurl_t> url;
+    std::unique_ptr<tovi::udata_source> ds;
+};
+
+// Rows of `table` as seen by a separate process opening the file afresh.
+int rows_seen_by_new_process(const std::string& file, const std::string& table) {
+    const pid_t child = fork();
+    if (child == 0) {
+        sqlite3* db = nullptr;
+        int n = 255;
+        if (sqlite3_open(file.c_str(), &db) == SQLITE_OK) {
+            sqlite3_stmt* s = nullptr;
+            if (sqlite3_prepare_v2(db, ("SELECT COUNT(*) FROM " + table).c_str(), -1, &s, nullptr) ==
+                    SQLITE_OK &&
+                sqlite3_step(s) == SQLITE_ROW)
+                n = sqlite3_column_int(s, 0);
+            sqlite3_finalize(s);
+        }
+        sqlite3_close(db);
+        _exit(n);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+TEST_F(SqliteDriver, OpensWithSynchronousOffAndBeginsAtTheFirstChange) {
+    sqlite_spy::instance().clear();
+    exec("CREATE TABLE t(a INTEGER)");
+    EXPECT_EQ(sqlite_spy::instance().count("PRAGMA synchronous = OFF;"), 1);
+    tovi::statement st(*ds, 1);
+    st.trans->commit();  // nothing changed yet: no COMMIT
+    EXPECT_EQ(sqlite_spy::instance().count("COMMIT"), 0);
+    st.execute("SELECT a FROM t");
+    EXPECT_EQ(sqlite_spy::instance().count("BEGIN"), 0);  // a query starts nothing
+    st.execute("INSERT INTO t VALUES(1)");
+    st.execute("INSERT INTO t VALUES(2)");
+    EXPECT_EQ(sqlite_spy::instance().count("BEGIN"), 1);
+    st.trans->commit();
+    EXPECT_EQ(sqlite_spy::instance().count("COMMIT"), 1);
+    st.trans->rollback();  // nothing open: nothing sent
+    EXPECT_EQ(sqlite_spy::instance().count("ROLLBACK"), 0);
+}
+
+TEST_F(SqliteDriver, ReexecutionResetsInsteadOfPreparingAgain) {
+    exec("CREATE TABLE t(a INTEGER)");
+    tovi::statement st(*ds, 1);
+    long a = 0;
+    st.parse("INSERT INTO t VALUES(:a)");
+    st << a;
+    for (a = 0; a < 3; ++a) st.execute();
+    EXPECT_EQ(sqlite_spy::instance().runs("INSERT INTO t VALUES(?)"), 3);
+
+    tovi::statement q(*ds, 1);
+    long n = 0;
+    q.parse("SELECT COUNT(*) FROM t");
+    q >> n;
+    for (int i = 0; i < 2; ++i) {
+        q.execute();
+        ASSERT_TRUE(q.next());
+        EXPECT_EQ(n, 3);
+    }
+    EXPECT_EQ(sqlite_spy::instance().runs("SELECT COUNT(*) FROM t"), 2);
+    // Re-parsing the same text takes the cached statement back: still one object.
+    q.parse("SELECT COUNT(*) FROM t");
+    q >> n;
+    q.execute();
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(sqlite_spy::instance().prepared("SELECT COUNT(*) FROM t").size(), 1u);
+    EXPECT_EQ(sqlite_spy::instance().runs("SELECT COUNT(*) FROM t"), 3);
+}
+
+TEST_F(SqliteDriver, FailedStepAndDdlArePreparedAgain) {
+    exec("CREATE TABLE u(a INTEGER PRIMARY KEY)");
+    tovi::statement st(*ds, 1);
+    long a = 1;
+    st.parse("INSERT INTO u VALUES(:a)");
+    st << a;
+    st.execute();
+    EXPECT_THROW(st.execute(), tovi::dup_value_on_index);
+    a = 2;
+    st.execute();  // a fresh native statement after the failed step
+    EXPECT_EQ(sqlite_spy::instance().runs("INSERT INTO u VALUES(?)"), 1);
+
+    st.execute("CREATE INDEX ix_u ON u(a)");
+    EXPECT_TRUE(sqlite_spy::instance().prepared("CREATE INDEX ix_u ON u(a)").empty());
+}
+
+TEST_F(SqliteDriver, CacheEvictsAndStatisticsReadAsSpecified) {
+    tovi::statement st(*ds, 1);
+    // A fresh transaction whose first statement fails during execution.
+    const std::string first = error_of([&] { st.execute("INSERT INTO nowhere VALUES(1)"); });
+    EXPECT_NE(first.find("[Statement: 'INSERT INTO nowhere VALUES(1)'][Driver: tovi_sqlite; Database: '" +
+                         dir.file("main.db") +
+                         "'][Statement cache statistic - Statements in use: 1; Statements in cache: 0; "
+                         "SQL in cache: 1; Allocated query number: 1]"),
+              std::string::npos)
+        << first;
+
+    // 51 distinct texts: the 51st release evicts the oldest text.
+    for (int i = 0; i < 51; ++i) st.parse("SELECT " + std::to_string(i));
+    const std::string later = error_of([&] { st.execute("SELECT * FROM nowhere"); });
+    EXPECT_NE(later.find("[Statement cache statistic - Statements in use: 1; Statements in cache: 50; "
+                         "SQL in cache: 53; Allocated query number: 51]"),
+              std::string::npos)
+        << later;
+
+    // A DDL statement empties the free lists (it is itself cached on release).
+    st.execute("CREATE TABLE t(a INTEGER)");
+    const std::string after_ddl = error_of([&] { st.execute("SELECT * FROM nowhere"); });
+    EXPECT_NE(after_ddl.find("Statements in cache: 1; SQL in cache: 2; Allocated query number: 2]"),
+              std::string::npos)
+        << after_ddl;
+
+    // So does a commit.
+    st.execute("INSERT INTO t VALUES(1)");
+    st.parse("SELECT a FROM t");
+    st.parse("SELECT 1");
+    st.trans->commit();
+    const std::string after_commit = error_of([&] { st.execute("SELECT * FROM nowhere"); });
+    EXPECT_NE(after_commit.find("Statements in cache: 1; SQL in cache: 2; Allocated query number: 2]"),
+              std::string::npos)
+        << after_commit;
+}
+
+TEST_F(SqliteDriver, DatesThroughIntegerAndTextColumns) {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    exec("CREATE TABLE d(i INTEGER, t TEXT, r REAL)");
+    tm when{};
+    tovi::string2tm("2004-02-29 13:05:00", when);
+    tovi::statement ins(*ds, 1);
+    ins.parse("INSERT INTO d VALUES(:i, :t, 1.5)");
+    ins << when << when;  // stored as seconds; the TEXT column keeps their text
+    ins.execute();
+    exec("INSERT INTO d VALUES(0, '2001-Jan-02 03:04:05', 0)");
+
+    tovi::statement sel(*ds, 1);
+    tm i{}, t{};
+    sel.parse("SELECT i, t FROM d ORDER BY i DESC");
+    sel >> i >> t;
+    sel.execute();
+    ASSERT_TRUE(sel.next());
+    EXPECT_EQ(tovi::tm2string(i), "2004-Feb-29 13:05:00");
+    EXPECT_EQ(tovi::tm2string(t), "2004-Feb-29 13:05:00");
+    ASSERT_TRUE(sel.next());
+    EXPECT_EQ(tovi::tm2string(i), "1970-Jan-01 00:00:00");
+    EXPECT_EQ(tovi::tm2string(t), "2001-Jan-02 03:04:05");
+
+    tovi::statement real(*ds, 1);
+    tm r{};
+    real.parse("SELECT r FROM d");
+    real >> r;
+    real.execute();
+    EXPECT_THROW(real.next(), tovi::bad_value_conversion);
+}
+
+TEST_F(SqliteDriver, UnfetchedLargeObjectPortions) {
+    exec("CREATE TABLE l(c TEXT)");
+    tovi::statement st(*ds, 1);
+    st.parse("INSERT INTO l VALUES(:c)");
+    tovi::clob_t c;
+    st << c;
+    c.set_entire("abcdef");
+    EXPECT_EQ(c.get_portion(3, 2), "de");
+    EXPECT_EQ(c.get_length(), 6u);
+    c.set_portion(6, "gh");
+    c.set_length(7);
+    EXPECT_EQ(c.get_entire(), "abcdefg");
+    st.execute();
+    c.is_null = true;  // NULL goes out as NULL, not as the last value
+    st.execute();
+
+    tovi::statement sel(*ds, 1);
+    tovi::clob_t out;
+    sel.parse("SELECT c FROM l ORDER BY c");
+    sel >> out;
+    sel.execute();
+    ASSERT_TRUE(sel.next());
+    EXPECT_TRUE(out.is_null);
+    ASSERT_TRUE(sel.next());
+    EXPECT_EQ(out.get_portion(2, 3), "cde");
+    EXPECT_EQ(out.get_length(), 7u);
+    EXPECT_THROW(out.set_portion(0, "x"), tovi::not_implemented);
+    EXPECT_THROW(out.append_portion("x"), tovi::not_implemented);
+}
+
+TEST_F(SqliteDriver, AbandonedWorkIsGoneInANewProcess) {
+    exec("CREATE TABLE w(a INTEGER)");
+    {
+        tovi::statement st(*ds, 1);
+        st.parse("INSERT INTO w VALUES(:a)");
+        long a = 1;
+        st << a;
+        for (tovi::auto_trans t(*st.trans); t.pending; t.pending = false) st.execute();
+        try {
+            for (tovi::auto_trans t(*st.trans); t.pending; t.pending = false) {
+                a = 2;
+                st.execute();
+                st.execute();
+                throw std::runtime_error("abandon");
+            }
+        } catch (const std::runtime_error&) {
+        }
+    }
+    ds.reset();
+    tovi::api::fini();  // every connection closed
+    EXPECT_EQ(rows_seen_by_new_process(dir.file("main.db"), "w"), 1);
+}
+
+TEST_F(SqliteDriver, DataSourcesShareTheModuleRepository) {
+    tovi::uurl_t other_url("/SQLITE", "", "", dir.file("other.db"));
+    tovi::udata_source other(other_url);
+    tovi::connection& a = ds->get_connection();
+    tovi::connection& b = other.get_connection();
+    EXPECT_NE(&a.get_database(), &b.get_database());
+    EXPECT_EQ(&a.get_database().get_repository(), &b.get_database().get_repository());
+
+    // A connection given back is what the next data source of that file gets.
+    ds->release_connection();
+    tovi::uurl_t same_url("/SQLITE", "", "", dir.file("main.db"));
+    tovi::udata_source same(same_url);
+    EXPECT_EQ(&same.get_connection(), &a);
+}
+
+TEST_F(SqliteDriver, OpenFailureIsTheNativeError) {
+    open("no/such/dir/x.db");
+    try {
+        ds->get_connection();
+        FAIL();
+    } catch (const tovi::exception& e) {
+        EXPECT_EQ(e.get_entry(0).code, SQLITE_CANTOPEN);
+        EXPECT_EQ(e.get_count(), 1);
+    }
+}
