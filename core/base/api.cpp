@@ -46,6 +46,10 @@ void api::fini() {
     initialized_ = false;
 }
 
+// The platform has no COM to initialise.
+COM::COM() {}
+COM::~COM() {}
+
 bool init(bool) { return true; }
 
 void fini() {}

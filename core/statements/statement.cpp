@@ -58,10 +58,12 @@ void statement::parse(const std::string& sql) {
 }
 
 void statement::execute() {
-    impl::statement& s = parsed();
-    s.get_bind().get_value();
+    if (impl == nullptr) parsed();  // throws: not parsed
+    impl::statement& s = *impl;
+    impl::value_factory& bind = s.get_bind();
+    bind.get_value();
     s.execute();
-    s.get_bind().set_value();
+    bind.set_value();
 }
 
 void statement::execute(const std::string& sql) {
@@ -70,7 +72,8 @@ void statement::execute(const std::string& sql) {
 }
 
 bool statement::next() {
-    impl::statement& s = parsed();
+    if (impl == nullptr) parsed();  // throws: not parsed
+    impl::statement& s = *impl;
     if (!s.next()) return false;
     s.get_define().set_value();
     return true;

@@ -9,17 +9,14 @@ namespace tovi::sqlite {
 // --- common
 
 binding::binding(impl::value_factory& f, tovi::value_t* owner_, unsigned short position_)
-    : impl::value_t(f, owner_), position(position_), null_mark(false) {}
+    : impl::value_t(f, owner_),
+      position(position_),
+      null_mark(false),
+      statement_(static_cast<binding_factory&>(f).get_statement()) {}
 
 void binding::sync_position() { position = static_cast<unsigned short>(factory->index_of(this)); }
 
-sqlite3_stmt* binding::native() const {
-    return static_cast<binding_factory*>(factory)->get_statement()->current();
-}
-
-void binding::check(int rc) const {
-    if (rc != SQLITE_OK) throw native_error(sqlite3_db_handle(native()), rc);
-}
+void binding::fail(int rc) const { throw native_error(sqlite3_db_handle(native()), rc); }
 
 bool binding::bind_null_if_owner_null() {
     null_mark = owner != nullptr && owner->is_null;
@@ -29,7 +26,10 @@ bool binding::bind_null_if_owner_null() {
 
 bool binding::fetch_present() {
     if (factory->get_direction() == in) return false;
-    const bool is_null = sqlite3_column_type(native(), position) == SQLITE_NULL;
+    return record_null(sqlite3_column_type(native(), position) == SQLITE_NULL);
+}
+
+bool binding::record_null(bool is_null) {
     if (owner != nullptr)
         owner->is_null = is_null;
     else if (is_null)
@@ -40,27 +40,38 @@ bool binding::fetch_present() {
 // --- integers and booleans: 64 bits wide, as long is
 
 integer_binding::integer_binding(impl::value_factory& f, long& data, tovi::value_t* owner_, unsigned short pos)
-    : binding(f, owner_, pos), long_data_(&data), bool_data_(nullptr) {}
-
-integer_binding::integer_binding(impl::value_factory& f, bool& data, tovi::value_t* owner_, unsigned short pos)
-    : binding(f, owner_, pos), long_data_(nullptr), bool_data_(&data) {}
+    : binding(f, owner_, pos), data_(data) {}
 
 void integer_binding::get_value() {
-    if (bind_null_if_owner_null()) return;
-    const sqlite3_int64 v = long_data_ != nullptr ? *long_data_ : (*bool_data_ ? 1 : 0);
-    check(sqlite3_bind_int64(native(), parameter(), v));
+    if (owner != nullptr && bind_null_if_owner_null()) return;
+    check(sqlite3_bind_int64(native(), parameter(), data_));
 }
 
 void integer_binding::set_value() {
-    if (!fetch_present()) return;
-    const sqlite3_int64 v = sqlite3_column_int64(native(), position);
-    if (long_data_ != nullptr)
-        *long_data_ = static_cast<long>(v);
-    else
-        *bool_data_ = v != 0;
+    if (factory->get_direction() == in) return;
+    sqlite3_stmt* s = native();
+    const sqlite3_int64 v = sqlite3_column_int64(s, position);
+    // A NULL column reads as 0: only a 0 needs the (costly) type check.
+    if (v == 0 && !record_null(sqlite3_column_type(s, position) == SQLITE_NULL)) return;
+    if (v != 0 && owner != nullptr) owner->is_null = false;
+    data_ = static_cast<long>(v);
 }
 
 void integer_binding::release() { factory->free_long_impl(this); }
+
+boolean_binding::boolean_binding(impl::value_factory& f, bool& data, tovi::value_t* owner_, unsigned short pos)
+    : binding(f, owner_, pos), data_(data) {}
+
+void boolean_binding::get_value() {
+    if (owner != nullptr && bind_null_if_owner_null()) return;
+    check(sqlite3_bind_int64(native(), parameter(), data_ ? 1 : 0));
+}
+
+void boolean_binding::set_value() {
+    if (fetch_present()) data_ = sqlite3_column_int64(native(), position) != 0;
+}
+
+void boolean_binding::release() { factory->free_bool_impl(this); }
 
 // --- doubles
 
@@ -73,7 +84,12 @@ void real_binding::get_value() {
 }
 
 void real_binding::set_value() {
-    if (fetch_present()) data_ = sqlite3_column_double(native(), position);
+    if (factory->get_direction() == in) return;
+    sqlite3_stmt* s = native();
+    const double v = sqlite3_column_double(s, position);
+    if (v == 0.0 && !record_null(sqlite3_column_type(s, position) == SQLITE_NULL)) return;
+    if (v != 0.0 && owner != nullptr) owner->is_null = false;
+    data_ = v;
 }
 
 void real_binding::release() { factory->free_double_impl(this); }
@@ -84,24 +100,24 @@ text_binding::text_binding(impl::value_factory& f, std::string& data, tovi::valu
     : binding(f, owner_, pos), data_(data) {}
 
 void text_binding::get_value() {
-    if (bind_null_if_owner_null()) return;
-    // Copied by SQLite: the application may change its string while a query is
-    // still being stepped.
+    if (owner != nullptr && bind_null_if_owner_null()) return;
     check(sqlite3_bind_text(native(), parameter(), data_.data(), static_cast<int>(data_.size()),
-                            SQLITE_TRANSIENT));
+                            lifetime()));
 }
 
 void text_binding::set_value() {
     if (factory->get_direction() == in) return;
-    if (!fetch_present()) {
-        data_.clear();  // a NULL column leaves an empty text
+    sqlite3_stmt* s = native();
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, position));
+    // Only a NULL column (or a failed conversion) gives no text: check which. A
+    // NULL column leaves an empty text.
+    if (text == nullptr) {
+        record_null(sqlite3_column_type(s, position) == SQLITE_NULL);
+        data_.clear();
         return;
     }
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(native(), position));
-    if (text == nullptr)
-        data_.clear();
-    else
-        data_.assign(text, static_cast<std::size_t>(sqlite3_column_bytes(native(), position)));
+    if (owner != nullptr) owner->is_null = false;
+    data_.assign(text, static_cast<std::size_t>(sqlite3_column_bytes(s, position)));
 }
 
 void text_binding::release() { factory->free_string_impl(this); }
@@ -191,7 +207,7 @@ void variant_binding::get_value() {
         case VT_BSTR:
             scratch_ = variant2string(data_);
             check(sqlite3_bind_text(s, p, scratch_.data(), static_cast<int>(scratch_.size()),
-                                    SQLITE_TRANSIENT));
+                                    lifetime()));
             break;
         default: throw bad_value_conversion(0);
     }
@@ -252,12 +268,12 @@ std::string lob_binding::column_value() const {
     return std::string(static_cast<const char*>(data), static_cast<std::size_t>(bytes));
 }
 
-void lob_binding::bind_bytes(const std::string& bytes) {
+void lob_binding::bind_bytes(const std::string& bytes, sqlite3_destructor_type lifetime) {
     sqlite3_stmt* s = native();
     const int rc = is_blob ? sqlite3_bind_blob(s, position + 1, bytes.data(),
-                                               static_cast<int>(bytes.size()), SQLITE_TRANSIENT)
+                                               static_cast<int>(bytes.size()), lifetime)
                            : sqlite3_bind_text(s, position + 1, bytes.data(),
-                                               static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+                                               static_cast<int>(bytes.size()), lifetime);
     if (rc != SQLITE_OK) throw native_error(sqlite3_db_handle(s), rc);
 }
 
@@ -270,7 +286,7 @@ void lob_binding::get_value() {
         if (rc != SQLITE_OK) throw native_error(sqlite3_db_handle(s), rc);
         return;
     }
-    if (!fetched) bind_bytes(buffer);
+    if (!fetched) bind_bytes(buffer, static_cast<binding_factory*>(factory)->get_statement()->bind_lifetime());
 }
 
 void lob_binding::set_value() {
@@ -331,7 +347,7 @@ std::string lob_binding::get_entire() { return fetched ? column_value() : buffer
 
 void lob_binding::set_entire(const std::string& data) {
     if (fetched) {
-        bind_bytes(data);
+        bind_bytes(data, SQLITE_TRANSIENT);  // `data` is the caller's, gone after the call
         return;
     }
     buffer = data;

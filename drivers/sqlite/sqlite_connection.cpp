@@ -67,8 +67,7 @@ driver::statement_base* transaction::new_statement(const data_aware_command* com
     return new statement(command, 1, *this);
 }
 
-void transaction::activate() {
-    if (active_) return;
+void transaction::begin() {
     char* message = nullptr;
     const int rc = sqlite3_exec(db_, "BEGIN", nullptr, nullptr, &message);
     sqlite3_free(message);

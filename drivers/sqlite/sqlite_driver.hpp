@@ -30,29 +30,49 @@ public:
 protected:
     sqlite3_stmt* native() const;
     int parameter() const { return position + 1; }
+    void check(int rc) const {
+        if (rc != SQLITE_OK) fail(rc);
+    }
+    [[noreturn]] void fail(int rc) const;
     // The fetch rule every kind shares: false when the column is NULL (the
     // owner's flag says so; without an owner tovi::value_is_null). Nothing at all
     // for an input factory: returns false then too.
     bool fetch_present();
+    // Records a fetched column's NULL state (on the owner, or tovi::value_is_null
+    // without one); true when the column holds a value.
+    bool record_null(bool is_null);
     // The bind rule of scalars: true (and NULL bound) when the owner is NULL.
     bool bind_null_if_owner_null();
-    void check(int rc) const;
+    // How SQLite is to keep bound text (see statement::bind_lifetime).
+    sqlite3_destructor_type lifetime() const;
 
     unsigned short position;
     bool null_mark;
+    statement* statement_;  // the statement whose factory made this binding
 };
 
+// Whole numbers, bound and read at 64 bits.
 class integer_binding : public binding {
 public:
     integer_binding(impl::value_factory& f, long& data, tovi::value_t* owner, unsigned short position);
-    integer_binding(impl::value_factory& f, bool& data, tovi::value_t* owner, unsigned short position);
     void get_value() override;
     void set_value() override;
     void release() override;
 
 private:
-    long* long_data_;
-    bool* bool_data_;
+    long& data_;
+};
+
+// Booleans: 1 or 0 out, non-zero is true in.
+class boolean_binding : public binding {
+public:
+    boolean_binding(impl::value_factory& f, bool& data, tovi::value_t* owner, unsigned short position);
+    void get_value() override;
+    void set_value() override;
+    void release() override;
+
+private:
+    bool& data_;
 };
 
 class real_binding : public binding {
@@ -119,7 +139,7 @@ public:
 private:
     sqlite3_stmt* native() const;
     std::string column_value() const;
-    void bind_bytes(const std::string& bytes);
+    void bind_bytes(const std::string& bytes, sqlite3_destructor_type lifetime);
 
     unsigned short position;
     bool is_blob;
@@ -132,7 +152,7 @@ private:
 
 struct binding_kinds {
     using base = binding;
-    using boolean = integer_binding;
+    using boolean = boolean_binding;
     using integer = integer_binding;
     using real = real_binding;
     using text = text_binding;
@@ -148,6 +168,11 @@ public:
     // Bind factory: reset or prepare the native statement, then bind every value.
     // Define factory: nothing.
     void get_value() override;
+    // Nothing flows back into an input factory's values: skip the walk.
+    void set_value() override {
+        if (direction == in) return;
+        for (impl::value_t* b : bindings) b->set_value();  // call_setValue(), on the hot path
+    }
     statement* get_statement() const { return owner_; }
 
 private:
@@ -184,10 +209,13 @@ public:
     driver::statement_base* new_statement(const data_aware_command* command) override;
 
     // BEGIN, unless a native transaction is already open.
-    void activate();
+    void activate() {
+        if (!active_) begin();
+    }
     sqlite3* db() const { return db_; }
 
 private:
+    void begin();
     void end(const char* sql);
 
     bool active_;
@@ -201,6 +229,7 @@ public:
     statement(const data_aware_command* command, unsigned int options, transaction& owner);
     ~statement() override;
 
+    void prepare(const std::string& sql) override;
     void execute() override;
     void reset() override;
     void flush() override {}
@@ -211,9 +240,18 @@ public:
     // The native statement, prepared now if it is not.
     sqlite3_stmt* native();
     sqlite3_stmt* current() const { return native_; }
+    // Before binding: reset a prepared statement, else prepare one.
+    void ready_for_binding();
     void ensure_prepared();
     // How many times the native statement was prepared (for tests and tuning).
     int prepare_count() const { return prepares_; }
+    // Bound text need not be copied when the statement runs to its end within
+    // execute() (anything but a query): the application's storage is read then and
+    // bound afresh before the next run. A query is stepped later, by next(), while
+    // the application may change its strings: SQLite copies them.
+    sqlite3_destructor_type bind_lifetime() const {
+        return kind == stmt_select ? SQLITE_TRANSIENT : SQLITE_STATIC;
+    }
 
 protected:
     impl::describe* make_describe() override;
@@ -222,11 +260,14 @@ protected:
 
 private:
     int step();
+    // A failed step: translated with the statement's context (cold path).
+    [[noreturn]] __attribute__((noinline, cold)) void step_failed(int rc);
     void finalize() noexcept;
     sqlite3* db() const;
 
     sqlite3_stmt* native_;
     bool stepping_;
+    bool ddl_;  // the kind, decided once at prepare
     int prepares_;
     binding_factory bind_;
     binding_factory define_;
@@ -244,6 +285,9 @@ private:
     binding_factory bind_;
     binding_factory define_;
 };
+
+inline sqlite3_stmt* binding::native() const { return statement_->current(); }
+inline sqlite3_destructor_type binding::lifetime() const { return statement_->bind_lifetime(); }
 
 class database : public DataBase {
 public:

@@ -32,8 +32,9 @@ public:
 // COM initialisation of the calling thread. The platform has no COM: no effect.
 class TOVI_API COM {
 public:
-    COM() = default;
-    ~COM() = default;
+    COM();
+    ~COM();
+    COM(const COM&) = default;
     COM& operator=(const COM&) = default;
 };
 

@@ -1,0 +1,150 @@
+// tovibench_probe: one workload of tovibench, N times, through tovi or straight
+// through SQLite, for counting instructions per execution or per row with
+// callgrind (bench/instructions.sh runs it twice with different N and takes the
+// difference, which leaves only the per-iteration cost).
+//
+//   tovibench_probe (tovi|native) (insert|join) N DATABASE_FILE
+#include <tovi/tovi.hpp>
+
+#include <sqlite3.h>
+
+#include <cstdlib>
+#include <iostream>
+#include <string>
+
+namespace {
+
+// One iteration of each road, kept out of line so that callgrind can count
+// exactly them (--toggle-collect=*_iteration).
+__attribute__((noinline)) void native_insert_iteration(sqlite3_stmt* s, long i, const std::string& c) {
+    sqlite3_reset(s);
+    sqlite3_bind_int64(s, 1, i);
+    sqlite3_bind_int64(s, 2, i);
+    sqlite3_bind_text(s, 3, c.data(), static_cast<int>(c.size()), SQLITE_STATIC);
+    sqlite3_step(s);
+}
+
+__attribute__((noinline)) bool native_join_iteration(sqlite3_stmt* s, long& sum) {
+    if (sqlite3_step(s) != SQLITE_ROW) return false;
+    sum += static_cast<long>(sqlite3_column_int64(s, 0));
+    return true;
+}
+
+__attribute__((noinline)) void tovi_insert_iteration(tovi::statement& st, long& a, long& b, long i) {
+    a = b = i;
+    st.execute();
+}
+
+__attribute__((noinline)) bool tovi_join_iteration(tovi::statement& st, const long& a, long& sum) {
+    if (!st.next()) return false;
+    sum += a;
+    return true;
+}
+
+void prepare_tables(sqlite3* db, long rows) {
+    sqlite3_exec(db, "PRAGMA synchronous = OFF;", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "DROP TABLE IF EXISTS t1; DROP TABLE IF EXISTS t2;", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "CREATE TABLE t1(a INTEGER, b INTEGER, c VARCHAR(100));"
+                     "CREATE TABLE t2(a INTEGER, b INTEGER, c VARCHAR(100));",
+                 nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_stmt* s = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO t1 VALUES(?, ?, 'x')", -1, &s, nullptr);
+    for (long i = 0; i < rows; ++i) {
+        sqlite3_reset(s);
+        sqlite3_bind_int64(s, 1, i);
+        sqlite3_bind_int64(s, 2, i);
+        sqlite3_step(s);
+    }
+    sqlite3_finalize(s);
+    sqlite3_exec(db, "INSERT INTO t2 SELECT * FROM t1; CREATE INDEX i2b ON t2(b); COMMIT", nullptr,
+                 nullptr, nullptr);
+}
+
+long native_insert(const char* file, long n) {
+    sqlite3* db = nullptr;
+    sqlite3_open(file, &db);
+    prepare_tables(db, 0);
+    sqlite3_stmt* s = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO t2 VALUES(?, ?, ?)", -1, &s, nullptr);
+    const std::string c = "oops oops oops";
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    for (long i = 0; i < n; ++i) native_insert_iteration(s, i, c);
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_finalize(s);
+    sqlite3_close(db);
+    return n;
+}
+
+long native_join(const char* file, long n) {
+    sqlite3* db = nullptr;
+    sqlite3_open(file, &db);
+    prepare_tables(db, n);
+    sqlite3_stmt* s = nullptr;
+    sqlite3_prepare_v2(db, "SELECT t1.a FROM t1 INNER JOIN t2 ON t1.b = t2.b", -1, &s, nullptr);
+    long sum = 0;
+    while (native_join_iteration(s, sum)) {
+    }
+    sqlite3_finalize(s);
+    sqlite3_close(db);
+    return sum;
+}
+
+long tovi_insert(const char* file, long n) {
+    sqlite3* db = nullptr;
+    sqlite3_open(file, &db);
+    prepare_tables(db, 0);
+    sqlite3_close(db);
+    tovi::api library;
+    tovi::uurl_t url("/SQLITE", "", "", file);
+    tovi::udata_source ds(url);
+    tovi::statement st(ds, 1);
+    st.parse("INSERT INTO t2 VALUES(:?, :?, :?)");
+    long a = 0, b = 0;
+    std::string c = "oops oops oops";
+    st << a << b << c;
+    for (tovi::auto_trans at(*st.trans); at.pending; at.pending = false)
+        for (long i = 0; i < n; ++i) tovi_insert_iteration(st, a, b, i);
+    return n;
+}
+
+long tovi_join(const char* file, long n) {
+    sqlite3* db = nullptr;
+    sqlite3_open(file, &db);
+    prepare_tables(db, n);
+    sqlite3_close(db);
+    tovi::api library;
+    tovi::uurl_t url("/SQLITE", "", "", file);
+    tovi::udata_source ds(url);
+    tovi::statement st(ds, 1);
+    st.parse("SELECT t1.a FROM t1 INNER JOIN t2 ON t1.b = t2.b");
+    long a = 0, sum = 0;
+    st >> a;
+    st.execute();
+    while (tovi_join_iteration(st, a, sum)) {
+    }
+    return sum;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 5) {
+        std::cerr << "usage: tovibench_probe (tovi|native) (insert|join) N DATABASE_FILE\n";
+        return 2;
+    }
+    const std::string road = argv[1], workload = argv[2];
+    const long n = std::atol(argv[3]);
+    long result = 0;
+    try {
+        if (road == "native")
+            result = workload == "insert" ? native_insert(argv[4], n) : native_join(argv[4], n);
+        else
+            result = workload == "insert" ? tovi_insert(argv[4], n) : tovi_join(argv[4], n);
+    } catch (const tovi::exception& e) {
+        std::cerr << e.get_error_text();
+        return 1;
+    }
+    std::cout << result << "\n";
+    return 0;
+}
