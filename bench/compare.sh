@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Runs tovibench (URL /SQLITE) and tovibench_native alternately on fresh database
+# files, RUNS times each, then prints per test the median of the paired ratios
+# tovi / native, the same for the whole suite, each program's peak memory, and
+# whether both fetched the same rows (checksums of fetched values).
+#
+#   bench/compare.sh [BUILD_DIR] [RUNS]        (defaults: build, 9)
+set -euo pipefail
+build=${1:-build}
+runs=${2:-9}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export TOVI_BENCH_CHECKSUMS=1
+
+names=("INSERT 01" "INSERT 02" "INSERT 03" "SELECT 02" "SELECT 03" "INNER JOIN 01"
+       "CREATE INDEX 01" "CREATE INDEX 02" "SELECT 04" "UPDATE 01" "UPDATE 02" "UPDATE 03"
+       "INSERT SELECT 01" "INSERT SELECT 02" "INNER JOIN 02" "SELECT 05" "DELETE 01"
+       "DELETE 02" "DELETE 03")
+
+times() { grep -E '^[0-9.e+-]+ sec\.$' "$1" | awk '{ print $1 }'; }
+
+for ((r = 1; r <= runs; r++)); do
+  rm -f "$work"/*.db
+  run_tovi() { "$build/bin/tovibench" --conn_str /SQLITE --db_name "$work/tovi.db" >"$work/tovi.$r" 2>"$work/tovi.err.$r"; }
+  run_native() { "$build/bin/tovibench_native" "$work/native.db" >"$work/native.$r" 2>"$work/native.err.$r"; }
+  # Alternate which goes first, so that drift in the machine's speed cancels out.
+  if ((r % 2)); then run_tovi; run_native; else run_native; run_tovi; fi
+  times "$work/tovi.$r" >"$work/t.$r"
+  times "$work/native.$r" >"$work/n.$r"
+  if [ "$(wc -l <"$work/t.$r")" -ne 19 ] || [ "$(wc -l <"$work/n.$r")" -ne 19 ]; then
+    echo "run $r did not report 19 times" >&2
+    exit 1
+  fi
+done
+
+median() { sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+printf '%-18s %12s %12s %10s\n' "test" "tovi (s)" "native (s)" "ratio"
+for i in $(seq 1 19); do
+  tovi_median=$(for ((r = 1; r <= runs; r++)); do sed -n "${i}p" "$work/t.$r"; done | median)
+  native_median=$(for ((r = 1; r <= runs; r++)); do sed -n "${i}p" "$work/n.$r"; done | median)
+  ratio=$(for ((r = 1; r <= runs; r++)); do
+            paste "$work/t.$r" "$work/n.$r" | sed -n "${i}p" | awk '{ printf "%.6f\n", $1 / $2 }'
+          done | median)
+  printf '%-18s %12.6f %12.6f %10.3f\n' "${names[$((i - 1))]}" "$tovi_median" "$native_median" "$ratio"
+done
+total=$(for ((r = 1; r <= runs; r++)); do
+          paste "$work/t.$r" "$work/n.$r" | awk '{ t += $1; n += $2 } END { printf "%.6f\n", t / n }'
+        done | median)
+printf '%-18s %12s %12s %10.3f\n' "whole suite" "" "" "$total"
+
+peak() { grep -h '^peak_kb' "$@" | awk '{ print $2 }' | median; }
+echo "peak memory: tovi $(peak "$work"/tovi.err.*) KiB, native $(peak "$work"/native.err.*) KiB"
+
+if diff <(grep -h '^checksum' "$work/tovi.err.1") <(grep -h '^checksum' "$work/native.err.1") >/dev/null; then
+  echo "checksums: both fetched the same rows ($(grep -c '^checksum' "$work/tovi.err.1") tests compared)"
+else
+  echo "checksums DIFFER:" >&2
+  diff <(grep -h '^checksum' "$work/tovi.err.1") <(grep -h '^checksum' "$work/native.err.1") >&2 || true
+  exit 1
+fi

@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# tovibench as a user meets it: the banner, --help, the "//" rule, the missing
+# database name warning, a whole run against SQLite (the report's shape, titles and
+# SQL texts), a configuration file with two databases run in order, and errors
+# ending the run with exit code 1 and the text on standard error.
+#
+#   check_tovibench.sh TOVIBENCH GOLDEN_REPORT
+set -uo pipefail
+bench=$1
+golden=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+failures=0
+fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
+
+# The report with the timings masked, for comparing with the golden text.
+masked() { sed -E 's/^[0-9.e+-]+ sec\.$/T sec./' "$1"; }
+
+# 1. Nothing to do: the banner, exit 0, no database touched.
+"$bench" >out 2>err; rc=$?
+[ $rc -eq 0 ] || fail "no options: exit code $rc"
+[ "$(cat out)" = "$(printf '\nTovi performance tests ...\n')" ] || fail "no options: output was: $(cat out)"
+[ -z "$(ls -A | grep -v -e '^out$' -e '^err$')" ] || fail "no options: files were created"
+
+# 2. --help lists the options.
+"$bench" --help >out 2>&1 || fail "--help: exit code $?"
+for text in "Allowed options" "--conn_str" "driver url string" "--db_name" "database name" \
+            "--user_name" "user name" "--user_passwd" "user password"; do
+  grep -q -- "$text" out || fail "--help does not show '$text'"
+done
+
+# 3. A whole run; "//SQLITE" loses one slash.
+"$bench" --conn_str //SQLITE --db_name "$work/one.db" >run.out 2>run.err; rc=$?
+[ $rc -eq 0 ] || fail "run: exit code $rc: $(cat run.err)"
+[ -s one.db ] || fail "run: no database file"
+[ "$(grep -cE '^[0-9.e+-]+ sec\.$' run.out)" -eq 19 ] || fail "run: not 19 timings"
+diff <(masked run.out) "$golden" >diff.out || fail "run: report differs from the golden text: $(cat diff.out)"
+
+# 4. Missing database name: the warning, then the run goes on (SQLite opens a
+#    private temporary database for an empty name).
+"$bench" --conn_str /SQLITE >warn.out 2>warn.err; rc=$?
+grep -q "^Database name was not set.$" warn.err || fail "no db_name: no warning"
+[ $rc -eq 0 ] || fail "no db_name: exit code $rc"
+
+# 5. A configuration of two databases runs the suite twice, in file order.
+cat >tovibench_conf.xml <<XML
+<?xml version="1.0" encoding="UTF-8" standalone="yes" ?>
+<!DOCTYPE boost_serialization>
+<boost_serialization signature="serialization::archive" version="18">
+<db_config class_id="0" tracking_level="0" version="0">
+	<params class_id="1" tracking_level="0" version="0">
+		<count>2</count>
+		<item_version>0</item_version>
+		<item class_id="2" tracking_level="0" version="0">
+			<conn_str_>/SQLITE</conn_str_>
+			<db_name_>$work/first.db</db_name_>
+			<user_name_></user_name_>
+			<user_passwd_></user_passwd_>
+		</item>
+		<item>
+			<conn_str_>/SQLITE</conn_str_>
+			<db_name_>$work/second.db</db_name_>
+			<user_name_></user_name_>
+			<user_passwd_></user_passwd_>
+		</item>
+	</params>
+</db_config>
+</boost_serialization>
+XML
+"$bench" >conf.out 2>conf.err; rc=$?
+[ $rc -eq 0 ] || fail "config: exit code $rc: $(cat conf.err)"
+[ "$(grep -cE '^[0-9.e+-]+ sec\.$' conf.out)" -eq 38 ] || fail "config: not 38 timings"
+[ -s first.db ] && [ -s second.db ] || fail "config: not both databases were used"
+[ "$(stat -c %Y first.db)" -le "$(stat -c %Y second.db)" ] || fail "config: not run in file order"
+rm tovibench_conf.xml
+
+# 6. Errors: a URL that does not parse, and a database that cannot be opened.
+"$bench" --conn_str /Foo --db_name x.db >bad.out 2>bad.err; rc=$?
+[ $rc -eq 1 ] || fail "bad URL: exit code $rc"
+grep -q "Invalid Data Provider interface name: 'Foo'" bad.err || fail "bad URL: no error text"
+"$bench" --conn_str /SQLITE --db_name "$work/no/such/dir/x.db" >io.out 2>io.err; rc=$?
+[ $rc -eq 1 ] || fail "unopenable database: exit code $rc"
+grep -q "unable to open database file" io.err || fail "unopenable database: no error text: $(cat io.err)"
+
+if [ $failures -eq 0 ]; then
+  echo "tovibench checks: 6 passed, 0 failed"
+  exit 0
+fi
+exit 1
