@@ -304,37 +304,25 @@ void variant_set::visit_double_t(double_t& v) {
         throw bad_value_conversion(0);
 }
 
-void variant_set::visit_string_t(string_t& v) {
+namespace {
+// Text-like targets take a scalar's text; a blob also takes an array's bytes.
+template <class Target>
+void set_text_like(const _variant_t& source, Target& v, bool takes_arrays) {
     std::string text;
     if (is_null_type(source.vt))
         v.is_null = true;
-    else if (variant_text(source, text))
-        v.set_value(text);
-    else
-        throw bad_value_conversion(0);
-}
-
-void variant_set::visit_clob_t(clob_t& v) {
-    std::string text;
-    if (is_null_type(source.vt))
-        v.is_null = true;
-    else if (variant_text(source, text))
-        v.set_value(text);
-    else
-        throw bad_value_conversion(0);
-}
-
-void variant_set::visit_blob_t(blob_t& v) {
-    std::string text;
-    if (is_null_type(source.vt))
-        v.is_null = true;
-    else if (is_byte_array_type(source.vt))
+    else if (takes_arrays && is_byte_array_type(source.vt))
         v.set_value(safearray_to_raw(source.parray));
     else if (variant_text(source, text))
         v.set_value(text);
     else
         throw bad_value_conversion(0);
 }
+}  // namespace
+
+void variant_set::visit_string_t(string_t& v) { set_text_like(source, v, false); }
+void variant_set::visit_clob_t(clob_t& v) { set_text_like(source, v, false); }
+void variant_set::visit_blob_t(blob_t& v) { set_text_like(source, v, true); }
 
 void variant_set::visit_date_time_t(date_time_t& v) {
     const VARTYPE t = source.vt;
