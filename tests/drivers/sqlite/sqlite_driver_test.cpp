@@ -284,3 +284,34 @@ TEST_F(SqliteDriver, OpenFailureIsTheNativeError) {
         EXPECT_EQ(e.get_count(), 1);
     }
 }
+
+TEST_F(SqliteDriver, LockedDatabaseFailsCleanlyAndRecovers) {
+    exec("CREATE TABLE busy(a INTEGER)");
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(dir.file("main.db").c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+
+    tovi::statement st(*ds, 1);
+    long a = 1;
+    st.parse("INSERT INTO busy VALUES(:a)");
+    st << a;
+    try {
+        st.execute();
+        FAIL();
+    } catch (const tovi::exception& e) {
+        EXPECT_EQ(e.get_entry(0).code, SQLITE_BUSY);
+        EXPECT_NE(e.get_error_text().find("[Driver: tovi_sqlite; Database: '"), std::string::npos);
+    }
+    ASSERT_EQ(sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(other);
+
+    st.execute();  // the failed statement is prepared afresh and runs
+    st.trans->commit();
+    tovi::statement count(*ds, 1);
+    long n = 0;
+    count.parse("SELECT COUNT(*) FROM busy");
+    count >> n;
+    count.execute();
+    ASSERT_TRUE(count.next());
+    EXPECT_EQ(n, 1);
+}
