@@ -74,4 +74,27 @@ std::string exception::get_error_text() const {
     return text;
 }
 
+// The key functions of the exception classes (see exception.hpp).
+bad_data::~bad_data() = default;
+bad_value::~bad_value() = default;
+bad_operation::~bad_operation() = default;
+bad_sql::~bad_sql() = default;
+unknown_error::~unknown_error() = default;
+not_implemented::~not_implemented() = default;
+permission_denied::~permission_denied() = default;
+value_is_null::~value_is_null() = default;
+value_is_truncated::~value_is_truncated() = default;
+bad_value_conversion::~bad_value_conversion() = default;
+bad_set_of_values::~bad_set_of_values() = default;
+data_already_exist::~data_already_exist() = default;
+no_data_found::~no_data_found() = default;
+schema_obj_already_exists::~schema_obj_already_exists() = default;
+dup_value_on_index::~dup_value_on_index() = default;
+no_schema_obj_found::~no_schema_obj_found() = default;
+integrity_violation::~integrity_violation() = default;
+win_hook::exception::~exception() = default;
+
+ds_exception::~ds_exception() = default;
+const char* ds_exception::what() const noexcept { return message_.c_str(); }
+
 }  // namespace tovi

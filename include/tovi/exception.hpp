@@ -70,6 +70,12 @@ private:
     mutable int count;
 };
 
+// Every class below declares its destructor here and defines it in libtovi.so:
+// that out-of-line virtual is the class's key function, so its virtual table and
+// type information exist once, in the core. Inline-only classes would get weak
+// copies in whichever module throws them, and an exception caught after that
+// module was unloaded would point into unmapped code.
+
 // The three constructor families. Every class of a family offers the same three
 // constructors; a subclass differs only in its type and its default message.
 // (Macros, because fifteen hand-written copies would drift apart.)
@@ -82,6 +88,7 @@ private:
         explicit X(const ::tovi::exception& previous) : BASE(previous) {}         \
         X(const ::tovi::exception& previous, const std::string& message, int code) \
             : BASE(previous, message, code) {}                                    \
+        ~X() override;                                                            \
     }
 
 // Family B: a fixed default message, code given (default 0); (previous) only
@@ -94,6 +101,7 @@ private:
         explicit X(const ::tovi::exception& previous) : BASE(previous) {}         \
         X(const ::tovi::exception& previous, int code)                            \
             : BASE(previous, default_message, code) {}                            \
+        ~X() override;                                                            \
     }
 
 // Family C: code first, message with a default. FIRST, SECOND order the base's
@@ -108,6 +116,7 @@ private:
         explicit X(const ::tovi::exception& previous, int code = 0,               \
                    const std::string& message = default_message)                  \
             : BASE(previous, FIRST, SECOND) {}                                    \
+        ~X() override;                                                            \
     }
 
 // Family B below a family-C base: (previous) goes through the base's defaulted
@@ -120,6 +129,7 @@ private:
         explicit X(const ::tovi::exception& previous) : BASE(previous) {}         \
         X(const ::tovi::exception& previous, int code)                            \
             : BASE(previous, code, default_message) {}                            \
+        ~X() override;                                                            \
     }
 
 TOVI_EXCEPTION_FAMILY_A(bad_data, exception);
@@ -135,6 +145,7 @@ public:
     bad_sql(const exception& previous, const std::string& message, int code)
         : exception(previous, message, code) {}
     bad_sql(const exception& previous, int code) : exception(previous, default_message, code) {}
+    ~bad_sql() override;
 };
 
 TOVI_EXCEPTION_FAMILY_B(unknown_error, exception, "Unknown error.");
@@ -170,7 +181,8 @@ TOVI_EXCEPTION_FAMILY_A(exception, ::tovi::exception);
 class TOVI_API ds_exception : public std::exception {
 public:
     explicit ds_exception(const std::string& message) : message_(message) {}
-    const char* what() const noexcept override { return message_.c_str(); }
+    ~ds_exception() override;
+    const char* what() const noexcept override;
 
 private:
     std::string message_;
