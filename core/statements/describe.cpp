@@ -9,6 +9,17 @@ impl::describe::~describe() = default;
 describe::describe(recordset_t& source_) : source(&source_), impl(source_.make_describe()) {}
 
 describe::~describe() {
+    // The bindings go before their factories do: an owned value would otherwise
+    // end its binding later through a freed factory, and a plain variable's
+    // binding would never be freed.
+    if (impl != nullptr) {
+        for (impl::value_factory* f : {&impl->get_bind(), &impl->get_define()}) {
+            try {
+                f->destroy_all_bindings();
+            } catch (...) {
+            }
+        }
+    }
     try {
         source->destroy_describe(impl);
     } catch (...) {

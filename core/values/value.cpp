@@ -1,5 +1,6 @@
 // value_t: NULL state, bindings and the generic conversions through visitors.
 #include <tovi/conversions.hpp>
+#include <tovi/exception.hpp>
 #include <tovi/value.hpp>
 
 namespace tovi {
@@ -48,11 +49,21 @@ void value_t::record_binding(impl::value_factory& factory, impl::value_t* bindin
         return;
     }
     impl::value_t* earlier = it->second;
-    it->second = binding;
-    if (earlier != binding) {
-        earlier->unbind();
-        earlier->release();
+    if (earlier == binding) return;
+    if (factory.index_of(earlier) >= 0) {
+        // The statement still uses the earlier binding at its own marker: the
+        // value cannot follow both, and dropping one would leave its marker
+        // with whatever was bound there before.
+        const long position = factory.index_of(earlier) + 1;
+        binding->unbind();
+        binding->release();
+        throw bad_operation("The value is already bound to this statement (position " +
+                                std::to_string(position) +
+                                "); bind a second value for a second marker.",
+                            0);
     }
+    it->second = binding;
+    earlier->release();
 }
 
 void value_t::unbind_all() {

@@ -199,7 +199,9 @@ TEST(Disposal, ValueBoundToTwoStatementsAndTwiceToOne) {
         *one << v;
         *two << v;
         EXPECT_EQ(v.binding_count(), 2u);
-        *one << v;  // again: the earlier binding is released at once
+        // Again to the same statement: refused, the earlier binding stays and
+        // the new one is freed at once.
+        EXPECT_THROW(*one << v, tovi::bad_operation);
         EXPECT_EQ(one->bind.freed["double"], 1);
         EXPECT_EQ(one->bind.size(), 1u);
         EXPECT_EQ(v.binding_count(), 2u);
