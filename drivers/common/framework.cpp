@@ -99,6 +99,12 @@ const std::string& database_name(const connection& c) {
     return c.get_database().get_service().server;
 }
 
+std::string sql_for_context(const std::string& sql) {
+    constexpr std::size_t limit = 64 * 1024;
+    if (sql.size() <= limit) return sql;
+    return sql.substr(0, limit) + "...";
+}
+
 // --- transactions
 
 transaction_base::transaction_base(impl::TxnType type, connection& owner_)
@@ -119,6 +125,7 @@ impl::statement* transaction_base::acquire_statement(const std::string& sql,
             auto* s = static_cast<statement_base*>(reused);
             s->command = command;
             s->owner = this;
+            s->reused();
         });
 }
 
@@ -142,7 +149,7 @@ statement_base::statement_base(const data_aware_command* command_, unsigned int 
 
 void statement_base::prepare(const std::string& sql) {
     const connection& c = owner->get_owner();
-    context = "[Statement: '" + sql + "'][Driver: " + driver_tag() + "; Database: '" +
+    context = "[Statement: '" + sql_for_context(sql) + "'][Driver: " + driver_tag() + "; Database: '" +
               database_name(c) + "']";
     key = sql;
     kind = server_of(c).get_sql_support()->get_statement_type(sql);

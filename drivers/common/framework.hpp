@@ -94,11 +94,21 @@ public:
     int control(int) override { return 0; }
     // An operation the drivers add after the core's slots: not supported.
     virtual void unsupported_operation();
+    // The cache hands this statement to a new command: nothing bound by an
+    // earlier command may go out with the new one's execution.
+    virtual void reused() {}
 
     // The statement's context followed by the cache's statistics.
     std::string error_context() const;
     // Translates `e` with the statement's context; never returns.
     [[noreturn]] void fail(const exception& e) const;
+    // Throws `e`, already classified by tovi itself, with the statement's context
+    // added after its message.
+    template <class E>
+    [[noreturn]] void raise(E e) const {
+        e.set_data(error_context(), 0);
+        throw e;
+    }
 
     transaction_base* owner;
     std::string native_sql;
@@ -113,6 +123,10 @@ protected:
 
 // The database name contexts show: the service's server.
 const std::string& database_name(const connection& c);
+
+// `sql` as error texts show it: a text over 64 KiB is cut to its first 64 KiB
+// followed by "...", so a huge statement does not make a huger error.
+std::string sql_for_context(const std::string& sql);
 
 // --- factories
 

@@ -16,7 +16,12 @@ binding::binding(impl::value_factory& f, tovi::value_t* owner_, unsigned short p
 
 void binding::sync_position() { position = static_cast<unsigned short>(factory->index_of(this)); }
 
-void binding::fail(int rc) const { throw native_error(sqlite3_db_handle(native()), rc); }
+// Binding failures (a position beyond the markers, a text too big) are native
+// failures like any other: classified, with the statement's context.
+void binding::fail(int rc) const {
+    if (statement_ == nullptr) throw exception(sqlite3_errstr(rc), rc);
+    statement_->fail(native_error(sqlite3_db_handle(native()), rc));
+}
 
 bool binding::bind_null_if_owner_null() {
     null_mark = owner != nullptr && owner->is_null;
@@ -101,8 +106,8 @@ text_binding::text_binding(impl::value_factory& f, std::string& data, tovi::valu
 
 void text_binding::get_value() {
     if (owner != nullptr && bind_null_if_owner_null()) return;
-    check(sqlite3_bind_text(native(), parameter(), data_.data(), static_cast<int>(data_.size()),
-                            lifetime()));
+    // The 64-bit call: lengths over 2 GiB are refused by SQLite, never cut.
+    check(sqlite3_bind_text64(native(), parameter(), data_.data(), data_.size(), lifetime(), SQLITE_UTF8));
 }
 
 void text_binding::set_value() {
@@ -206,8 +211,7 @@ void variant_binding::get_value() {
         case VT_UI2: check(sqlite3_bind_int(s, p, data_.uiVal)); break;
         case VT_BSTR:
             scratch_ = variant2string(data_);
-            check(sqlite3_bind_text(s, p, scratch_.data(), static_cast<int>(scratch_.size()),
-                                    lifetime()));
+            check(sqlite3_bind_text64(s, p, scratch_.data(), scratch_.size(), lifetime(), SQLITE_UTF8));
             break;
         default: throw bad_value_conversion(0);
     }
@@ -259,22 +263,15 @@ sqlite3_stmt* lob_binding::native() const {
     return static_cast<binding_factory*>(factory)->get_statement()->current();
 }
 
-std::string lob_binding::column_value() const {
-    sqlite3_stmt* s = native();
-    const void* data = is_blob ? sqlite3_column_blob(s, position)
-                               : static_cast<const void*>(sqlite3_column_text(s, position));
-    const int bytes = sqlite3_column_bytes(s, position);
-    if (data == nullptr || bytes <= 0) return std::string();
-    return std::string(static_cast<const char*>(data), static_cast<std::size_t>(bytes));
-}
-
 void lob_binding::bind_bytes(const std::string& bytes, sqlite3_destructor_type lifetime) {
     sqlite3_stmt* s = native();
-    const int rc = is_blob ? sqlite3_bind_blob(s, position + 1, bytes.data(),
-                                               static_cast<int>(bytes.size()), lifetime)
-                           : sqlite3_bind_text(s, position + 1, bytes.data(),
-                                               static_cast<int>(bytes.size()), lifetime);
-    if (rc != SQLITE_OK) throw native_error(sqlite3_db_handle(s), rc);
+    const int rc = is_blob ? sqlite3_bind_blob64(s, position + 1, bytes.data(), bytes.size(), lifetime)
+                           : sqlite3_bind_text64(s, position + 1, bytes.data(), bytes.size(), lifetime,
+                                                 SQLITE_UTF8);
+    if (rc != SQLITE_OK) {
+        const exception e = native_error(sqlite3_db_handle(s), rc);
+        static_cast<binding_factory*>(factory)->get_statement()->fail(e);
+    }
 }
 
 void lob_binding::get_value() {
@@ -283,7 +280,8 @@ void lob_binding::get_value() {
         // Bound as NULL, never left unbound: a reused statement keeps its last
         // bindings, and an earlier row's data must not go out again.
         const int rc = sqlite3_bind_null(s, position + 1);
-        if (rc != SQLITE_OK) throw native_error(sqlite3_db_handle(s), rc);
+        if (rc != SQLITE_OK)
+            static_cast<binding_factory*>(factory)->get_statement()->fail(native_error(sqlite3_db_handle(s), rc));
         return;
     }
     if (!fetched) bind_bytes(buffer, static_cast<binding_factory*>(factory)->get_statement()->bind_lifetime());
@@ -296,7 +294,17 @@ void lob_binding::set_value() {
         owner->is_null = is_null;
     else if (is_null)
         throw value_is_null(0);
-    fetched = true;  // read from the row on demand
+    // Copied now: the row is gone after the next step, and the value must stay
+    // readable after the last row, as every other bound column does.
+    sqlite3_stmt* s = native();
+    const void* data = is_blob ? sqlite3_column_blob(s, position)
+                               : static_cast<const void*>(sqlite3_column_text(s, position));
+    const int bytes = sqlite3_column_bytes(s, position);
+    if (data == nullptr || bytes <= 0)
+        buffer.clear();
+    else
+        buffer.assign(static_cast<const char*>(data), static_cast<std::size_t>(bytes));
+    fetched = true;
 }
 
 void lob_binding::sync_position() {
@@ -315,10 +323,7 @@ void lob_binding::release() {
         factory->free_clob_impl(this);
 }
 
-unsigned lob_binding::get_length() {
-    if (fetched) return static_cast<unsigned>(sqlite3_column_bytes(native(), position));
-    return static_cast<unsigned>(buffer.size());
-}
+unsigned lob_binding::get_length() { return static_cast<unsigned>(buffer.size()); }
 
 void lob_binding::set_length(unsigned length) {
     if (fetched) return;
@@ -328,9 +333,8 @@ void lob_binding::set_length(unsigned length) {
 }
 
 std::string lob_binding::get_portion(unsigned offset, unsigned length) {
-    const std::string whole = fetched ? column_value() : buffer;
-    if (offset >= whole.size()) return std::string();
-    return whole.substr(offset, length);
+    if (offset >= buffer.size()) return std::string();
+    return buffer.substr(offset, length);
 }
 
 void lob_binding::set_portion(unsigned offset, const std::string& data) {
@@ -343,7 +347,7 @@ void lob_binding::set_portion(unsigned offset, const std::string& data) {
     empty = false;
 }
 
-std::string lob_binding::get_entire() { return fetched ? column_value() : buffer; }
+std::string lob_binding::get_entire() { return buffer; }
 
 void lob_binding::set_entire(const std::string& data) {
     if (fetched) {

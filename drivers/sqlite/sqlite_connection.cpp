@@ -5,6 +5,22 @@ namespace tovi::sqlite {
 
 // --- connection
 
+namespace {
+// Runs a statement that returns no rows; false (and the native failure in `e`)
+// when it fails.
+bool run(sqlite3* db, const char* sql, exception* failure) {
+    char* message = nullptr;
+    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &message);
+    sqlite3_free(message);
+    if (rc == SQLITE_OK) return true;
+    if (failure != nullptr) *failure = native_error(db, rc);
+    return false;
+}
+
+// How long a connection waits for another's lock before it fails.
+constexpr int busy_timeout_ms = 5000;
+}  // namespace
+
 connection::connection(DataBase& database_, const session_t& s)
     : tovi::connection(database_, s), db(nullptr), transactions(0) {
     const std::string& file = database_.get_service().server;
@@ -15,11 +31,10 @@ connection::connection(DataBase& database_, const session_t& s)
         db = nullptr;
         throw e;
     }
-    char* message = nullptr;
-    rc = sqlite3_exec(db, "PRAGMA synchronous = OFF;", nullptr, nullptr, &message);
-    sqlite3_free(message);
-    if (rc != SQLITE_OK) {
-        exception e = native_error(db, rc);
+    // Writers on one file wait for each other before "database is locked".
+    sqlite3_busy_timeout(db, busy_timeout_ms);
+    exception e("", 0);
+    if (!run(db, "PRAGMA synchronous = OFF;", &e)) {
         sqlite3_close(db);  // the destructor does not run for a throwing constructor
         db = nullptr;
         driver::server_of(*this).translate_error(e, "Database: '" + file + "'");
@@ -57,6 +72,10 @@ void connection::destroy_transaction(impl::transaction* t) {
 }
 
 // --- transaction
+//
+// Every transaction of a connection shares its one SQLite session, so there is
+// at most one native transaction: the first transaction to change data begins
+// it, the others join it, and whichever commits or rolls back ends it for all.
 
 transaction::transaction(impl::TxnType type, connection& owner_)
     : transaction_base(type, owner_), active_(false), db_(owner_.db) {}
@@ -68,11 +87,23 @@ driver::statement_base* transaction::new_statement(const data_aware_command* com
 }
 
 void transaction::begin() {
-    char* message = nullptr;
-    const int rc = sqlite3_exec(db_, "BEGIN", nullptr, nullptr, &message);
-    sqlite3_free(message);
-    if (rc != SQLITE_OK) fail(native_error(db_, rc));
+    // Another transaction of this connection (or SQL text) has one open: join it.
+    if (sqlite3_get_autocommit(db_) == 0) {
+        active_ = true;
+        return;
+    }
+    exception e("", 0);
+    if (!run(db_, "BEGIN", &e)) fail(e);
     active_ = true;
+}
+
+void transaction::ended() noexcept {
+    active_ = false;
+    for (impl::transaction* t : owner.get_transactions()) static_cast<transaction*>(t)->active_ = false;
+}
+
+void transaction::native_state_changed() noexcept {
+    if (sqlite3_get_autocommit(db_) != 0) ended();
 }
 
 void transaction::end(const char* sql) {
@@ -85,11 +116,17 @@ void transaction::end(const char* sql) {
     } catch (const exception& e) {
         fail(e);
     }
-    char* message = nullptr;
-    const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, &message);
-    sqlite3_free(message);
-    if (rc != SQLITE_OK) fail(native_error(db_, rc));
-    active_ = false;
+    // SQLite may have ended it already (rolled back after a failure).
+    if (sqlite3_get_autocommit(db_) != 0) {
+        ended();
+        return;
+    }
+    exception e("", 0);
+    if (!run(db_, sql, &e)) {
+        native_state_changed();
+        fail(e);
+    }
+    ended();
 }
 
 void transaction::commit() { end("COMMIT"); }
@@ -97,11 +134,23 @@ void transaction::rollback() { end("ROLLBACK"); }
 
 void transaction::finish() {
     if (!active_) return;
-    char* message = nullptr;
-    const int rc = sqlite3_exec(db_, "END", nullptr, nullptr, &message);
-    sqlite3_free(message);
-    if (rc != SQLITE_OK) fail(native_error(db_, rc));
-    active_ = false;
+    if (sqlite3_get_autocommit(db_) != 0) {
+        ended();
+        return;
+    }
+    // Another transaction of the connection still works in the shared native
+    // one: leave it to that transaction to end.
+    for (impl::transaction* t : owner.get_transactions())
+        if (t != this && static_cast<transaction*>(t)->active_) {
+            active_ = false;
+            return;
+        }
+    exception e("", 0);
+    if (!run(db_, "END", &e)) {
+        native_state_changed();
+        fail(e);
+    }
+    ended();
 }
 
 // --- database, repository, data source
@@ -123,6 +172,11 @@ Repository* make_repository(const boost::shared_ptr<server_t>& server, const svc
 }  // namespace
 
 DataBase* data_source::locate_database() {
+    if (service.server.empty())
+        throw ds_exception(
+            "No SQLite database is named: an empty name would open a private temporary database, "
+            "lost when the connection closes. Name a database file, or \":memory:\" for an "
+            "in-memory database.");
     // Hold the descriptor for the duration of the call.
     const boost::shared_ptr<server_t> held = server;
     Repository& r = driver::repository_holder::instance().get("", held, provider, &make_repository);

@@ -138,14 +138,13 @@ public:
 
 private:
     sqlite3_stmt* native() const;
-    std::string column_value() const;
     void bind_bytes(const std::string& bytes, sqlite3_destructor_type lifetime);
 
     unsigned short position;
     bool is_blob;
     int state;  // 0 empty, 1 length set, 2 data pending
     bool has_data;
-    bool fetched;
+    bool fetched;  // `buffer` holds the last fetched row's column
     std::string buffer;
     bool empty;
 };
@@ -208,15 +207,21 @@ public:
     void finish() override;
     driver::statement_base* new_statement(const data_aware_command* command) override;
 
-    // BEGIN, unless a native transaction is already open.
+    // BEGIN, unless this transaction's work is already in an open native one.
     void activate() {
         if (!active_) begin();
     }
+    // After a failure: SQLite may have rolled its transaction back by itself
+    // (a full disk, INSERT OR ROLLBACK, ...). Every transaction of the
+    // connection then knows that nothing is open any more.
+    void native_state_changed() noexcept;
     sqlite3* db() const { return db_; }
 
 private:
     void begin();
     void end(const char* sql);
+    // The native transaction is over: no transaction of the connection is active.
+    void ended() noexcept;
 
     bool active_;
     sqlite3* db_;
@@ -231,11 +236,14 @@ public:
 
     void prepare(const std::string& sql) override;
     void execute() override;
+    // Back to the start; no rows until the statement is executed again.
     void reset() override;
     void flush() override {}
     bool next() override;
     impl::value_factory& get_bind() override { return bind_; }
     impl::value_factory& get_define() override { return define_; }
+    // A new command binds from scratch: the earlier command's values are cleared.
+    void reused() override;
 
     // The native statement, prepared now if it is not.
     sqlite3_stmt* native();
@@ -243,15 +251,11 @@ public:
     // Before binding: reset a prepared statement, else prepare one.
     void ready_for_binding();
     void ensure_prepared();
-    // How many times the native statement was prepared (for tests and tuning).
-    int prepare_count() const { return prepares_; }
     // Bound text need not be copied when the statement runs to its end within
-    // execute() (anything but a query): the application's storage is read then and
-    // bound afresh before the next run. A query is stepped later, by next(), while
-    // the application may change its strings: SQLite copies them.
-    sqlite3_destructor_type bind_lifetime() const {
-        return kind == stmt_select ? SQLITE_TRANSIENT : SQLITE_STATIC;
-    }
+    // execute() (anything that returns no rows): the application's storage is read
+    // then and bound afresh before the next run. A query is stepped later, by
+    // next(), while the application may change its strings: SQLite copies them.
+    sqlite3_destructor_type bind_lifetime() const { return query_ ? SQLITE_TRANSIENT : SQLITE_STATIC; }
 
 protected:
     impl::describe* make_describe() override;
@@ -262,13 +266,19 @@ private:
     int step();
     // A failed step: translated with the statement's context (cold path).
     [[noreturn]] __attribute__((noinline, cold)) void step_failed(int rc);
+    [[noreturn]] __attribute__((noinline, cold)) void too_many_defines() const;
+    // Refuses text after the first statement other than blanks, comments and ";".
+    void check_tail(const char* tail, const char* end);
     void finalize() noexcept;
     sqlite3* db() const;
+    transaction& owner_transaction() const;
 
     sqlite3_stmt* native_;
     bool stepping_;
-    bool ddl_;  // the kind, decided once at prepare
-    int prepares_;
+    bool ddl_;          // the kind, decided once at prepare
+    bool query_;        // the native statement returns rows (whatever its first word)
+    bool pending_row_;  // execute() already stepped to the first row; next() hands it out
+    int columns_;       // result columns of the native statement
     binding_factory bind_;
     binding_factory define_;
 };
@@ -307,6 +317,8 @@ public:
 class data_source : public DataSourceOld {
 public:
     explicit data_source(url_t& url) : DataSourceOld(url) {}
+    // tovi::ds_exception for an empty database name: SQLite would open a private
+    // temporary database whose data vanish with the connection.
     DataBase* locate_database() override;
 };
 

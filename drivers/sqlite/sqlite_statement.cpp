@@ -1,5 +1,7 @@
 // Statements: lazily prepared native statements, reset and reused through the
 // transaction's cache; stepping for execution and fetching.
+#include <climits>
+
 #include "sqlite_driver.hpp"
 
 namespace tovi::sqlite {
@@ -15,19 +17,18 @@ statement::statement(const data_aware_command* command_, unsigned int options_, 
       native_(nullptr),
       stepping_(false),
       ddl_(false),
-      prepares_(0),
+      query_(false),
+      pending_row_(false),
+      columns_(0),
       bind_(in, this),
-      define_(out, this) {}
-
-statement::~statement() {
-    try {
-        if (native_ != nullptr) sqlite3_reset(native_);
-    } catch (...) {
-    }
-    finalize();
+      define_(out, this) {
+    at_end = true;  // no rows before the first execution
 }
 
-sqlite3* statement::db() const { return static_cast<transaction*>(owner)->db(); }
+statement::~statement() { finalize(); }
+
+sqlite3* statement::db() const { return owner_transaction().db(); }
+transaction& statement::owner_transaction() const { return *static_cast<transaction*>(owner); }
 
 void statement::finalize() noexcept {
     if (native_ != nullptr) sqlite3_finalize(native_);
@@ -40,6 +41,7 @@ void statement::ready_for_binding() {
         const int rc = sqlite3_reset(native_);
         if (rc != SQLITE_OK) fail(native_error(db(), rc));
         at_end = false;
+        pending_row_ = false;
         return;
     }
     ensure_prepared();
@@ -48,22 +50,65 @@ void statement::ready_for_binding() {
 void statement::ensure_prepared() {
     if (native_ != nullptr) reset();
     if (native_ != nullptr) return;
+    // sqlite3_prepare_v2 takes the length as an int: a longer text would be cut.
+    if (native_sql.size() > static_cast<std::size_t>(INT_MAX))
+        fail(exception(sqlite3_errstr(SQLITE_TOOBIG), SQLITE_TOOBIG));
     sqlite3_stmt* prepared = nullptr;
+    const char* tail = nullptr;
     const int rc = sqlite3_prepare_v2(db(), native_sql.c_str(), static_cast<int>(native_sql.size()),
-                                      &prepared, nullptr);
+                                      &prepared, &tail);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(prepared);
         fail(native_error(db(), rc));
     }
+    if (prepared == nullptr)
+        raise(bad_sql("The SQL text holds no SQL statement, only blanks or comments.", 0));
+    try {
+        check_tail(tail, native_sql.c_str() + native_sql.size());
+    } catch (...) {
+        sqlite3_finalize(prepared);
+        throw;
+    }
     finalize();
     native_ = prepared;
     stepping_ = false;
-    ++prepares_;
+    pending_row_ = false;
+    columns_ = sqlite3_column_count(prepared);
+    query_ = columns_ > 0;
+}
+
+void statement::check_tail(const char* tail, const char* end) {
+    // The usual case: nothing, or only blanks and semicolons, follows.
+    const char* p = tail;
+    while (p != nullptr && p < end && (*p == ';' || *p == ' ' || *p == '\n' || *p == '\t' || *p == '\r')) ++p;
+    if (p == nullptr || p >= end) return;
+    // Let SQLite's own tokenizer tell comments from a second statement.
+    sqlite3_stmt* second = nullptr;
+    const char* rest = p;
+    while (rest < end) {
+        const char* next = nullptr;
+        const int rc = sqlite3_prepare_v2(db(), rest, static_cast<int>(end - rest), &second, &next);
+        sqlite3_finalize(second);
+        if (rc != SQLITE_OK || second != nullptr) {
+            raise(bad_sql("The SQL text holds more than one statement; not run: '" +
+                              driver::sql_for_context(std::string(p, end)) + "'",
+                          0));
+        }
+        if (next == nullptr || next <= rest) break;
+        rest = next;
+    }
 }
 
 sqlite3_stmt* statement::native() {
     if (native_ == nullptr) ensure_prepared();
     return native_;
+}
+
+void statement::reused() {
+    if (native_ != nullptr && !stepping_) {
+        sqlite3_reset(native_);
+        sqlite3_clear_bindings(native_);
+    }
 }
 
 void statement::reset() {
@@ -78,7 +123,10 @@ void statement::reset() {
             if (rc != SQLITE_OK) fail(native_error(db(), rc));
         }
     }
-    at_end = false;
+    // A reset statement (by a commit, say) has no rows until it runs again:
+    // stepping it on would start the query over.
+    at_end = true;
+    pending_row_ = false;
 }
 
 inline int statement::step() {
@@ -90,16 +138,26 @@ inline int statement::step() {
 }
 
 void statement::step_failed(int rc) {
-    fail(native_error(sqlite3_db_handle(native_), rc));
+    const exception e = native_error(sqlite3_db_handle(native_), rc);
+    owner_transaction().native_state_changed();
+    fail(e);
+}
+
+void statement::too_many_defines() const {
+    raise(bad_operation("Result column " + std::to_string(define_.size()) + " is bound, but the query returns " +
+                            std::to_string(columns_) + " columns.",
+                        0));
 }
 
 void statement::prepare(const std::string& sql) {
     statement_base::prepare(sql);
     ddl_ = is_ddl(kind);
+    query_ = kind == stmt_select;  // until the native statement says otherwise
 }
 
 void statement::execute() {
     at_end = false;
+    pending_row_ = false;
     if (native_ == nullptr) ensure_prepared();  // (binding prepares it first)
     if (ddl_) {
         try {
@@ -107,20 +165,33 @@ void statement::execute() {
         } catch (const exception& e) {
             fail(e);
         }
-        at_end = step() == SQLITE_DONE;
+        step();
         finalize();  // a schema change: prepared afresh every time
-    } else if (kind != stmt_select) {
-        static_cast<transaction*>(owner)->activate();
+        at_end = true;
+    } else if (!query_) {
+        owner_transaction().activate();
         at_end = step() == SQLITE_DONE;
+    } else if (kind != stmt_select) {
+        // Rows from a text that is no SELECT (a PRAGMA, WITH, VALUES, RETURNING):
+        // it runs now, as the caller may not fetch at all; its first row waits
+        // for next().
+        if (!sqlite3_stmt_readonly(native_)) owner_transaction().activate();
+        const int rc = step();
+        pending_row_ = rc == SQLITE_ROW;
+        at_end = rc == SQLITE_DONE;
     }
 }
 
 bool statement::next() {
-    if (at_end || kind != stmt_select) return false;
-    if (native_ == nullptr) ensure_prepared();
+    if (at_end) return false;
+    if (static_cast<int>(define_.size()) > columns_) too_many_defines();
+    if (pending_row_) {
+        pending_row_ = false;
+        return true;
+    }
     const int rc = step();
     if (rc == SQLITE_ROW) return true;
-    if (rc == SQLITE_DONE) at_end = true;
+    at_end = true;
     return false;
 }
 

@@ -37,11 +37,12 @@ done
 [ "$(grep -cE '^[0-9.e+-]+ sec\.$' run.out)" -eq 19 ] || fail "run: not 19 timings"
 diff <(masked run.out) "$golden" >diff.out || fail "run: report differs from the golden text: $(cat diff.out)"
 
-# 4. Missing database name: the warning, then the run goes on (SQLite opens a
-#    private temporary database for an empty name).
+# 4. Missing database name: the warning, then the SQLite driver refuses to open
+#    a throw-away temporary database in its place.
 "$bench" --conn_str /SQLITE >warn.out 2>warn.err; rc=$?
 grep -q "^Database name was not set.$" warn.err || fail "no db_name: no warning"
-[ $rc -eq 0 ] || fail "no db_name: exit code $rc"
+grep -q "No SQLite database is named" warn.err || fail "no db_name: no error text: $(cat warn.err)"
+[ $rc -eq 1 ] || fail "no db_name: exit code $rc"
 
 # 5. A configuration of two databases runs the suite twice, in file order.
 cat >tovibench_conf.xml <<XML
