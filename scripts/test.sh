@@ -2,6 +2,7 @@
 # Builds tovi and runs the whole test suite.
 #   scripts/test.sh             the normal build, in build/
 #   scripts/test.sh --sanitize  AddressSanitizer + UndefinedBehaviorSanitizer, in build-asan/
+#   scripts/test.sh --threads   the tests that use threads, under ThreadSanitizer, in build-tsan/
 # With CI=true, warnings are errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,9 +10,16 @@ bash scripts/deps.sh
 
 build_dir=build
 options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+targets=()
+filter=()
 if [ "${1:-}" = "--sanitize" ]; then
   build_dir=build-asan
   options=(-DCMAKE_BUILD_TYPE=Debug -DTOVI_SANITIZE=ON)
+elif [ "${1:-}" = "--threads" ]; then
+  build_dir=build-tsan
+  options=(-DCMAKE_BUILD_TYPE=Debug -DTOVI_TSAN=ON -DTOVI_BUILD_BENCH=OFF -DTOVI_BUILD_EXAMPLES=OFF)
+  targets=(--target sqlite_threads_test tovi_sqlite dialect_sqlite)
+  filter=(-R "Threads")
 fi
 if [ "${CI:-}" = "true" ]; then
   options+=(-DTOVI_WERROR=ON)
@@ -19,7 +27,8 @@ fi
 
 jobs=$(nproc 2>/dev/null || echo 2)
 cmake -S . -B "$build_dir" -G Ninja "${options[@]}"
-cmake --build "$build_dir" --parallel "$jobs"
+cmake --build "$build_dir" --parallel "$jobs" "${targets[@]}"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-ctest --test-dir "$build_dir" --output-on-failure --parallel "$jobs"
+export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
+ctest --test-dir "$build_dir" --output-on-failure --parallel "$jobs" "${filter[@]}"

@@ -79,6 +79,7 @@ data_source* module_registry::create_data_source(url_t& url) {
     const std::string path = platform::core_directory() + utils::make_dll_name(module.c_str());
 
     const key k(provider.api, provider.vendor, provider.version, module);
+    std::unique_lock<std::mutex> lock(lock_);
     auto inserted = entries_.emplace(k, module_entry());
     module_entry& entry = inserted.first->second;
     if (!entry.library) entry.library = std::make_shared<shared_library>();
@@ -97,9 +98,12 @@ data_source* module_registry::create_data_source(url_t& url) {
     entry.before_unload = reinterpret_cast<tovi_before_module_unload_fn>(
         entry.library->symbol("before_module_unload"));
 
+    const tovi_create_data_source_fn create_fn = entry.create;
+    lock.unlock();  // the module stays loaded until the registry goes
+
     data_source* created = nullptr;
     try {
-        created = entry.create(&url);
+        created = create_fn(&url);
     } catch (...) {
         created = nullptr;  // whatever it was, the application gets one clear text
     }

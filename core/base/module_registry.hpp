@@ -5,6 +5,7 @@
 
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <tuple>
 
@@ -41,7 +42,10 @@ public:
 
     // A new data source of the driver module for `url` (loading it if needed).
     data_source* create_data_source(url_t& url);
-    std::size_t loaded_count() const { return entries_.size(); }
+    std::size_t loaded_count() const {
+        std::lock_guard<std::mutex> lock(lock_);
+        return entries_.size();
+    }
 
 private:
     // API, vendor and version, as providers compare; and the module name, so
@@ -49,6 +53,8 @@ private:
     // replace each other's module.
     using key = std::tuple<int, int, int, std::string>;
     std::map<key, module_entry> entries_;
+    // Data sources are opened on several threads at once.
+    mutable std::mutex lock_;
 };
 
 }  // namespace tovi::detail

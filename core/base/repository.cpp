@@ -22,6 +22,7 @@ Repository::Repository(const boost::shared_ptr<server_t>& server_, const svc_pro
 Repository::~Repository() = default;
 
 DataBase* Repository::get_database(const service_t& s) {
+    std::lock_guard<std::mutex> lock(databases_lock_);
     auto it = databases.find(database_key(s));
     if (it != databases.end()) return it->second;
     return open_database(s);
@@ -44,7 +45,10 @@ void Repository::open() {}
 void Repository::close() {
     std::exception_ptr first_failure;
     std::map<std::string, DataBase*> all;
-    all.swap(databases);
+    {
+        std::lock_guard<std::mutex> lock(databases_lock_);
+        all.swap(databases);
+    }
     for (auto& entry : all) {
         DataBase* db = entry.second;
         try {
@@ -72,13 +76,20 @@ void DataBase::open() {}
 void DataBase::close() {}
 
 std::string DataBase::getConnectStr(const std::string& user, const std::string& password) {
-    return utils::make_upper(user + "/" + password);
+    // Not UPPER(user + "/" + password): that handed a connection opened with
+    // "tiger" to a request with "TIGER", and user "a/b" with password "c" the
+    // connection of user "a" with password "b/c".
+    const std::string u = utils::make_upper(user);
+    return std::to_string(u.size()) + ":" + u + "/" + std::to_string(password.size()) + ":" + password;
 }
 
 void DataBase::done() {
     std::exception_ptr first_failure;
     std::map<std::string, std::vector<connection_handle>> idle;
-    idle.swap(pool);
+    {
+        std::lock_guard<std::mutex> lock(pool_lock_);
+        idle.swap(pool);
+    }
     for (auto& entry : idle) {
         for (connection_handle& h : entry.second) {
             try {
@@ -93,14 +104,18 @@ void DataBase::done() {
 }
 
 connection_handle DataBase::acquire_connection(const data_source& ds, const session_t& s) {
-    std::vector<connection_handle>& idle = pool[getConnectStr(s.user, s.password)];
+    const std::string key = getConnectStr(s.user, s.password);
     connection_handle h;
-    if (!idle.empty()) {
-        h = idle.back();  // the most recently released
-        idle.pop_back();
-    } else {
-        h = connection_handle(*this, s);
+    {
+        std::lock_guard<std::mutex> lock(pool_lock_);
+        auto it = pool.find(key);
+        if (it != pool.end() && !it->second.empty()) {
+            h.swap(it->second.back());  // the most recently released
+            it->second.pop_back();
+        }
     }
+    // Opening a connection can take long: not under the lock.
+    if (h.empty()) h = connection_handle(*this, s);
     h->attach(ds);
     return h;
 }
@@ -109,10 +124,13 @@ void DataBase::release_connection(const data_source& ds, connection_handle& h) {
     if (h.empty()) return;
     h->detach(ds);
     const session_t& s = h->get_session();
-    pool[getConnectStr(s.user, s.password)].push_back(h);
+    const std::string key = getConnectStr(s.user, s.password);
+    std::lock_guard<std::mutex> lock(pool_lock_);
+    pool[key].push_back(h);
 }
 
 std::size_t DataBase::idle_count(const std::string& user, const std::string& password) const {
+    std::lock_guard<std::mutex> lock(pool_lock_);
     auto it = pool.find(getConnectStr(user, password));
     return it == pool.end() ? 0 : it->second.size();
 }

@@ -3,6 +3,7 @@
 #include "framework.hpp"
 
 #include <deque>
+#include <mutex>
 #include <typeinfo>
 
 namespace tovi::driver {
@@ -70,6 +71,9 @@ void repository_holder::cleanup() {
 
 Repository& repository_holder::get(const std::string& key, const boost::shared_ptr<server_t>& server,
                                    const svc_provider_t& provider, factory make) {
+    // Data sources on several threads reach the module's repositories at once.
+    static std::mutex lock_;
+    std::lock_guard<std::mutex> lock(lock_);
     auto it = repositories_.find(key);
     if (it != repositories_.end()) return *it->second;
     std::unique_ptr<Repository> repository(make(server, provider));

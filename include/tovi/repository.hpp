@@ -7,13 +7,16 @@
 // (their slot order is part of the interface between separately built modules).
 // Connections are shared through connection_handle; idle ones wait in their
 // database's pool per upper-cased user and password and are reused
-// last-released-first. Nothing here locks: a repository and everything in it is
-// used by one thread at a time.
+// last-released-first. Data sources on different threads may share a
+// repository: its map of databases and each database's pool lock their own
+// operations. A connection (with its transactions) is used by one thread at a
+// time.
 #ifndef TOVI_REPOSITORY_HPP
 #define TOVI_REPOSITORY_HPP
 
 #include <ctime>
 #include <map>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -91,6 +94,9 @@ protected:
     svc_provider_t provider;
     std::map<std::string, DataBase*> databases;
     DataBase* default_database;
+
+private:
+    std::mutex databases_lock_;
 };
 
 class TOVI_API DataBase {
@@ -118,7 +124,9 @@ public:
 
 protected:
     DataBase(Repository& r, const service_t& s);
-    // The pool key: user + "/" + password, upper-cased.
+    // The pool key: the user upper-cased (user names compare without regard to
+    // case) and the password exactly as given, each length-prefixed so that no
+    // separator inside a name can make two credentials collide.
     static std::string getConnectStr(const std::string& user, const std::string& password);
 
     std::map<std::string, std::vector<connection_handle>> pool;
@@ -131,6 +139,9 @@ public:
     // When set (the default), every new connection gets a connection-wide
     // transaction right after it opens.
     bool auto_transaction;
+
+private:
+    mutable std::mutex pool_lock_;
 };
 
 class TOVI_API connection {

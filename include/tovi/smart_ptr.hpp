@@ -1,13 +1,15 @@
 // utils::SmartPtr: the policy-based, reference-counted handle tovi shares
 // connections through (see tovi::connection_handle).
 //
-// The count is a plain int: a handle and its copies belong to one thread at a
-// time. When the last handle goes, the storage policy disposes of the pointee;
+// The count is atomic: copies of one handle may be made and dropped on several
+// threads (a pool hands a connection from one data source's thread to another's).
+// The pointee itself is not made thread-safe by this. When the last handle goes, the storage policy disposes of the pointee;
 // a destructor reports a failure of that disposal through utils::reportError and
 // swallows it, while reset() lets it through.
 #ifndef TOVI_SMART_PTR_HPP
 #define TOVI_SMART_PTR_HPP
 
+#include <atomic>
 #include <cassert>
 #include <exception>
 #include <utility>
@@ -20,13 +22,13 @@ namespace utils {
 // Ownership policy: one heap-allocated count shared by every copy.
 class RefCounted {
 public:
-    RefCounted() : count_(new int(1)) {}
+    RefCounted() : count_(new std::atomic<int>(1)) {}
     RefCounted(const RefCounted&) = default;
     RefCounted& operator=(const RefCounted&) = default;
-    void clone() { ++*count_; }
+    void clone() { count_->fetch_add(1, std::memory_order_relaxed); }
     // True when this was the last reference (the count is then freed).
     bool release() {
-        if (--*count_ == 0) {
+        if (count_->fetch_sub(1, std::memory_order_acq_rel) == 1) {
             delete count_;
             count_ = nullptr;
             return true;
@@ -37,10 +39,10 @@ public:
     // the last).
     void forget() { count_ = nullptr; }
     void swap(RefCounted& other) noexcept { std::swap(count_, other.count_); }
-    int use_count() const { return count_ != nullptr ? *count_ : 0; }
+    int use_count() const { return count_ != nullptr ? count_->load(std::memory_order_relaxed) : 0; }
 
 private:
-    int* count_;
+    std::atomic<int>* count_;
 };
 
 // Conversion policy: no implicit conversion to the raw pointer.

@@ -143,14 +143,14 @@ TEST_F(Runtime, DialectLoading) {
 }
 
 TEST_F(Runtime, PoolReusesLastReleasedAcrossLetterCase) {
-    tovi::uurl_t u1 = url("pool"), u2 = url("pool", "SCOTT", "TIGER"), u3 = url("pool");
+    tovi::uurl_t u1 = url("pool"), u2 = url("pool", "SCOTT", "tiger"), u3 = url("pool");
     tovi::udata_source first(u1), second(u2), third(u3);
     tovi::connection* c1 = &first.get_connection();
     EXPECT_EQ(&first.get_connection(), c1);  // held: the same one again
     EXPECT_EQ(c1->get_use_count(), 1);
     first.release_connection();
     first.release_connection();  // nothing held: nothing happens
-    EXPECT_EQ(&second.get_connection(), c1);  // credentials differ only in case
+    EXPECT_EQ(&second.get_connection(), c1);  // user names differ only in case
     EXPECT_NE(&third.get_connection(), c1);   // two held at once: two connections
     tovi::connection* c3 = &third.get_connection();
     third.release_connection();

@@ -315,3 +315,20 @@ TEST_F(SqliteDriver, LockedDatabaseFailsCleanlyAndRecovers) {
     ASSERT_TRUE(count.next());
     EXPECT_EQ(n, 1);
 }
+
+TEST_F(SqliteDriver, PooledConnectionsAreReusedOnlyForTheSameCredentials) {
+    const std::string file = dir.file("main.db");
+    auto connection_of = [&](const std::string& user, const std::string& password) {
+        tovi::uurl_t u("/SQLITE", user, password, file);
+        tovi::udata_source source(u);
+        tovi::connection* c = &source.get_connection();
+        source.release_connection();  // back to the pool for the next request
+        return c;
+    };
+    tovi::connection* tiger = connection_of("scott", "tiger");
+    EXPECT_EQ(connection_of("SCOTT", "tiger"), tiger);  // user names ignore case
+    EXPECT_NE(connection_of("scott", "TIGER"), tiger);  // passwords do not
+    tovi::connection* ab_c = connection_of("a/b", "c");
+    EXPECT_NE(connection_of("a", "b/c"), ab_c);
+    EXPECT_EQ(connection_of("a/b", "c"), ab_c);
+}

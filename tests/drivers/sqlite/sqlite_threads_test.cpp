@@ -9,7 +9,10 @@
 
 namespace {
 
-using SqliteThreads = tovi_test::sqlite_fixture;
+class SqliteThreads : public tovi_test::sqlite_fixture {
+protected:
+    SqliteThreads() { watch_sqlite = false; }
+};
 
 TEST_F(SqliteThreads, ConnectAndReleaseChurnOnOneFile) {
     exec("CREATE TABLE t(a INTEGER)");
