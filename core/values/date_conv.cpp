@@ -42,8 +42,11 @@ SYSTEMTIME double_to_system_time(double d) {
 
 long tm2time_t(const tm& t) {
     tm copy = t;
+    // -1 is also one second before the epoch: only a failed call leaves the
+    // weekday unset.
+    copy.tm_wday = -1;
     const std::time_t result = std::mktime(&copy);
-    if (result == static_cast<std::time_t>(-1)) throw bad_value_conversion();
+    if (result == static_cast<std::time_t>(-1) && copy.tm_wday == -1) throw bad_value_conversion();
     return static_cast<long>(result);
 }
 
@@ -85,11 +88,42 @@ double time_t2double_time(const long& t) {
     return tm2double_time(local);
 }
 
+namespace {
+// The date library computes with the fields as they are: extreme values
+// overflow inside it. Refuse them first, with the library's own errors.
+void check_fields(const tm& t) {
+    const long year = t.tm_year + 1900L;
+    if (year < 1400 || year > 9999) throw boost::gregorian::bad_year();
+    if (t.tm_mon < 0 || t.tm_mon > 11) throw boost::gregorian::bad_month();
+    if (t.tm_mday < 1 || t.tm_mday > 31) throw boost::gregorian::bad_day_of_month();
+    if (t.tm_hour < 0 || t.tm_hour > 23 || t.tm_min < 0 || t.tm_min > 59 || t.tm_sec < 0 || t.tm_sec > 60)
+        throw std::out_of_range("Time of day is out of range 00:00:00..23:59:60");
+}
+
+// Digit runs longer than any field (a fraction of a second aside) would
+// overflow the parser's integers.
+void check_text(const std::string& s) {
+    std::size_t run = 0;
+    bool fraction = false;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const char c = s[i];
+        if (c >= '0' && c <= '9') {
+            if (++run > 9 && !fraction) throw std::out_of_range("Cannot parse the date and time text '" + s + "'");
+        } else {
+            fraction = c == '.';
+            run = 0;
+        }
+    }
+}
+}  // namespace
+
 std::string tm2string(const tm& t) {
+    check_fields(t);
     return boost::posix_time::to_simple_string(boost::posix_time::ptime_from_tm(t));
 }
 
 void string2tm(const std::string& s, tm& out) {
+    check_text(s);
     boost::posix_time::ptime instant;
     try {
         instant = boost::posix_time::time_from_string(s);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
 #include <ctime>
 #include <stdexcept>
@@ -207,4 +208,37 @@ TEST_F(InTimeZone, WholeRangeOfTimeT) {
         const long t = static_cast<long>(rng() % 4000000000u) - 1000000000L;
         ASSERT_EQ(tovi::double_time2time_t(tovi::time_t2double_time(t)), t);
     }
+}
+
+TEST_F(InTimeZone, OneSecondBeforeTheEpochIsADate) {
+    use("UTC");
+    EXPECT_EQ(tovi::tm2time_t(make_tm(1969, 12, 31, 23, 59, 59)), -1);
+    tm back{};
+    tovi::time_t2tm(-1, back);
+    EXPECT_EQ(tovi::tm2string(back), "1969-Dec-31 23:59:59");
+}
+
+// Extreme fields and digit runs are refused before the date library computes
+// with them (UndefinedBehaviorSanitizer saw its integers overflow).
+TEST(DateText, ExtremeFieldsAreRangeErrors) {
+    const int extremes[] = {INT_MIN, -1, INT_MAX};
+    for (int v : extremes) {
+        for (int field = 0; field < 6; ++field) {
+            tm t = make_tm(2000, 1, 1);
+            int* fields[] = {&t.tm_year, &t.tm_mon, &t.tm_mday, &t.tm_hour, &t.tm_min, &t.tm_sec};
+            *fields[field] = v;
+            if (field == 0 && v == -1) continue;  // the year 1899 is fine
+            EXPECT_THROW(tovi::tm2string(t), std::out_of_range) << field << " " << v;
+        }
+    }
+    EXPECT_THROW(tovi::tm2string(make_tm(1399, 12, 31)), std::out_of_range);
+    EXPECT_EQ(tovi::tm2string(make_tm(1400, 1, 1)), "1400-Jan-01 00:00:00");
+    EXPECT_EQ(tovi::tm2string(make_tm(9999, 12, 31, 23, 59, 59)), "9999-Dec-31 23:59:59");
+    for (const char* text : {"2004-99999999999-01 00:00:00", "2004-01-99999999999 00:00:00",
+                             "2004-01-01 99999999999:00:00", "2004-01-01 00:99999999999:00",
+                             "2004-01-01 00:00:99999999999", "2004-01-01 2147483647:00:00"})
+        EXPECT_NE(out_of_range_text(text), "(no error)") << text;
+    tm t{};
+    tovi::string2tm("2004-01-01 00:00:01.123456789012", t);  // a long fraction is fine
+    EXPECT_EQ(t.tm_sec, 1);
 }
