@@ -73,10 +73,12 @@ void create_visitor::make_relationship(const std::string& n, const std::string& 
     const std::string w = column_names(ref_fields);
     pop_list_separator();
     const std::deque<std::string> deps{c, p};
+    // A NULL foreign key refers to nothing and is not checked (standard SQL):
+    // ON DELETE SET NULL relies on it.
     const std::string check = "BEGIN \n"
                               "    SELECT CASE \n"
-                              "        WHEN (SELECT " + w + " FROM " + p + " WHERE " + w + " = new." + x +
-                              ") IS NULL \n"
+                              "        WHEN new." + x + " IS NOT NULL AND (SELECT " + w + " FROM " + p +
+                              " WHERE " + w + " = new." + x + ") IS NULL \n"
                               "        THEN RAISE(ABORT, '" + x + " violates foreign key " + n + ": " + p +
                               "(" + w + ")') \n"
                               "    END; \n"

@@ -110,7 +110,7 @@ TEST_F(SqliteDialect, ForeignKeysAsTriggers) {
     EXPECT_EQ(statements[1], "CREATE TABLE P\n(\nID\t\tINTEGER PRIMARY KEY\n)");
     EXPECT_EQ(statements[2],
               "CREATE TRIGGER FK_INS \nBEFORE INSERT ON C FOR EACH ROW \nBEGIN \n    SELECT CASE \n"
-              "        WHEN (SELECT ID FROM P WHERE ID = new.PID) IS NULL \n"
+              "        WHEN new.PID IS NOT NULL AND (SELECT ID FROM P WHERE ID = new.PID) IS NULL \n"
               "        THEN RAISE(ABORT, 'PID violates foreign key FK: P(ID)') \n    END; \nEND ");
     EXPECT_EQ(statements[3].rfind("CREATE TRIGGER FK_UPD \nBEFORE UPDATE OF PID ON C FOR EACH ROW \nBEGIN", 0),
               0u);
@@ -139,4 +139,64 @@ TEST_F(SqliteDialect, ForeignKeysAsTriggers) {
     EXPECT_EQ(sqlite3_column_int(count, 0), 0);  // the cascade removed the child row
     sqlite3_finalize(count);
     sqlite3_close(handle);
+}
+
+// Every ON DELETE rule, run by SQLite: a NULL foreign key is never checked, so
+// SET NULL works and a child may have no parent.
+TEST_F(SqliteDialect, ForeignKeyRulesHoldInSqlite) {
+    using action = sql::impl::constraint_t::action_t;
+    struct rule_case {
+        action rule;
+        const char* delete_error;  // "" when deleting the parent succeeds
+        const char* children_after;  // "PID" values left in C, in order
+    };
+    const rule_case cases[] = {
+        {sql::impl::constraint_t::cascade, "", "2"},
+        {sql::impl::constraint_t::set_null, "", "NULL,2"},
+        {sql::impl::constraint_t::no_action, "Deleting a record from the P table violates foreign key FK: C(PID)", "1,2"},
+        {sql::impl::constraint_t::restrict_action, "Deleting a record from the P table violates foreign key FK: C(PID)",
+         "1,2"},
+    };
+    for (const rule_case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.rule));
+        sql::Database db("d");
+        sql::table_t parent = db.SCHEMA("s").TABLE("P");
+        parent.FIELD("ID").TYPE("UNIQUEID");
+        sql::table_t child = db.SCHEMA("s").TABLE("C");
+        child.FIELD("PID").TYPE("INTEGER");
+        db += sql::Relationship("FK", db).FOREIGN_KEY(child.FIELD("PID")).REFERENCES(parent.FIELD("ID")).ON_DELETE(c.rule);
+        std::unique_ptr<sql::create_visitor> v(support->make_create_visitor());
+        std::vector<std::string> statements;
+        v->set_callback([&](const std::string& s) { statements.push_back(s); });
+        db.accept(*v);
+        v->execute();
+
+        sqlite3* handle = nullptr;
+        ASSERT_EQ(sqlite3_open(":memory:", &handle), SQLITE_OK);
+        auto run = [&](const std::string& sql) {
+            char* error = nullptr;
+            const int rc = sqlite3_exec(handle, sql.c_str(), nullptr, nullptr, &error);
+            std::string text = error != nullptr ? error : "";
+            sqlite3_free(error);
+            return rc == SQLITE_OK ? std::string() : text;
+        };
+        for (const std::string& s : statements) ASSERT_EQ(run(s), "") << s;
+        EXPECT_EQ(run("INSERT INTO P VALUES(1)"), "");
+        EXPECT_EQ(run("INSERT INTO P VALUES(2)"), "");
+        EXPECT_EQ(run("INSERT INTO C VALUES(NULL)"), "");  // no parent: not checked
+        EXPECT_EQ(run("DELETE FROM C"), "");
+        EXPECT_EQ(run("INSERT INTO C VALUES(1)"), "");
+        EXPECT_EQ(run("INSERT INTO C VALUES(2)"), "");
+        EXPECT_EQ(run("INSERT INTO C VALUES(3)"), "PID violates foreign key FK: P(ID)");
+        EXPECT_EQ(run("UPDATE C SET PID = 3 WHERE PID = 2"), "PID violates foreign key FK: P(ID)");
+        EXPECT_EQ(run("DELETE FROM P WHERE ID = 1"), c.delete_error);
+        std::string left;
+        sqlite3_stmt* rows = nullptr;
+        sqlite3_prepare_v2(handle, "SELECT COALESCE(PID, 'NULL') FROM C ORDER BY PID", -1, &rows, nullptr);
+        while (sqlite3_step(rows) == SQLITE_ROW)
+            left += (left.empty() ? "" : ",") + std::string(reinterpret_cast<const char*>(sqlite3_column_text(rows, 0)));
+        sqlite3_finalize(rows);
+        EXPECT_EQ(left, c.children_after);
+        sqlite3_close(handle);
+    }
 }
