@@ -39,7 +39,7 @@ boost::shared_ptr<output_visitor_t::State> output_visitor_t::print_apart(const e
 void output_visitor_t::visit_string_t(impl::string_t& n) { *text_ += n.value; }
 void output_visitor_t::visit_string_val_t(impl::string_val_t& n) { *text_ += quoted_literal(n.value); }
 void output_visitor_t::visit_long_t(impl::long_t& n) { *text_ += std::to_string(n.value); }
-void output_visitor_t::visit_date_t(impl::date_t& n) { *text_ += tovi::tm2string(n.value); }
+void output_visitor_t::visit_date_t(impl::date_t& n) { *text_ += date_literal(n.value); }
 void output_visitor_t::visit_bool_t(impl::bool_t& n) { *text_ += n.value ? "TRUE" : "FALSE"; }
 void output_visitor_t::visit_tovi_value_t(impl::tovi_value_t&) {}
 void output_visitor_t::visit_cond_join_t(impl::cond_join_t&) {}
@@ -132,8 +132,7 @@ void output_visitor_t::visit_delete_t(impl::delete_t& n) {
 }
 
 namespace {
-int strength(const expr_t& e) {
-    const operator_t op = e.empty() ? op_none : e.get()->get_operator();
+int strength(operator_t op) {
     const int index = static_cast<int>(op);
     return index >= 0 && index <= 40 ? op_precedence[index] : op_precedence[0];
 }
@@ -144,6 +143,7 @@ void output_visitor_t::visit_node_single_t(impl::node_single_t& n) {
     if (op != op_not) {
         print(n.operation);
         print(n.operand);
+        state_->top = op;
         return;
     }
     boost::shared_ptr<State> operand = print_apart(n.operand);
@@ -155,10 +155,11 @@ void output_visitor_t::visit_node_single_t(impl::node_single_t& n) {
         // NOT binds weaker than a comparison but tighter than AND and OR: an AND
         // or OR under it needs its parentheses, or the statement means otherwise.
         print(n.operation);
-        if (strength(n.operand) <= op_precedence[op_and])
+        if (strength(operand->top) <= op_precedence[op_and])
             *text_ += "(" + operand->text + ")";
         else
             *text_ += operand->text;
+        state_->top = op;
     }
 }
 
@@ -171,6 +172,7 @@ void output_visitor_t::visit_node_dual_t(impl::node_dual_t& n) {
 
     if (op == op_in) {
         *text_ += left->text + operator_text(op_in) + "(" + right->text + ")";
+        out.top = op;
         return;
     }
 
@@ -187,8 +189,10 @@ void output_visitor_t::visit_node_dual_t(impl::node_dual_t& n) {
             out.truth = values, out.value = left->value;
         } else if (l == is_true && r == plain) {
             *text_ += right->text;
+            out.top = right->top;
         } else if (l == plain && r == is_true) {
             *text_ += left->text;
+            out.top = left->top;
         } else if (l == values && r == values) {
             out.truth = values, out.value = left->value && right->value;
         } else if (l == values && r == plain) {
@@ -209,8 +213,10 @@ void output_visitor_t::visit_node_dual_t(impl::node_dual_t& n) {
             out.truth = values, out.value = left->value;
         } else if (l == is_false && r == plain) {
             *text_ += right->text;
+            out.top = right->top;
         } else if (l == plain && r == is_false) {
             *text_ += left->text;
+            out.top = left->top;
         } else if (l == values && r == values) {
             out.truth = values, out.value = right->value || left->value;
         } else if (l == values && r == plain) {
@@ -221,16 +227,19 @@ void output_visitor_t::visit_node_dual_t(impl::node_dual_t& n) {
         return;
     }
 
-    const int mine = op_precedence[static_cast<int>(op)];
-    if (strength(n.left) < mine)
+    // Parentheses follow the operators as printed, not the tree's: a folded
+    // subtree stands where its parent was.
+    const int mine = strength(op);
+    if (strength(left->top) < mine)
         *text_ += "(" + left->text + ")";
     else
         *text_ += left->text;
     print(n.operation);
-    if (strength(n.right) < mine)
+    if (strength(right->top) < mine)
         *text_ += "(" + right->text + ")";
     else
         *text_ += right->text;
+    out.top = op;
 }
 
 }  // namespace sql

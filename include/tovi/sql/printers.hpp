@@ -35,6 +35,9 @@ public:
         // 0 plain text, 1 constant FALSE, 2 constant TRUE, 3 a value set (`value`).
         int truth = 0;
         result_t value;
+        // The operator at the top of `text` as printed (folding may print a
+        // subtree in place of its parent); op_none for a leaf.
+        operator_t top = op_none;
     };
 
     output_visitor_t();

@@ -89,7 +89,7 @@ TEST(SqlOutput, SelectInsertUpdateDelete) {
     EXPECT_EQ(print(bool_t(true)), "TRUE");
     tm when{};
     tovi::string2tm("2004-02-29 13:05:00", when);
-    EXPECT_EQ(print(date_t(when)), "2004-Feb-29 13:05:00");
+    EXPECT_EQ(print(date_t(when)), "'2004-02-29 13:05:00'");
 }
 
 TEST(SqlOutput, Parentheses) {
@@ -138,9 +138,17 @@ struct condition {
     std::function<bool(const int*)> eval;
 };
 
-condition random_condition(std::mt19937& rng, const table_t& t, int depth) {
+// With `constants`, some leaves are TRUE or FALSE (for a folding visitor).
+condition random_condition(std::mt19937& rng, const table_t& t, int depth, bool constants = false) {
     static const char* names[] = {"a", "b", "c"};
     const int kind = depth <= 0 ? 0 : static_cast<int>(rng() % 4);
+    if (kind == 0 && constants && rng() % 3 == 0) {
+        const bool value = rng() % 2 == 0;
+        condition c;
+        c.expr = bool_expr_t(bool_t(value));
+        c.eval = [value](const int*) { return value; };
+        return c;
+    }
     if (kind == 0) {
         const int column = static_cast<int>(rng() % 3);
         const bool against_column = rng() % 3 == 0;
@@ -165,14 +173,14 @@ condition random_condition(std::mt19937& rng, const table_t& t, int depth) {
         };
         return c;
     }
-    condition left = random_condition(rng, t, depth - 1);
+    condition left = random_condition(rng, t, depth - 1, constants);
     if (kind == 3) {
         condition c;
         c.expr = !left.expr;
         c.eval = [l = left.eval](const int* row) { return !l(row); };
         return c;
     }
-    condition right = random_condition(rng, t, depth - 1);
+    condition right = random_condition(rng, t, depth - 1, constants);
     condition c;
     if (kind == 1) {
         c.expr = left.expr && right.expr;
@@ -212,4 +220,70 @@ TEST(SqlOutput, PrecedenceMatchesEvaluationInSqlite) {
         for (const auto& row : db.rows(statement)) got.insert(row[0] + row[1] + row[2]);
         ASSERT_EQ(got, expected) << statement;
     }
+}
+
+namespace {
+// Folds the constants TRUE and FALSE away through the visitor's hooks, as a
+// dialect's folding visitor does.
+class folding_visitor : public output_visitor_t {
+public:
+    void visit_bool_t(impl::bool_t& n) override { state_->truth = n.value ? 2 : 1; }
+    int truth() const { return state_->truth; }
+};
+}  // namespace
+
+TEST(SqlOutput, FoldedConditionsKeepTheirMeaningInSqlite) {
+    Db db;
+    db.exec("CREATE TABLE t(a INTEGER, b INTEGER, c INTEGER)");
+    std::vector<std::array<int, 3>> all;
+    for (int a = 0; a < 3; ++a)
+        for (int b = 0; b < 3; ++b)
+            for (int c = 0; c < 3; ++c) {
+                all.push_back({a, b, c});
+                db.exec("INSERT INTO t VALUES(" + std::to_string(a) + "," + std::to_string(b) + "," +
+                        std::to_string(c) + ")");
+            }
+    table_t t("t");
+    // The case the issue showed: (TRUE AND (a=1 OR b=2)) AND c=3.
+    {
+        folding_visitor v;
+        bool_expr_t e = (bool_expr_t(bool_t(true)) && ((t.FIELD("a") == long_t(1)) || (t.FIELD("b") == long_t(2)))) &&
+                        (t.FIELD("c") == long_t(3));
+        e.accept(v);
+        EXPECT_EQ(v.get_text(), "(a = 1 OR b = 2) AND c = 3");
+    }
+    std::mt19937 rng = tovi_test::seeded_engine();
+    for (int iteration = 0; iteration < 600; ++iteration) {
+        condition cond = random_condition(rng, t, 1 + iteration % 5, true);
+        folding_visitor v;
+        cond.expr.accept(v);
+        std::set<std::string> expected, got;
+        for (const auto& row : all)
+            if (cond.eval(row.data()))
+                expected.insert(std::to_string(row[0]) + std::to_string(row[1]) + std::to_string(row[2]));
+        std::string where = v.get_text();
+        if (v.truth() == 2) where = "1";
+        if (v.truth() == 1) where = "0";
+        const std::string statement = "SELECT a, b, c FROM t WHERE " + where;
+        for (const auto& row : db.rows(statement)) got.insert(row[0] + row[1] + row[2]);
+        ASSERT_EQ(got, expected) << statement;
+    }
+}
+
+TEST(SqlOutput, DateLiteralsReadBackAsTheSameInstant) {
+    Db db;
+    db.exec("CREATE TABLE d(w TEXT)");
+    table_t d("d");
+    expr_list_t values;
+    tm when{};
+    tovi::string2tm("1999-12-31 23:59:58", when);
+    values + date_t(when);
+    db.exec(print(insert_t(d, values, expr_list_t(expr_t()))));
+    const auto rows = db.rows("SELECT w, datetime(w) FROM d");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][1], "1999-12-31 23:59:58");  // SQLite reads it as a date
+    tm back{};
+    tovi::string2tm(rows[0][0], back);
+    EXPECT_EQ(tovi::tm2string(back), tovi::tm2string(when));
+    EXPECT_EQ(db.rows("SELECT COUNT(*) FROM d WHERE " + print(d.FIELD("w") == date_t(when)))[0][0], "1");
 }
