@@ -11,6 +11,7 @@
 #include <boost/archive/xml_iarchive.hpp>
 #include <boost/program_options.hpp>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -411,8 +412,13 @@ int main(int argc, char** argv) {
         if (tovibench::parse_command_line(argc, argv, params)) {
             tovibench::run_suite(params);
         } else {
-            std::ifstream file("tovibench_conf.xml");
-            if (file) {
+            // No configuration that can be read (none, or a directory, say):
+            // nothing to run.
+            struct stat info {};
+            std::ifstream file;
+            if (stat("tovibench_conf.xml", &info) == 0 && S_ISREG(info.st_mode))
+                file.open("tovibench_conf.xml");
+            if (file.is_open()) {
                 tovibench::db_config config;
                 boost::archive::xml_iarchive archive(file);
                 archive >> boost::serialization::make_nvp("db_config", config);

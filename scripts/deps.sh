@@ -8,7 +8,7 @@ packages=(
   g++ cmake ninja-build pkg-config ccache
   libboost-dev libboost-date-time-dev libboost-filesystem-dev
   libboost-program-options-dev libboost-serialization-dev libboost-thread-dev
-  libgtest-dev libgmock-dev libsqlite3-dev
+  libgtest-dev libgmock-dev libsqlite3-dev sqlite3
   tzdata
 )
 

@@ -4,10 +4,13 @@
 # SQL texts), a configuration file with two databases run in order, and errors
 # ending the run with exit code 1 and the text on standard error.
 #
-#   check_tovibench.sh TOVIBENCH GOLDEN_REPORT
+#   check_tovibench.sh TOVIBENCH GOLDEN_REPORT GOLDEN_CHECKSUMS
+# (The checksums of the fetched values are those of tovibench_native, the same
+# workload written against the SQLite C API by hand.)
 set -uo pipefail
 bench=$1
 golden=$2
+golden_checksums=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -30,12 +33,14 @@ for text in "Allowed options" "--conn_str" "driver url string" "--db_name" "data
   grep -q -- "$text" out || fail "--help does not show '$text'"
 done
 
-# 3. A whole run; "//SQLITE" loses one slash.
-"$bench" --conn_str //SQLITE --db_name "$work/one.db" >run.out 2>run.err; rc=$?
+# 3. A whole run; "//SQLITE" loses one slash. The values it fetched are right.
+TOVI_BENCH_CHECKSUMS=1 "$bench" --conn_str //SQLITE --db_name "$work/one.db" >run.out 2>run.err; rc=$?
 [ $rc -eq 0 ] || fail "run: exit code $rc: $(cat run.err)"
 [ -s one.db ] || fail "run: no database file"
 [ "$(grep -cE '^[0-9.e+-]+ sec\.$' run.out)" -eq 19 ] || fail "run: not 19 timings"
 diff <(masked run.out) "$golden" >diff.out || fail "run: report differs from the golden text: $(cat diff.out)"
+diff <(grep '^checksum ' run.err) "$golden_checksums" >diff.out ||
+  fail "run: fetched values differ from the golden checksums: $(cat diff.out)"
 
 # 4. Missing database name: the warning, then the SQLite driver refuses to open
 #    a throw-away temporary database in its place.
@@ -84,8 +89,22 @@ grep -q "Invalid Data Provider interface name: 'Foo'" bad.err || fail "bad URL: 
 [ $rc -eq 1 ] || fail "unopenable database: exit code $rc"
 grep -q "unable to open database file" io.err || fail "unopenable database: no error text: $(cat io.err)"
 
+# 7. A classified error (a view already named t2) ends the run with exit code 1
+#    and its text, not with a crash after the library has shut down.
+mkdir view
+sqlite3 "$work/view/v.db" "CREATE VIEW t2 AS SELECT 1 AS a" || fail "view t2: could not prepare the database"
+"$bench" --conn_str /SQLITE --db_name "$work/view/v.db" >view.out 2>view.err; rc=$?
+[ $rc -eq 1 ] || fail "view t2: exit code $rc"
+grep -q "t2" view.err || fail "view t2: no error text: $(cat view.err)"
+
+# 8. A configuration that cannot be read (a directory) means nothing to run.
+mkdir tovibench_conf.xml
+"$bench" >dir.out 2>dir.err; rc=$?
+[ $rc -eq 0 ] || fail "configuration directory: exit code $rc: $(cat dir.err)"
+rmdir tovibench_conf.xml
+
 if [ $failures -eq 0 ]; then
-  echo "tovibench checks: 6 passed, 0 failed"
+  echo "tovibench checks: 8 passed, 0 failed"
   exit 0
 fi
 exit 1
