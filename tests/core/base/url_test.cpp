@@ -138,6 +138,9 @@ TEST(UrlParse, OdbcFreeTds) {
 
     EXPECT_EQ(parse("/ODBC/FreeTDS/h//50").service.port, 5000);
     EXPECT_EQ(parse("/ODBC/FreeTDS/h//70").service.port, 1433);
+    Parsed v46 = parse("/ODBC/FreeTDS/h//46");  // the oldest SQL Server protocol
+    EXPECT_EQ(v46.provider.source, svc::src_mssql);
+    EXPECT_EQ(v46.service.port, 1433);
     Parsed text = parse("/ODBC/FreeTDS/h/0/x");
     EXPECT_EQ(text.provider.version, 80);
     EXPECT_EQ(text.provider.source, svc::src_mssql);
@@ -156,6 +159,9 @@ TEST(UrlParse, DbLibAndCtLib) {
     EXPECT_EQ(v70.provider.source, svc::src_mssql);
     EXPECT_EQ(v70.service.server, "h");
     EXPECT_EQ(v70.service.port, 1433);
+
+    EXPECT_EQ(parse("/DBLIB/MICROSOFT/h/1433/46").provider.source, svc::src_mssql);
+    EXPECT_EQ(parse("/DBLIB/MICROSOFT/h/1433/50").provider.source, svc::src_sybasesql);
 
     Parsed defaulted = parse("/DBLIB/MICROSOFT/h");
     EXPECT_EQ(defaulted.provider.version, 100);

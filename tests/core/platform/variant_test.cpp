@@ -316,3 +316,33 @@ TEST(TextCodec, Utf8RoundTripsLosslessly) {
     EXPECT_EQ(tovi::mb_to_wide("\xE2\x82\xAC"), std::wstring(L"\u20AC"));
     EXPECT_EQ(tovi::mb_to_utf16("\xF0\x9F\x98\x80", 4).size(), 2u);  // a surrogate pair
 }
+
+// Boundaries a one-off slip would move unseen.
+TEST(VariantChangeType, EdgesOfDatesTimesAndSinglePrecision) {
+    // 12 AM is midnight and 12 PM noon.
+    const double day = 36526.0;  // 2000-01-01
+    const struct {
+        const char* text;
+        double expected;
+    } clock[] = {{"2000-01-01 12:30 AM", day + 0.5 / 24}, {"2000-01-01 12:30 PM", day + 12.5 / 24},
+                 {"2000-01-01 12:00 AM", day}, {"2000-01-01 1:00 PM", day + 13.0 / 24}};
+    for (const auto& c : clock) {
+        _variant_t out;
+        ASSERT_EQ(convert(_variant_t(c.text), VT_DATE, out), S_OK) << c.text;
+        EXPECT_NEAR(out.date, c.expected, 1e-9) << c.text;
+    }
+    // Year 100 to year 9999, exactly.
+    _variant_t out;
+    EXPECT_EQ(convert(_variant_t(-657434.0), VT_DATE, out), S_OK);
+    EXPECT_EQ(as_text(out), "0100-01-01");
+    EXPECT_EQ(result_of(_variant_t(-657435.0), VT_DATE), DISP_E_OVERFLOW);
+    EXPECT_EQ(convert(_variant_t(2958465.0), VT_DATE, out), S_OK);
+    EXPECT_EQ(as_text(out), "9999-12-31");
+    EXPECT_EQ(result_of(_variant_t(2958466.0), VT_DATE), DISP_E_OVERFLOW);
+    // 2^63 does not fit in 64 bits: no wrap to the most negative number.
+    EXPECT_EQ(result_of(_variant_t(9223372036854775808.0), VT_I8), DISP_E_OVERFLOW);
+    EXPECT_EQ(result_of(_variant_t(-9223372036854775808.0), VT_I8), S_OK);
+    // A single-precision number prints with its own 7 significant digits.
+    EXPECT_EQ(as_text(_variant_t(0.1f)), "0.1");
+    EXPECT_EQ(as_text(_variant_t(1.0f / 3.0f)), "0.3333333");
+}

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <sstream>
 
 #include "support/test_driver.hpp"
@@ -163,4 +164,13 @@ TEST(VariantHelpers, BytesAndTruncation) {
     } catch (const tovi::exception& e) {
         EXPECT_EQ(e.get_error_text(), "Operation on SafeArray has failed.\n");
     }
+}
+
+TEST(Values, DoubleBeyondLongIsNoLong) {
+    tovi::double_t big(9223372036854775808.0);  // 2^63
+    tovi::value_t& v = big;
+    EXPECT_THROW(static_cast<void>(static_cast<long>(v)), tovi::bad_value_conversion);
+    tovi::double_t edge(-9223372036854775808.0);
+    tovi::value_t& e = edge;
+    EXPECT_EQ(static_cast<long>(e), LONG_MIN);
 }

@@ -95,3 +95,17 @@ TEST_F(StatementCache, PurgeKeepsWhatIsInUse) {
               "[Statement cache statistic - Statements in use: 0; Statements in cache: 1; "
               "SQL in cache: 1; Allocated query number: 1]");
 }
+
+TEST_F(StatementCache, TextInUseIsNoCandidateForEviction) {
+    auto* a = acquire("a");
+    cache.release(a);
+    EXPECT_EQ(acquire("a"), a);  // its only free statement is in use again
+    for (int i = 0; i <= 50; ++i) cache.release(acquire("q" + std::to_string(i)));
+    EXPECT_EQ(cache.cached(), 50);
+    EXPECT_EQ(cache.free_count("q0"), 0u);  // the oldest free text went, not "a"
+    EXPECT_EQ(cache.free_count("q1"), 1u);
+    cache.release(a);
+    EXPECT_EQ(cache.free_count("a"), 1u);
+    EXPECT_EQ(cache.free_count("q1"), 0u);
+    EXPECT_EQ(cache.cached(), 50);
+}
