@@ -266,6 +266,8 @@ private:
     int step();
     // A failed step: translated with the statement's context (cold path).
     [[noreturn]] __attribute__((noinline, cold)) void step_failed(int rc);
+    // A define beyond the result's columns is an error, not a silent NULL.
+    void check_defines();
     [[noreturn]] __attribute__((noinline, cold)) void too_many_defines() const;
     // Refuses text after the first statement other than blanks, comments and ";".
     void check_tail(const char* tail, const char* end);

@@ -41,7 +41,6 @@ void statement::ready_for_binding() {
         const int rc = sqlite3_reset(native_);
         if (rc != SQLITE_OK) fail(native_error(db(), rc));
         at_end = false;
-        pending_row_ = false;
         return;
     }
     ensure_prepared();
@@ -143,6 +142,11 @@ void statement::step_failed(int rc) {
     fail(e);
 }
 
+void statement::check_defines() {
+    if (static_cast<int>(define_.size()) > columns_) too_many_defines();
+    define_.clear_changed();
+}
+
 void statement::too_many_defines() const {
     raise(bad_operation("Result column " + std::to_string(define_.size()) + " is bound, but the query returns " +
                             std::to_string(columns_) + " columns.",
@@ -184,7 +188,7 @@ void statement::execute() {
 
 bool statement::next() {
     if (at_end) return false;
-    if (static_cast<int>(define_.size()) > columns_) too_many_defines();
+    if (define_.changed()) check_defines();  // new result columns bound since the last row
     if (pending_row_) {
         pending_row_ = false;
         return true;
