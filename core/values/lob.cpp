@@ -2,6 +2,8 @@
 #include <tovi/exception.hpp>
 #include <tovi/values.hpp>
 
+#include "binding_rules.hpp"
+
 namespace tovi {
 
 lob_t::lob_t() : binding(nullptr) {}
@@ -26,14 +28,7 @@ void lob_t::record_lob_binding(impl::lob_t* fresh) {
     impl::lob_t* earlier = binding;
     if (earlier != nullptr && earlier != fresh && earlier->factory == fresh->factory &&
         fresh->factory->index_of(earlier) >= 0) {
-        // One statement, two markers: see value_t::record_binding.
-        const long position = fresh->factory->index_of(earlier) + 1;
-        fresh->unbind();
-        fresh->release();
-        throw bad_operation("The value is already bound to this statement (position " +
-                                std::to_string(position) +
-                                "); bind a second value for a second marker.",
-                            0);
+        detail::refuse_second_binding(fresh->factory->index_of(earlier), fresh);
     }
     binding = fresh;
     if (earlier != nullptr && earlier != fresh) {

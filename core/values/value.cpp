@@ -3,6 +3,8 @@
 #include <tovi/exception.hpp>
 #include <tovi/value.hpp>
 
+#include "binding_rules.hpp"
+
 namespace tovi {
 
 value_factory_acceptor::~value_factory_acceptor() = default;
@@ -42,6 +44,14 @@ void value_t::destroy_impl(impl::value_t* binding) {
     binding->release();
 }
 
+void detail::refuse_second_binding(long earlier_index, impl::value_t* fresh) {
+    fresh->unbind();
+    fresh->release();
+    throw bad_operation("The value is already bound to this statement (position " +
+                            std::to_string(earlier_index + 1) + "); bind a second value for a second marker.",
+                        0);
+}
+
 void value_t::record_binding(impl::value_factory& factory, impl::value_t* binding) {
     auto it = bindings.find(&factory);
     if (it == bindings.end()) {
@@ -50,18 +60,7 @@ void value_t::record_binding(impl::value_factory& factory, impl::value_t* bindin
     }
     impl::value_t* earlier = it->second;
     if (earlier == binding) return;
-    if (factory.index_of(earlier) >= 0) {
-        // The statement still uses the earlier binding at its own marker: the
-        // value cannot follow both, and dropping one would leave its marker
-        // with whatever was bound there before.
-        const long position = factory.index_of(earlier) + 1;
-        binding->unbind();
-        binding->release();
-        throw bad_operation("The value is already bound to this statement (position " +
-                                std::to_string(position) +
-                                "); bind a second value for a second marker.",
-                            0);
-    }
+    if (factory.index_of(earlier) >= 0) detail::refuse_second_binding(factory.index_of(earlier), binding);
     it->second = binding;
     earlier->release();
 }

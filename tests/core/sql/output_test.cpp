@@ -192,19 +192,25 @@ condition random_condition(std::mt19937& rng, const table_t& t, int depth, bool 
     return c;
 }
 
-}  // namespace
-
-TEST(SqlOutput, PrecedenceMatchesEvaluationInSqlite) {
-    Db db;
+// Table t(a, b, c) in `db` with every row of values 0 to 2; the rows, also in memory.
+std::vector<std::array<int, 3>> every_row(Db& db) {
     db.exec("CREATE TABLE t(a INTEGER, b INTEGER, c INTEGER)");
     std::vector<std::array<int, 3>> all;
     for (int a = 0; a < 3; ++a)
         for (int b = 0; b < 3; ++b)
             for (int c = 0; c < 3; ++c) {
                 all.push_back({a, b, c});
-                db.exec("INSERT INTO t VALUES(" + std::to_string(a) + "," + std::to_string(b) +
-                        "," + std::to_string(c) + ")");
+                db.exec("INSERT INTO t VALUES(" + std::to_string(a) + "," + std::to_string(b) + "," +
+                        std::to_string(c) + ")");
             }
+    return all;
+}
+
+}  // namespace
+
+TEST(SqlOutput, PrecedenceMatchesEvaluationInSqlite) {
+    Db db;
+    const std::vector<std::array<int, 3>> all = every_row(db);
     table_t t("t");
     expr_list_t columns;
     columns + t.FIELD("a") + t.FIELD("b") + t.FIELD("c");
@@ -234,15 +240,7 @@ public:
 
 TEST(SqlOutput, FoldedConditionsKeepTheirMeaningInSqlite) {
     Db db;
-    db.exec("CREATE TABLE t(a INTEGER, b INTEGER, c INTEGER)");
-    std::vector<std::array<int, 3>> all;
-    for (int a = 0; a < 3; ++a)
-        for (int b = 0; b < 3; ++b)
-            for (int c = 0; c < 3; ++c) {
-                all.push_back({a, b, c});
-                db.exec("INSERT INTO t VALUES(" + std::to_string(a) + "," + std::to_string(b) + "," +
-                        std::to_string(c) + ")");
-            }
+    const std::vector<std::array<int, 3>> all = every_row(db);
     table_t t("t");
     // The case the issue showed: (TRUE AND (a=1 OR b=2)) AND c=3.
     {

@@ -9,6 +9,21 @@
 
 namespace {
 
+// An in-memory SQLite database that runs texts and reports SQLite's error text.
+struct memory_db {
+    memory_db() { EXPECT_EQ(sqlite3_open(":memory:", &handle), SQLITE_OK); }
+    ~memory_db() { sqlite3_close(handle); }
+    // "" when `sql` ran, else SQLite's message.
+    std::string run(const std::string& sql) {
+        char* error = nullptr;
+        const int rc = sqlite3_exec(handle, sql.c_str(), nullptr, nullptr, &error);
+        std::string text = error != nullptr ? error : "";
+        sqlite3_free(error);
+        return rc == SQLITE_OK ? std::string() : text;
+    }
+    sqlite3* handle = nullptr;
+};
+
 class SqliteDialect : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -119,15 +134,9 @@ TEST_F(SqliteDialect, ForeignKeysAsTriggers) {
               "    DELETE FROM C\n    WHERE PID = old.ID; \nEND ");
 
     // SQLite runs them, and they hold.
-    sqlite3* handle = nullptr;
-    ASSERT_EQ(sqlite3_open(":memory:", &handle), SQLITE_OK);
-    auto run = [&](const std::string& sql) {
-        char* error = nullptr;
-        const int rc = sqlite3_exec(handle, sql.c_str(), nullptr, nullptr, &error);
-        std::string text = error != nullptr ? error : "";
-        sqlite3_free(error);
-        return rc == SQLITE_OK ? std::string() : text;
-    };
+    memory_db engine;
+    auto run = [&](const std::string& sql) { return engine.run(sql); };
+    sqlite3* handle = engine.handle;
     for (const std::string& s : statements) ASSERT_EQ(run(s), "") << s;
     EXPECT_EQ(run("INSERT INTO P VALUES(1)"), "");
     EXPECT_EQ(run("INSERT INTO C VALUES(1)"), "");
@@ -138,7 +147,6 @@ TEST_F(SqliteDialect, ForeignKeysAsTriggers) {
     ASSERT_EQ(sqlite3_step(count), SQLITE_ROW);
     EXPECT_EQ(sqlite3_column_int(count, 0), 0);  // the cascade removed the child row
     sqlite3_finalize(count);
-    sqlite3_close(handle);
 }
 
 // Every ON DELETE rule, run by SQLite: a NULL foreign key is never checked, so
@@ -171,15 +179,9 @@ TEST_F(SqliteDialect, ForeignKeyRulesHoldInSqlite) {
         db.accept(*v);
         v->execute();
 
-        sqlite3* handle = nullptr;
-        ASSERT_EQ(sqlite3_open(":memory:", &handle), SQLITE_OK);
-        auto run = [&](const std::string& sql) {
-            char* error = nullptr;
-            const int rc = sqlite3_exec(handle, sql.c_str(), nullptr, nullptr, &error);
-            std::string text = error != nullptr ? error : "";
-            sqlite3_free(error);
-            return rc == SQLITE_OK ? std::string() : text;
-        };
+        memory_db engine;
+        auto run = [&](const std::string& sql) { return engine.run(sql); };
+        sqlite3* handle = engine.handle;
         for (const std::string& s : statements) ASSERT_EQ(run(s), "") << s;
         EXPECT_EQ(run("INSERT INTO P VALUES(1)"), "");
         EXPECT_EQ(run("INSERT INTO P VALUES(2)"), "");
@@ -197,6 +199,5 @@ TEST_F(SqliteDialect, ForeignKeyRulesHoldInSqlite) {
             left += (left.empty() ? "" : ",") + std::string(reinterpret_cast<const char*>(sqlite3_column_text(rows, 0)));
         sqlite3_finalize(rows);
         EXPECT_EQ(left, c.children_after);
-        sqlite3_close(handle);
     }
 }

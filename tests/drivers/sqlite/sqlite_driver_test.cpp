@@ -9,47 +9,13 @@
 
 #include <memory>
 
-#include "support/sqlite_spy.hpp"
-#include "support/temp_dir.hpp"
+#include "sqlite_fixture.hpp"
 
 using tovi_test::sqlite_spy;
 
 namespace {
 
-class SqliteDriver : public ::testing::Test {
-protected:
-    void SetUp() override {
-        sqlite_spy::instance();  // installed before any connection opens
-        tovi::api::init();
-        open("main.db");
-    }
-    void TearDown() override {
-        ds.reset();
-        url.reset();
-        tovi::api::fini();
-    }
-    void open(const std::string& file) {
-        ds.reset();
-        url = std::make_unique<tovi::uurl_t>("/SQLITE", "", "", dir.file(file));
-        ds = std::make_unique<tovi::udata_source>(*url);
-    }
-    void exec(const std::string& sql) {
-        tovi::statement st(*ds, 1);
-        st.execute(sql);
-    }
-    std::string error_of(const std::function<void()>& f) {
-        try {
-            f();
-        } catch (const tovi::exception& e) {
-            return e.get_error_text();
-        }
-        return "(no error)";
-    }
-
-    tovi_test::temp_dir dir;
-    std::unique_ptr<tovi::uurl_t> url;
-    std::unique_ptr<tovi::udata_source> ds;
-};
+using SqliteDriver = tovi_test::sqlite_fixture;
 
 // Rows of `table` as seen by a separate process opening the file afresh.
 int rows_seen_by_new_process(const std::string& file, const std::string& table) {
