@@ -7,6 +7,8 @@ namespace tovi {
 
 command::~command() = default;
 data_aware_t::~data_aware_t() = default;
+record_t::~record_t() = default;
+data_aware_command::~data_aware_command() = default;
 
 impl::describe* recordset_t::make_describe() { return nullptr; }
 void recordset_t::destroy_describe(impl::describe*) {}

@@ -51,6 +51,9 @@ protected:
 };
 
 class TOVI_API record_t : public data_aware_t {
+public:
+    ~record_t() override;  // out of line: the class's one home is libtovi.so
+
 protected:
     // The factory of the result columns.
     virtual impl::value_factory& get_define() = 0;
@@ -86,7 +89,10 @@ public:
     virtual bool next_recordset();
 };
 
-class TOVI_API data_aware_command : public command, public recordset_t {};
+class TOVI_API data_aware_command : public command, public recordset_t {
+public:
+    ~data_aware_command() override;  // out of line: the class's one home is libtovi.so
+};
 
 // Bind the next parameter (<<) or result column (>>) to a plain variable or to
 // a typed value. Each returns its left operand.
