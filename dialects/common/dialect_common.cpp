@@ -42,6 +42,31 @@ const error_info& last_entry(const exception& e) {
     return e.get_count() > 0 ? e.get_entry(e.get_count() - 1) : none;
 }
 
+void classify(const exception& e, const error_rule* rules, std::size_t count, const std::string& unmatched_text,
+              const char* tag) {
+    const error_info& last = last_entry(e);
+    const std::string& m = last.message;
+    const char* after_tag = nullptr;
+    if (tag != nullptr) {
+        const std::size_t at = m.find(tag);
+        if (at != std::string::npos) after_tag = m.c_str() + at + std::strlen(tag);
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const error_rule& r = rules[i];
+        bool hit = false;
+        switch (r.how) {
+            case match::code: hit = last.code == r.code; break;
+            case match::starts_with:
+                hit = m.rfind(r.phrase, 0) == 0 ||
+                      (after_tag != nullptr && std::strncmp(after_tag, r.phrase, std::strlen(r.phrase)) == 0);
+                break;
+            case match::contains: hit = m.find(r.phrase) != std::string::npos; break;
+        }
+        if (hit) r.raise(e);
+    }
+    throw_unmatched(e, unmatched_text);
+}
+
 void throw_unmatched(const exception& e, const std::string& text) {
     throw exception(e, text, last_entry(e).code);
 }

@@ -37,6 +37,47 @@ statement_type classify(const std::string& sql, const keyword_rule (&rules)[N]) 
 // The last entry of an error stack (what the dialect tables examine).
 const error_info& last_entry(const exception& e);
 
+// --- error classification as data
+//
+// A dialect lists its rules in a table; classify() tries them in order on the
+// last entry of the error and throws the class of the first that matches.
+
+// Throws `e` as a classified exception (never returns).
+using raise_fn = void (*)(const exception& e);
+
+// The usual raiser: E(e, 0), for the classes with a (previous, code) constructor.
+template <class E>
+[[noreturn]] void raise_as(const exception& e) {
+    throw E(e, 0);
+}
+
+enum class match {
+    code,         // the native code equals `code`
+    starts_with,  // the message starts with `phrase`, or what follows the driver
+                  // tag does (see classify)
+    contains,     // the message contains `phrase`
+};
+
+struct error_rule {
+    match how;
+    const char* phrase;  // for starts_with and contains
+    int code;            // for match::code
+    raise_fn raise;
+};
+
+// Applies `rules` to the last entry of `e`; with none matching, throw_unmatched(e,
+// unmatched_text). `tag` (such as "[SQLite]"): a message that carries it (another
+// driver's diagnostic prefix before it) is also tried from just after it by the
+// starts_with rules.
+[[noreturn]] void classify(const exception& e, const error_rule* rules, std::size_t count,
+                           const std::string& unmatched_text, const char* tag = nullptr);
+
+template <std::size_t N>
+[[noreturn]] void classify(const exception& e, const error_rule (&rules)[N], const std::string& unmatched_text,
+                           const char* tag = nullptr) {
+    classify(e, rules, N, unmatched_text, tag);
+}
+
 // No rule matched: a plain tovi::exception built from `e`, `text` and the native
 // code of the last entry.
 [[noreturn]] void throw_unmatched(const exception& e, const std::string& text);

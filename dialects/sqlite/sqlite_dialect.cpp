@@ -10,8 +10,17 @@ const dialect::keyword_rule keywords[] = {
     {"DELETE", stmt_delete}, {"INSERT", stmt_insert}, {"DROP", stmt_drop},
 };
 
-bool starts_with(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
-bool contains(const std::string& s, const char* part) { return s.find(part) != std::string::npos; }
+// In order; the texts of SQLite before 3.8 first, then what SQLite says since
+// 3.8 and what the foreign-key triggers below raise.
+const dialect::error_rule errors[] = {
+    {dialect::match::starts_with, "no such ", 0, &dialect::raise_as<no_schema_obj_found>},
+    {dialect::match::contains, " is not unique", 0, &dialect::raise_as<dup_value_on_index>},
+    {dialect::match::contains, "must be unique", 0, &dialect::raise_as<dup_value_on_index>},
+    {dialect::match::contains, "already exists", 0, &dialect::raise_as<schema_obj_already_exists>},
+    {dialect::match::contains, "UNIQUE constraint failed", 0, &dialect::raise_as<dup_value_on_index>},
+    {dialect::match::contains, "FOREIGN KEY constraint failed", 0, &dialect::raise_as<integrity_violation>},
+    {dialect::match::contains, "violates foreign key", 0, &dialect::raise_as<integrity_violation>},
+};
 
 }  // namespace
 
@@ -20,23 +29,8 @@ statement_type dialect_server::get_statement_type(const std::string& sql) {
 }
 
 void dialect_server::translate_error(const exception& e, const std::string& context) {
-    const std::string& m = dialect::last_entry(e).message;
-    // Through the ODBC driver the text carries a diagnostic prefix; the "starts
-    // with" rule also looks at what follows its "[SQLite]" tag.
-    std::string after_tag = m;
-    const std::size_t tag = m.find("[SQLite]");
-    if (tag != std::string::npos) after_tag = m.substr(tag + 8);
-
-    if (starts_with(m, "no such ") || starts_with(after_tag, "no such "))
-        throw no_schema_obj_found(e, 0);
-    if (contains(m, " is not unique")) throw dup_value_on_index(e, 0);
-    if (contains(m, "must be unique")) throw dup_value_on_index(e, 0);
-    if (contains(m, "already exists")) throw schema_obj_already_exists(e, 0);
-    // What SQLite says since 3.8, and what the trigger emulation raises.
-    if (contains(m, "UNIQUE constraint failed")) throw dup_value_on_index(e, 0);
-    if (contains(m, "FOREIGN KEY constraint failed")) throw integrity_violation(e, 0);
-    if (contains(m, "violates foreign key")) throw integrity_violation(e, 0);
-    dialect::throw_unmatched(e, context + (context.empty() ? "" : " ") + " [Driver: tovi_sqlite]");
+    // Through the ODBC driver the text carries a diagnostic prefix before "[SQLite]".
+    dialect::classify(e, errors, context + (context.empty() ? "" : " ") + " [Driver: tovi_sqlite]", "[SQLite]");
 }
 
 sql::create_visitor* dialect_server::make_create_visitor() { return new create_visitor(); }
