@@ -63,7 +63,8 @@ void statement::execute() {
     impl::value_factory& bind = s.get_bind();
     bind.get_value();
     s.execute();
-    bind.set_value();
+    // Only in/out parameters flow back; an input factory has nothing to walk.
+    if (bind.get_direction() != in) bind.set_value();
 }
 
 void statement::execute(const std::string& sql) {

@@ -1,8 +1,4 @@
 // tovi_sqlite.so: the module's one export.
-#include <new>
+#include "sqlite_bindings.hpp"
 
-#include "sqlite_driver.hpp"
-
-TOVI_MODULE_EXPORT tovi::data_source* createDataSource(tovi::url_t* url) {
-    return new (std::nothrow) tovi::sqlite::data_source(*url);
-}
+TOVI_DRIVER_CREATE_DATA_SOURCE(tovi::sqlite::driver)

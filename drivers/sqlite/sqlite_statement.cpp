@@ -1,16 +1,13 @@
 // Statements: lazily prepared native statements, reset and reused through the
 // transaction's cache; stepping for execution and fetching.
+#include "sqlite_statement.hpp"
+
 #include <climits>
 
-#include "sqlite_driver.hpp"
+#include "sqlite_bindings.hpp"
+#include "sqlite_errors.hpp"
 
 namespace tovi::sqlite {
-
-void binding_factory::get_value() {
-    if (direction == out || owner_ == nullptr) return;  // a define factory sends nothing
-    owner_->ready_for_binding();
-    for (impl::value_t* b : bindings) b->get_value();  // call_getValue(), on the hot path
-}
 
 statement::statement(const data_aware_command* command_, unsigned int options_, transaction& owner_)
     : statement_base(command_, options_, owner_),
@@ -21,30 +18,17 @@ statement::statement(const data_aware_command* command_, unsigned int options_, 
       pending_row_(false),
       columns_(0),
       bind_(in, this),
-      define_(out, this) {
-    at_end = true;  // no rows before the first execution
-}
+      define_(out, this) {}
 
 statement::~statement() { finalize(); }
 
-sqlite3* statement::db() const { return owner_transaction().db(); }
-transaction& statement::owner_transaction() const { return *static_cast<transaction*>(owner); }
 
 void statement::finalize() noexcept {
     if (native_ != nullptr) sqlite3_finalize(native_);
     native_ = nullptr;
 }
 
-void statement::ready_for_binding() {
-    // The usual case: a healthy statement, reset for its next run.
-    if (native_ != nullptr && !stepping_) {
-        const int rc = sqlite3_reset(native_);
-        if (rc != SQLITE_OK) fail(native_error(db(), rc));
-        at_end = false;
-        return;
-    }
-    ensure_prepared();
-}
+void statement::reset_failed(int rc) { fail(native_error(db(), rc)); }
 
 void statement::ensure_prepared() {
     if (native_ != nullptr) reset();
@@ -90,17 +74,12 @@ void statement::check_tail(const char* tail, const char* end) {
         sqlite3_finalize(second);
         if (rc != SQLITE_OK || second != nullptr) {
             raise(bad_sql("The SQL text holds more than one statement; not run: '" +
-                              driver::sql_for_context(std::string(p, end)) + "'",
+                              tovi::driver::sql_for_context(std::string(p, end)) + "'",
                           0));
         }
         if (next == nullptr || next <= rest) break;
         rest = next;
     }
-}
-
-sqlite3_stmt* statement::native() {
-    if (native_ == nullptr) ensure_prepared();
-    return native_;
 }
 
 void statement::reused() {
@@ -138,7 +117,7 @@ inline int statement::step() {
 
 void statement::step_failed(int rc) {
     const exception e = native_error(sqlite3_db_handle(native_), rc);
-    owner_transaction().native_state_changed();
+    owner->native_state_changed();
     fail(e);
 }
 
@@ -173,13 +152,13 @@ void statement::execute() {
         finalize();  // a schema change: prepared afresh every time
         at_end = true;
     } else if (!query_) {
-        owner_transaction().activate();
+        owner->activate();
         at_end = step() == SQLITE_DONE;
     } else if (kind != stmt_select) {
         // Rows from a text that is no SELECT (a PRAGMA, WITH, VALUES, RETURNING):
         // it runs now, as the caller may not fetch at all; its first row waits
         // for next().
-        if (!sqlite3_stmt_readonly(native_)) owner_transaction().activate();
+        if (!sqlite3_stmt_readonly(native_)) owner->activate();
         const int rc = step();
         pending_row_ = rc == SQLITE_ROW;
         at_end = rc == SQLITE_DONE;

@@ -1,0 +1,74 @@
+// The repository, database and data-source classes every driver has, typed to
+// the driver. A driver names its classes in a traits struct `D` (see
+// framework.hpp) and gets these three for nothing:
+//
+//   database<D>     creates and destroys D::connection
+//   repository<D>   creates and destroys database<D>
+//   data_source<D>  finds its repository in the module's holder, under the key
+//                   D::repository_key gives, and its database there
+#ifndef TOVI_DRIVERS_COMMON_DRIVER_REPOSITORY_HPP
+#define TOVI_DRIVERS_COMMON_DRIVER_REPOSITORY_HPP
+
+#include <new>
+#include <string>
+
+#include <tovi/module.hpp>
+#include <tovi/tovi.hpp>
+
+#include "repository_holder.hpp"
+
+namespace tovi::driver {
+
+// Repository keys. One repository for the whole module (SQLite, Firebird).
+struct one_repository {
+    static std::string key(const svc_provider_t&) { return std::string(); }
+};
+// One repository per provider name (ODBC: per ODBC driver).
+struct repository_per_provider {
+    static std::string key(const svc_provider_t& p) { return p.provider; }
+};
+
+template <class D>
+class database final : public DataBase {
+public:
+    database(Repository& r, const service_t& s) : DataBase(r, s) {}
+    connection* create_connection(const session_t& s) override { return new typename D::connection(*this, s); }
+    void destroy_connection(connection* c) override { delete c; }
+};
+
+template <class D>
+class repository final : public Repository {
+public:
+    using Repository::Repository;
+    DataBase* create_database(const service_t& s) override { return new database<D>(*this, s); }
+    void destroy_database(DataBase* db) override { delete db; }
+};
+
+template <class D>
+class data_source final : public DataSourceOld {
+public:
+    explicit data_source(url_t& url) : DataSourceOld(url) {}
+
+    DataBase* locate_database() override {
+        D::check_service(service);  // may throw tovi::ds_exception
+        const boost::shared_ptr<server_t> held = server;  // kept for the call
+        Repository& r =
+            repository_holder::instance().get(D::repository_key::key(provider), held, provider, &make_repository);
+        return r.get_database(service);
+    }
+
+private:
+    static Repository* make_repository(const boost::shared_ptr<server_t>& s, const svc_provider_t& p) {
+        return new repository<D>(s, p);
+    }
+};
+
+}  // namespace tovi::driver
+
+// Defines the module's createDataSource export for the driver traits `D`.
+#define TOVI_DRIVER_CREATE_DATA_SOURCE(D)                                  \
+    TOVI_MODULE_EXPORT tovi::data_source* createDataSource(tovi::url_t* url) { \
+        return new (std::nothrow) tovi::driver::data_source<D>(*url);      \
+    }
+
+#endif

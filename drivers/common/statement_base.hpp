@@ -1,0 +1,62 @@
+// The base of a driver's statement for SQL text: the common preparation (error
+// context, cache key, the dialect's kind, "?" markers) and the statement's error
+// texts. The driver adds its native prepare, execute, reset and next.
+#ifndef TOVI_DRIVERS_COMMON_STATEMENT_BASE_HPP
+#define TOVI_DRIVERS_COMMON_STATEMENT_BASE_HPP
+
+#include <string>
+
+#include <tovi/tovi.hpp>
+
+#include "error_context.hpp"
+
+namespace tovi::driver {
+
+template <class D>
+class statement_base : public impl::string_stmt {
+public:
+    using transaction_type = typename D::transaction;
+
+    statement_base(const data_aware_command* command_, unsigned int options_, transaction_type& owner_)
+        : string_stmt(command_, options_), owner(&owner_), kind(stmt_other), at_end(true) {}
+
+    // The common steps: context, key, kind (from the dialect) and the SQL text
+    // with ":name" markers turned into "?". No native call.
+    void prepare(const std::string& sql) override {
+        const connection& c = owner->get_owner();
+        context = "[Statement: '" + sql_for_context(sql) + "'][Driver: " + D::tag + "; Database: '" +
+                  database_name(c) + "']";
+        key = sql;
+        kind = server_of(c).get_sql_support()->get_statement_type(sql);
+        native_sql = utils::split_sql_param(sql, ":", "?");
+    }
+    int control(int) override { return 0; }
+    // Slot 7, an operation drivers add after the core's slots: not supported.
+    virtual void unsupported_operation() { throw not_implemented(0); }
+
+    // The cache hands this statement to a new command (not virtual: the
+    // transaction calls it on D::statement, which may hide it).
+    void reused() {}
+
+    // The statement's context followed by the cache's statistics.
+    std::string error_context() const { return context + owner->get_cache().statistics(); }
+    // Translates `e` with the statement's context; never returns.
+    [[noreturn]] void fail(const exception& e) const { translate(owner->get_owner(), e, error_context()); }
+    // Throws `e`, already classified by tovi itself, with the statement's context
+    // added after its message.
+    template <class E>
+    [[noreturn]] void raise(E e) const {
+        e.set_data(error_context(), 0);
+        throw e;
+    }
+
+    transaction_type* owner;
+    std::string native_sql;  // the SQL text with "?" markers
+    statement_type kind;     // as the dialect classifies the text
+    std::string context;
+    bool at_end;  // no (more) rows until the statement is executed
+};
+
+}  // namespace tovi::driver
+
+#endif

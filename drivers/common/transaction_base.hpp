@@ -1,0 +1,78 @@
+// The base of a driver's transaction: its statement cache, the hand-out and
+// take-back of the driver's statements, and the transaction's error context.
+// The driver adds start, commit, rollback and finish.
+#ifndef TOVI_DRIVERS_COMMON_TRANSACTION_BASE_HPP
+#define TOVI_DRIVERS_COMMON_TRANSACTION_BASE_HPP
+
+#include <memory>
+#include <string>
+
+#include <tovi/tovi.hpp>
+
+#include "error_context.hpp"
+#include "statement_cache.hpp"
+
+namespace tovi::driver {
+
+template <class D>
+class transaction_base : public impl::transaction {
+public:
+    using connection_type = typename D::connection;
+    using statement_class = typename D::statement;
+
+    transaction_base(impl::TxnType type, connection_type& owner_) : impl::transaction(type), owner(owner_), cache(50) {}
+
+    int enter() override { return ++use_count, 0; }
+    // Slot 8, after the core's: the counterpart of enter().
+    virtual void leave() { --use_count; }
+
+    // A free statement of `sql` from the cache (handed to `command`), or a new,
+    // prepared one. A failing prepare leaves nothing behind.
+    impl::statement* acquire_statement(const std::string& sql, const data_aware_command* command) override {
+        return cache.acquire(
+            sql,
+            [&](const std::string& text) {
+                std::unique_ptr<statement_class> s(new statement_class(command, 1, self()));
+                s->prepare(text);
+                return s.release();
+            },
+            [&](impl::string_stmt* free) {
+                auto* s = static_cast<statement_class*>(free);  // the cache holds only ours
+                s->command = command;
+                s->owner = &self();
+                s->reused();
+            });
+    }
+    // reset() (unless D::reset_on_release is false), then back into the cache.
+    void release_statement(impl::statement* s) override {
+        auto* own = static_cast<statement_class*>(s);  // handed out by acquire_statement
+        if (D::reset_on_release) own->reset();
+        cache.release(own);
+    }
+
+    // "Database: '<name>'; " + statistics, for transaction operations.
+    std::string context() const { return "Database: '" + database_name(owner) + "'; " + cache.statistics(); }
+    // Translates `e` with the transaction's context; never returns.
+    [[noreturn]] void fail(const exception& e) const { translate(owner, e, context()); }
+
+    // Calls `f` with every statement handed out and not yet released.
+    template <class F>
+    void for_each_in_use(F f) const {
+        for (impl::string_stmt* s : cache.in_use()) f(*static_cast<statement_class*>(s));
+    }
+
+    connection_type& get_owner() const { return owner; }
+    statement_cache& get_cache() { return cache; }
+    const statement_cache& get_cache() const { return cache; }
+
+protected:
+    connection_type& owner;
+    statement_cache cache;
+
+private:
+    typename D::transaction& self() { return static_cast<typename D::transaction&>(*this); }
+};
+
+}  // namespace tovi::driver
+
+#endif

@@ -1,0 +1,91 @@
+// A statement: lazily prepared native statements, reset and reused through the
+// transaction's cache; stepping for execution and fetching. And its
+// description, which has no column metadata.
+#ifndef TOVI_DRIVERS_SQLITE_SQLITE_STATEMENT_HPP
+#define TOVI_DRIVERS_SQLITE_SQLITE_STATEMENT_HPP
+
+#include <sqlite3.h>
+
+#include "sqlite_transaction.hpp"
+
+namespace tovi::sqlite {
+
+class statement : public tovi::driver::statement_base<driver> {
+public:
+    statement(const data_aware_command* command, unsigned int options, transaction& owner);
+    ~statement() override;
+
+    void prepare(const std::string& sql) override;
+    void execute() override;
+    // Back to the start; no rows until the statement is executed again.
+    void reset() override;
+    void flush() override {}
+    bool next() override;
+    impl::value_factory& get_bind() override { return bind_; }
+    impl::value_factory& get_define() override { return define_; }
+    // A new command binds from scratch: the earlier command's values are cleared.
+    void reused();
+
+    // Before binding: reset a prepared statement, else prepare one.
+    void ready_for_binding() {
+        if (native_ != nullptr && !stepping_) {  // the usual case: healthy, reset for its next run
+            const int rc = sqlite3_reset(native_);
+            if (rc != SQLITE_OK) reset_failed(rc);
+            at_end = false;
+            return;
+        }
+        ensure_prepared();
+    }
+    // The native statement (prepared by ready_for_binding or execute).
+    sqlite3_stmt* current() const { return native_; }
+    // Bound text need not be copied when the statement runs to its end within
+    // execute() (anything that returns no rows): the application's storage is read
+    // then and bound afresh before the next run. A query is stepped later, by
+    // next(), while the application may change its strings: SQLite copies them.
+    sqlite3_destructor_type bind_lifetime() const { return query_ ? SQLITE_TRANSIENT : SQLITE_STATIC; }
+
+protected:
+    impl::describe* make_describe() override;
+    void destroy_describe(impl::describe* d) override;
+
+private:
+    void ensure_prepared();
+    int step();
+    // Cold paths, out of line: a failed step or reset, translated with the
+    // statement's context; too many defines.
+    [[noreturn]] __attribute__((noinline, cold)) void step_failed(int rc);
+    [[noreturn]] __attribute__((noinline, cold)) void reset_failed(int rc);
+    [[noreturn]] __attribute__((noinline, cold)) void too_many_defines() const;
+    // A define beyond the result's columns is an error, not a silent NULL.
+    void check_defines();
+    // Refuses text after the first statement other than blanks, comments and ";".
+    void check_tail(const char* tail, const char* end);
+    void finalize() noexcept;
+    sqlite3* db() const { return owner->db(); }
+
+    sqlite3_stmt* native_;
+    bool stepping_;     // a step is running, or failed: prepare again before reuse
+    bool ddl_;          // the kind, decided once at prepare
+    bool query_;        // the native statement returns rows (whatever its first word)
+    bool pending_row_;  // execute() already stepped to the first row; next() hands it out
+    int columns_;       // result columns of the native statement
+    binding_factory bind_;
+    binding_factory define_;
+};
+
+// A description of a statement: no column metadata, no rows.
+class describe : public impl::describe {
+public:
+    explicit describe(const recordset_t& source);
+    bool next() override { return false; }
+    impl::value_factory& get_bind() override { return bind_; }
+    impl::value_factory& get_define() override { return define_; }
+
+private:
+    binding_factory bind_;
+    binding_factory define_;
+};
+
+}  // namespace tovi::sqlite
+
+#endif
