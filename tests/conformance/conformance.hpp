@@ -1,12 +1,30 @@
-// The one test suite every driver runs: a case names a driver by its URL and
-// says what it can do; differences are capabilities, skipped with a reason.
+// The one test suite every driver runs. A driver joins it from its own test
+// folder with a case file: the case names the driver by its URL, says how to
+// make a fresh database, and lists what it cannot do as capabilities with
+// reasons (each skipped check says why). See docs/writing-a-driver.md.
+//
+//   // tests/drivers/<x>/<x>_case.cpp
+//   #include "conformance.hpp"
+//   TOVI_CONFORMANCE_CASE(x) {
+//       tovi_conformance::driver_case c;
+//       c.name = "x";
+//       c.url = "/X";
+//       c.database = [](const std::string& dir) { return dir + "/conformance.db"; };
+//       c.lacks("variant_doubles", "binds no double held in a variant");
+//       return c;
+//   }
 #ifndef TOVI_TESTS_CONFORMANCE_CONFORMANCE_HPP
 #define TOVI_TESTS_CONFORMANCE_CONFORMANCE_HPP
 
 #include <functional>
+#include <map>
 #include <ostream>
 #include <string>
 #include <vector>
+
+namespace tovi::impl {
+class transaction;
+}
 
 namespace tovi_conformance {
 
@@ -17,20 +35,41 @@ struct driver_case {
     std::function<std::string(const std::string& dir)> database;
     std::string user;
     std::string password;
-    // SQL types for the round-trip table.
+    // SQL types for the round-trip tables.
     std::string integer_type = "INTEGER";
     std::string real_type = "REAL";
     std::string text_type = "TEXT";
     std::string blob_type = "BLOB";
     std::string date_type = "INTEGER";
-    bool variant_doubles = false;  // binds a double held in a variant
+    // Run before and after each check (a server to start, files to remove).
+    std::function<void()> set_up;
+    std::function<void()> tear_down;
+    // Quirks: commit after DDL before the next statement uses the new object.
+    bool commit_after_ddl = false;
+
+    // Capabilities the driver lacks, each with its reason.
+    std::map<std::string, std::string> missing;
+    void lacks(const std::string& capability, const std::string& reason) { missing[capability] = reason; }
+    bool has(const std::string& capability) const { return missing.count(capability) == 0; }
 };
 
 inline std::ostream& operator<<(std::ostream& os, const driver_case& c) { return os << c.name; }
 
-// Every driver case this build runs.
+// Every registered case, in the order of their names.
 std::vector<driver_case> all_cases();
 
+// What TOVI_CONFORMANCE_CASE expands to: a registration at start-up.
+struct case_registration {
+    explicit case_registration(driver_case (*make)());
+};
+
 }  // namespace tovi_conformance
+
+// Defines and registers a driver's case: the body returns the driver_case.
+#define TOVI_CONFORMANCE_CASE(id)                                                        \
+    static ::tovi_conformance::driver_case tovi_conformance_case_##id();                 \
+    static const ::tovi_conformance::case_registration tovi_conformance_registration_##id( \
+        &tovi_conformance_case_##id);                                                    \
+    static ::tovi_conformance::driver_case tovi_conformance_case_##id()
 
 #endif
