@@ -4,6 +4,8 @@
 #include <tovi/statement.hpp>
 #include <tovi/transaction.hpp>
 
+#include <exception>
+
 namespace tovi {
 
 namespace impl {
@@ -43,15 +45,25 @@ void transaction::rollback() { impl->rollback(); }
 bool transaction::is_auto_commit() const { return impl->auto_commit; }
 void transaction::set_auto_commit(bool b) { impl->auto_commit = b; }
 
-auto_trans::~auto_trans() {
-    try {
-        if (pending)
+auto_trans::~auto_trans() noexcept(false) {
+    if (pending) {
+        try {
             trans->rollback();
-        else
-            trans->commit();
+        } catch (const exception& e) {
+            utils::reportError(0, e.get_error_text().c_str());
+        } catch (...) {
+        }
+        return;
+    }
+    try {
+        trans->commit();
     } catch (const exception& e) {
+        // Thrown only when no other exception is in flight (throwing then would
+        // end the process); otherwise it is reported.
+        if (std::uncaught_exceptions() == 0) throw;
         utils::reportError(0, e.get_error_text().c_str());
     } catch (...) {
+        if (std::uncaught_exceptions() == 0) throw;
     }
 }
 

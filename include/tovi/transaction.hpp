@@ -82,7 +82,10 @@ private:
 class TOVI_API auto_trans {
 public:
     explicit auto_trans(transaction& t) : pending(true), trans(&t) {}
-    ~auto_trans();
+    // Rolls back while `pending` (quietly: an exception is on its way). Commits
+    // otherwise, and a failed commit propagates when no other exception is in
+    // flight: the block's work is not done, and saying nothing would lose it.
+    ~auto_trans() noexcept(false);
     auto_trans(const auto_trans&) = delete;
     auto_trans& operator=(const auto_trans&) = delete;
     // Marks the work complete: the destructor commits.
