@@ -42,11 +42,18 @@ enum Direction {
 };
 
 // The synchronisation interface of a binding.
+//
+// Contract. Called by the binding's factory walks only: get_value before every
+// execution (in list order, after the statement is ready for binding),
+// set_value after every fetched row (columns) or execution (in/out
+// parameters). A failure is a tovi::exception (a native one translated with the
+// statement's context); the walk stops there and the statement stays usable.
 class TOVI_API ValueSync {
 public:
     virtual ~ValueSync();
     virtual void setup();  // does nothing by default
     // Copy the application's value (and NULL state) into the driver's buffer.
+    // The application's storage must stay valid until the execution ends.
     virtual void get_value() = 0;
     // Copy the driver's value into the application; nothing for direction `in`.
     // NULL without an owner to record it: tovi::value_is_null.
@@ -109,6 +116,14 @@ protected:
 };
 
 // Creates, lists and synchronises the bindings of one statement and direction.
+//
+// Contract. make_*_impl is called by << and >> (through a value's make_impl):
+// the new binding is owned by the value that asked (or, for a plain variable,
+// by the statement) and lives until free_*_impl of the same kind, which the
+// core calls when the value, the statement or the description goes, whichever
+// is first. get_value/set_value are called by tovi::statement around execute
+// and after each fetch (see ValueSync). A failing make_*_impl leaves nothing
+// listed.
 // The base make_*_impl / free_*_impl throw tovi::bad_operation "Invalid data
 // binding operation."; a driver overrides the kinds it supports. A driver's
 // make_*_impl creates the binding with position = current list size, appends it

@@ -35,7 +35,11 @@ public:
     ~DataSourceOld() override;
     connection& get_connection() override;
     void release_connection() override;
-    // The driver's DataBase for this data source's service.
+    // The driver's DataBase for this data source's service. Called once, on
+    // first use (the result is kept); the DataBase belongs to the module's
+    // repository and lives until the module is unloaded. May throw
+    // tovi::ds_exception for a service the driver refuses (an empty SQLite
+    // database name) or a tovi::exception.
     virtual DataBase* locate_database() = 0;
 
     const boost::shared_ptr<server_t>& get_server() const { return server; }

@@ -5,6 +5,12 @@
 // called once before the core unloads the module. A dialect module exports
 // `make_server`, returning a new server descriptor that the core destroys through
 // its virtual destructor before unloading the module.
+//
+// createDataSource returns null only when allocation fails; it may throw (the
+// core then reports "Unable to create an instance of the Data Source object.").
+// It is called under the module registry's lock. Classes whose objects cross a
+// module boundary define a key function in their home module (exceptions in
+// libtovi.so), so an object outlives the module that made it.
 #ifndef TOVI_MODULE_HPP
 #define TOVI_MODULE_HPP
 

@@ -70,12 +70,16 @@ protected:
 
 class TOVI_API recordset_t : public record_t {
 public:
-    // Fetches the next row into the bound columns; false when there is none.
+    // Fetches the next row into the bound columns; false when there is none, and
+    // then the bound values keep the last row. A driver statement returns false
+    // before its first execute and after a reset. Defining more columns than the
+    // result has is an error, not a NULL.
     virtual bool next() = 0;
 
 protected:
     // A description of this recordset's columns, or null when it cannot be
-    // described. Freed through destroy_describe().
+    // described; owned by this recordset's module, freed through
+    // destroy_describe() (the core ends the description's bindings first).
     virtual impl::describe* make_describe();
     virtual void destroy_describe(impl::describe* d);
 

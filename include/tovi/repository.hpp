@@ -66,12 +66,20 @@ private:
 using connection_handle = utils::SmartPtr<connection, utils::RefCounted, ConnectionSP,
                                           utils::DisallowConversion, utils::AssertCheck>;
 
+// Contract of the driver operations below: create_* returns a new object the
+// caller (the core) keeps and later hands to the matching destroy_*, which
+// deletes it in the driver module's own code; destroy_* ignores null. The core
+// calls them under the repository's or pool's lock, from any thread, for
+// different data sources; a failure is a tovi::exception and leaves nothing
+// half-made behind.
 class TOVI_API Repository {
 public:
     Repository(const boost::shared_ptr<server_t>& server, const svc_provider_t& provider);
     // Releases the map only: call close() first.
     virtual ~Repository();
+    // Called by get_database on the first use of a service; open() follows.
     virtual DataBase* create_database(const service_t& s) = 0;
+    // Called by close() after done(), and when open() fails.
     virtual void destroy_database(DataBase* db) = 0;
 
     // The database of `s` (by host and server), opened on first use.
@@ -104,7 +112,12 @@ public:
     virtual ~DataBase();
     virtual void open();
     virtual void close();
+    // Called when the pool has no idle connection for the credentials: a new,
+    // open native connection (a failure: the native error, untranslated, or
+    // translated by the dialect with "Database: '...'"). open() and init()
+    // follow; if they fail, destroy_connection undoes it.
     virtual connection* create_connection(const session_t& s) = 0;
+    // Called by the last connection handle, after done() and close().
     virtual void destroy_connection(connection* c) = 0;
 
     void init() { open(); }
@@ -150,7 +163,12 @@ public:
     virtual void close();
     // Releases the containers only; closes nothing.
     virtual ~connection();
+    // Called by init() (the connection-wide transaction) and by
+    // acquire_transaction_impl: a new driver transaction, started; the
+    // connection lists it. Owned by the driver until destroy_transaction.
     virtual impl::transaction* create_transaction(impl::TxnType type) = 0;
+    // Called by done() and release_transaction_impl after unlisting `t`:
+    // finish() it, then delete it; a finish() failure propagates afterwards.
     virtual void destroy_transaction(impl::transaction* t) = 0;
 
     // Creates the connection-wide transaction when the database wants one.

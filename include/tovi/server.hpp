@@ -27,7 +27,11 @@ public:
     server_t() = default;
     // Deletes through the dialect module's own code.
     virtual ~server_t();
-    // Classifies `e` (keeping its whole stack) and throws; never returns.
+    // Called by drivers for every native failure, with the context text of the
+    // operation: classifies `e` (keeping its whole stack) and throws the class
+    // (the driver then adds the context to a classified one); an unmatched
+    // error is thrown as a tovi::exception ending with the context. Never
+    // returns. Any thread (it keeps no state).
     [[noreturn]] virtual void translate_error(const exception& e, const std::string& context) = 0;
     // The descriptor's second interface, owned by the descriptor.
     virtual sql_support* get_sql_support() = 0;

@@ -30,12 +30,27 @@ namespace impl {
 
 // The primary interface of a driver statement; its slot order is part of the
 // interface between separately built modules.
+//
+// Contract. A driver statement belongs to its transaction's cache (see
+// impl::transaction::acquire_statement); the core calls it from one thread.
+// Every failure is a tovi::exception translated by the dialect with the
+// statement's context ("[Statement: '...'][Driver: ...; Database: '...']" and
+// the cache statistics). A failed execute or next leaves the statement usable:
+// the next execute starts afresh.
 class TOVI_API executable {
 public:
+    // Called by the driver's cache only (eviction, purge, destruction); never
+    // throws.
     virtual ~executable();
+    // Called by tovi::statement::execute after the bind factory's get_value and
+    // before its set_value: runs the statement. A query may leave its rows to
+    // next(); anything else runs to its end here.
     virtual void execute() = 0;
-    // Called by the driver's transaction when the statement is handed back.
+    // Called by the driver's transaction when the statement is handed back, and
+    // by a commit or rollback: back to the start, with no rows until the next
+    // execute (next() returns false).
     virtual void reset() = 0;
+    // Called by tovi::statement::flush; drivers with nothing to send do nothing.
     virtual void flush() = 0;
     // The key a driver caches the statement under ("" by default).
     virtual std::string get_key() const;
@@ -56,8 +71,11 @@ public:
     string_stmt(const data_aware_command* command, unsigned int options);
     ~string_stmt() override;
     std::string get_key() const override { return key; }
+    // Called once, by the cache, right after creation: records the text (the
+    // cache key), its kind from the dialect and the native text. May prepare
+    // natively or leave that to the first use; a failure destroys the statement.
     virtual void prepare(const std::string& sql) = 0;
-    // A driver-defined control operation.
+    // A driver-defined control operation; the core never calls it.
     virtual int control(int argument) = 0;
 
     const data_aware_command* command;

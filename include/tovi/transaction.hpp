@@ -27,19 +27,40 @@ class statement;
 
 // A driver's transaction. Drivers derive from it; the slot order is part of the
 // interface between separately built modules.
+//
+// Contract. Created by the driver's connection::create_transaction, destroyed
+// by its destroy_transaction (finish() first); the connection keeps it in its
+// list meanwhile. Used by one thread at a time. Failures are tovi::exceptions,
+// classified by the dialect, with the transaction's or statement's context.
 class TOVI_API transaction {
 public:
     explicit transaction(TxnType t);
+    // Called only by the driver's own destroy_transaction.
     virtual ~transaction();
-    // Drivers count uses with it; returns 0.
+    // Drivers count uses with it; returns 0. Never throws.
     virtual int enter() = 0;
-    // A prepared driver statement for `sql`, possibly a cached one.
+    // Called by tovi::statement::parse: a prepared driver statement for `sql`
+    // bound to `command`, a free one from the cache or a new one. The statement
+    // stays the driver's: the core hands it back with release_statement and
+    // never deletes it; it is valid until then. A failure (the dialect refusing
+    // the text, a native prepare) leaves nothing handed out.
     virtual statement* acquire_statement(const std::string& sql,
                                          const data_aware_command* command) = 0;
+    // Called when a tovi::statement is re-parsed or destroyed, after its
+    // bindings are gone: takes `s` back (reset, into the cache). A failure
+    // still leaves `s` taken back.
     virtual void release_statement(statement* s) = 0;
+    // Called by the driver right after creation (see the framework's
+    // start_on_create); a failure means the transaction is not created.
     virtual void start() = 0;
+    // Called by tovi::transaction::commit/rollback and auto_trans, any number of
+    // times; nothing to end is no error. On failure the native transaction may
+    // or may not be open still: a driver that can tell (SQLite can) makes its
+    // state agree, so that a later rollback() succeeds.
     virtual void commit() = 0;
     virtual void rollback() = 0;
+    // Called by destroy_transaction before deletion: ends what is open (the
+    // SQLite driver keeps the changes). A failure propagates after deletion.
     virtual void finish() = 0;
 
     int use_count;
