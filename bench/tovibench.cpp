@@ -8,10 +8,10 @@
 // error and outside the timings, a checksum of the values each test fetched.
 #include <tovi/tovi.hpp>
 
-#include <boost/archive/xml_iarchive.hpp>
-#include <boost/program_options.hpp>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <boost/archive/xml_iarchive.hpp>
+#include <boost/program_options.hpp>
 
 #include <chrono>
 #include <cstdlib>
@@ -147,7 +147,8 @@ void fixture::insert_01() {
 }
 
 void fixture::insert_02() {
-    title("Test INSERT 02. Insert " + std::to_string(large_count) + " records. Inside of a transaction.",
+    title("Test INSERT 02. Insert " + std::to_string(large_count) +
+              " records. Inside of a transaction.",
           "INSERT INTO t2 VALUES(:?, :?, :?)");
     insert_rows("t2", large_count, true);
 }
@@ -339,19 +340,24 @@ void fixture::run_all() {
     select_range("SELECT 02", select_02, large_count / 1000, 100);
     select_03();
     inner_join("INNER JOIN 01", "Test INNER JOIN 01. Without an index. Fetch result.");
-    run_once("Test CREATE INDEX 01. Run 1 time on an ordered field.", "CREATE INDEX i2a ON t2(a)", false);
-    run_once("Test CREATE INDEX 02. Run 1 time on a nonordered field.", "CREATE INDEX i2b ON t2(b)", false);
+    run_once("Test CREATE INDEX 01. Run 1 time on an ordered field.", "CREATE INDEX i2a ON t2(a)",
+             false);
+    run_once("Test CREATE INDEX 02. Run 1 time on a nonordered field.", "CREATE INDEX i2b ON t2(b)",
+             false);
     const std::string select_04 = "Test SELECT 04. Select " + std::to_string(large_count / 100) +
                                   " times with an index. Fetch result.";
     select_range("SELECT 04", select_04, large_count / 100, 100);
     update_01();
     update_02();
     update_03();
-    run_once("Test INSERT from a SELECT 01. Inside of a transaction.", "INSERT INTO t1 SELECT * FROM t2", true);
-    run_once("Test INSERT from a SELECT 02. Inside of a transaction.", "INSERT INTO t2 SELECT * FROM t1", true);
+    run_once("Test INSERT from a SELECT 01. Inside of a transaction.",
+             "INSERT INTO t1 SELECT * FROM t2", true);
+    run_once("Test INSERT from a SELECT 02. Inside of a transaction.",
+             "INSERT INTO t2 SELECT * FROM t1", true);
     inner_join("INNER JOIN 02", "Test INNER JOIN 02. With index on one side. Fetch result.");
     select_05();
-    run_once("Test DELETE 01. Run 1 time without an index.", "DELETE FROM t2 WHERE c LIKE '%fifty%'", false);
+    run_once("Test DELETE 01. Run 1 time without an index.",
+             "DELETE FROM t2 WHERE c LIKE '%fifty%'", false);
     run_once("Test DELETE 02. Run 1 time with an index.",
              "DELETE FROM t2 WHERE a > 10 AND a < " + std::to_string(large_count - 5000), false);
     delete_03();
@@ -370,11 +376,10 @@ void run_suite(const db_params& p) {
 // True when the command line held at least one option (then `params` is set).
 bool parse_command_line(int argc, char** argv, db_params& params) {
     po::options_description options("Allowed options", 80);
-    options.add_options()
-        ("conn_str", po::value<std::string>(), "driver url string")
-        ("db_name", po::value<std::string>(), "database name")
-        ("user_name", po::value<std::string>(), "user name")
-        ("user_passwd", po::value<std::string>(), "user password");
+    options.add_options()("conn_str", po::value<std::string>(), "driver url string")(
+        "db_name", po::value<std::string>(), "database name")(
+        "user_name", po::value<std::string>(), "user name")("user_passwd", po::value<std::string>(),
+                                                            "user password");
     po::options_description all("Allowed options", 80);
     all.add(options).add_options()("help", "show the allowed options");
     po::variables_map vm;

@@ -21,12 +21,16 @@ const long large_count = 100000;
 sqlite3* db = nullptr;
 bool active = false;  // a native transaction is open
 
-void fail(int rc) { throw std::runtime_error(std::string(sqlite3_errmsg(db)) + " (" + std::to_string(rc) + ")"); }
+void fail(int rc) {
+    throw std::runtime_error(std::string(sqlite3_errmsg(db)) + " (" + std::to_string(rc) + ")");
+}
 void check(int rc) {
     if (rc != SQLITE_OK) fail(rc);
 }
 
-void exec(const std::string& sql) { check(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr)); }
+void exec(const std::string& sql) {
+    check(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr));
+}
 
 void activate() {
     if (!active) {
@@ -148,7 +152,8 @@ void select_03() {
         timer t;
         for (long k = 0; k < large_count / 1000; ++k) {
             check(sqlite3_reset(s));
-            check(sqlite3_bind_text(s, 1, pattern.data(), static_cast<int>(pattern.size()), SQLITE_STATIC));
+            check(sqlite3_bind_text(s, 1, pattern.data(), static_cast<int>(pattern.size()),
+                                    SQLITE_STATIC));
             while (step(s) == SQLITE_ROW) {
                 const long count = static_cast<long>(sqlite3_column_int64(s, 0));
                 const double average = sqlite3_column_double(s, 1);
@@ -233,8 +238,8 @@ void select_05() {
     title("Test SELECT 05. Select " + std::to_string(large_count / 1000) +
               " times with subqueries. Subquery is using an index. Fetch result.",
           "SELECT t1.a FROM t1 WHERE t1.b IN (SELECT t2.b FROM t2 WHERE t2.b >= :? AND t2.b < :?)");
-    sqlite3_stmt* s =
-        prepare("SELECT t1.a FROM t1 WHERE t1.b IN (SELECT t2.b FROM t2 WHERE t2.b >= ? AND t2.b < ?)");
+    sqlite3_stmt* s = prepare(
+        "SELECT t1.a FROM t1 WHERE t1.b IN (SELECT t2.b FROM t2 WHERE t2.b >= ? AND t2.b < ?)");
     checksum sum("SELECT 05");
     {
         timer t;
@@ -288,7 +293,8 @@ int main(int argc, char** argv) {
         if (sqlite3_open(argv[1], &db) != SQLITE_OK) fail(SQLITE_CANTOPEN);
         exec("PRAGMA synchronous = OFF;");
         for (const char* table : {"t1", "t2", "t3"})
-            sqlite3_exec(db, (std::string("DROP TABLE ") + table).c_str(), nullptr, nullptr, nullptr);
+            sqlite3_exec(db, (std::string("DROP TABLE ") + table).c_str(), nullptr, nullptr,
+                         nullptr);
         exec("CREATE TABLE t1(a INTEGER, b INTEGER, c VARCHAR(100))");
         exec("CREATE TABLE t2(a INTEGER, b INTEGER, c VARCHAR(100))");
         exec("CREATE TABLE t3(a INTEGER, b INTEGER, c VARCHAR(100))");
@@ -297,7 +303,8 @@ int main(int argc, char** argv) {
         title("Test INSERT 01. Insert " + std::to_string(small_count) + " records. Autocommit.",
               "INSERT INTO t1 VALUES(:?, :?, :?)");
         insert_rows("t1", small_count, false);
-        title("Test INSERT 02. Insert " + std::to_string(large_count) + " records. Inside of a transaction.",
+        title("Test INSERT 02. Insert " + std::to_string(large_count) +
+                  " records. Inside of a transaction.",
               "INSERT INTO t2 VALUES(:?, :?, :?)");
         insert_rows("t2", large_count, true);  // its commit ends test 1's transaction too
         title("Test INSERT 03. Insert " + std::to_string(large_count) +
@@ -316,21 +323,26 @@ int main(int argc, char** argv) {
                      "Test SELECT 04. Select " + std::to_string(large_count / 100) +
                          " times with an index. Fetch result.",
                      large_count / 100, 100);
-        update_pairs("Test UPDATE 01. Update " + std::to_string(small_count / 10) +
-                         " times without an index. Inside of a transaction.",
-                     "UPDATE t1 SET b = b*2 WHERE a >= :? AND a < :?",
-                     "UPDATE t1 SET b = b*2 WHERE a >= ? AND a < ?", small_count / 10,
-                     [](long k) { return 10 * k; }, [](long k) { return 10 * k + 10; });
-        update_pairs("Test UPDATE 02. Update " + std::to_string(small_count) +
-                         " times with an index. Inside of a transaction.",
-                     "UPDATE t2 SET b = :? WHERE a = :?", "UPDATE t2 SET b = ? WHERE a = ?", small_count,
-                     [](long i) { return i + 10; }, [](long i) { return i; });
+        update_pairs(
+            "Test UPDATE 01. Update " + std::to_string(small_count / 10) +
+                " times without an index. Inside of a transaction.",
+            "UPDATE t1 SET b = b*2 WHERE a >= :? AND a < :?",
+            "UPDATE t1 SET b = b*2 WHERE a >= ? AND a < ?", small_count / 10,
+            [](long k) { return 10 * k; }, [](long k) { return 10 * k + 10; });
+        update_pairs(
+            "Test UPDATE 02. Update " + std::to_string(small_count) +
+                " times with an index. Inside of a transaction.",
+            "UPDATE t2 SET b = :? WHERE a = :?", "UPDATE t2 SET b = ? WHERE a = ?", small_count,
+            [](long i) { return i + 10; }, [](long i) { return i; });
         update_03();
-        once("Test INSERT from a SELECT 01. Inside of a transaction.", "INSERT INTO t1 SELECT * FROM t2", true);
-        once("Test INSERT from a SELECT 02. Inside of a transaction.", "INSERT INTO t2 SELECT * FROM t1", true);
+        once("Test INSERT from a SELECT 01. Inside of a transaction.",
+             "INSERT INTO t1 SELECT * FROM t2", true);
+        once("Test INSERT from a SELECT 02. Inside of a transaction.",
+             "INSERT INTO t2 SELECT * FROM t1", true);
         inner_join("INNER JOIN 02", "Test INNER JOIN 02. With index on one side. Fetch result.");
         select_05();
-        once("Test DELETE 01. Run 1 time without an index.", "DELETE FROM t2 WHERE c LIKE '%fifty%'", false);
+        once("Test DELETE 01. Run 1 time without an index.",
+             "DELETE FROM t2 WHERE c LIKE '%fifty%'", false);
         once("Test DELETE 02. Run 1 time with an index.",
              "DELETE FROM t2 WHERE a > 10 AND a < " + std::to_string(large_count - 5000), false);
         delete_03();

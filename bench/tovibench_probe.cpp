@@ -16,7 +16,8 @@ namespace {
 
 // One iteration of each road, kept out of line so that callgrind can count
 // exactly them (--toggle-collect=*_iteration).
-__attribute__((noinline)) void native_insert_iteration(sqlite3_stmt* s, long i, const std::string& c) {
+__attribute__((noinline)) void native_insert_iteration(sqlite3_stmt* s, long i,
+                                                       const std::string& c) {
     sqlite3_reset(s);
     sqlite3_bind_int64(s, 1, i);
     sqlite3_bind_int64(s, 2, i);
@@ -30,7 +31,8 @@ __attribute__((noinline)) bool native_join_iteration(sqlite3_stmt* s, long& sum)
     return true;
 }
 
-__attribute__((noinline)) void tovi_insert_iteration(tovi::statement& st, long& a, long& b, long i) {
+__attribute__((noinline)) void tovi_insert_iteration(tovi::statement& st, long& a, long& b,
+                                                     long i) {
     a = b = i;
     st.execute();
 }
@@ -43,9 +45,11 @@ __attribute__((noinline)) bool tovi_join_iteration(tovi::statement& st, const lo
 
 void prepare_tables(sqlite3* db, long rows) {
     sqlite3_exec(db, "PRAGMA synchronous = OFF;", nullptr, nullptr, nullptr);
-    sqlite3_exec(db, "DROP TABLE IF EXISTS t1; DROP TABLE IF EXISTS t2;", nullptr, nullptr, nullptr);
-    sqlite3_exec(db, "CREATE TABLE t1(a INTEGER, b INTEGER, c VARCHAR(100));"
-                     "CREATE TABLE t2(a INTEGER, b INTEGER, c VARCHAR(100));",
+    sqlite3_exec(db, "DROP TABLE IF EXISTS t1; DROP TABLE IF EXISTS t2;", nullptr, nullptr,
+                 nullptr);
+    sqlite3_exec(db,
+                 "CREATE TABLE t1(a INTEGER, b INTEGER, c VARCHAR(100));"
+                 "CREATE TABLE t2(a INTEGER, b INTEGER, c VARCHAR(100));",
                  nullptr, nullptr, nullptr);
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
     sqlite3_stmt* s = nullptr;

@@ -18,7 +18,8 @@ int main(int argc, char** argv) {
         tovi::udata_source db(url);
 
         tovi::statement st(db, 1);
-        st.execute("CREATE TABLE IF NOT EXISTS person(id INTEGER PRIMARY KEY, name TEXT, born TEXT)");
+        st.execute(
+            "CREATE TABLE IF NOT EXISTS person(id INTEGER PRIMARY KEY, name TEXT, born TEXT)");
 
         long id = 0;
         std::string name;

@@ -11,9 +11,9 @@
 namespace {
 
 const char* api_name(int api) {
-    static const char* const names[] = {"none",    "oracle", "mysql",       "dblib",
-                                        "ctlib",   "oledb",  "ado",         "sqlite",
-                                        "interbase", "postgresql", "odbc", "sapdb"};
+    static const char* const names[] = {"none",      "oracle",     "mysql", "dblib",
+                                        "ctlib",     "oledb",      "ado",   "sqlite",
+                                        "interbase", "postgresql", "odbc",  "sapdb"};
     return api >= 0 && api < 12 ? names[api] : "?";
 }
 
@@ -24,12 +24,18 @@ const char* vendor_name(int vendor) {
 }
 
 const char* source_name(int source) {
-    static const char* const names[] = {
-        "unknown",     "dbase",       "excel",   "text",        "foxpro",
-        "?",           "msjet",       "mssql",   "oracle",      "mysql",
-        "db2",         "sybasesql",   "interbase", "?",         "postgresql",
-        "active_directory", "olap",   "index_server", "msproject", "sql_anywhere",
-        "sqlite",      "sapdb",       "informix"};
+    static const char* const names[] = {"unknown",    "dbase",
+                                        "excel",      "text",
+                                        "foxpro",     "?",
+                                        "msjet",      "mssql",
+                                        "oracle",     "mysql",
+                                        "db2",        "sybasesql",
+                                        "interbase",  "?",
+                                        "postgresql", "active_directory",
+                                        "olap",       "index_server",
+                                        "msproject",  "sql_anywhere",
+                                        "sqlite",     "sapdb",
+                                        "informix"};
     return source >= 0 && source < 23 ? names[source] : "?";
 }
 

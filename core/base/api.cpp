@@ -11,7 +11,9 @@ namespace tovi {
 
 bool api::initialized_ = false;
 
-api::api() { init(); }
+api::api() {
+    init();
+}
 
 api::~api() {
     if (!initialized_) return;
@@ -50,7 +52,9 @@ void api::fini() {
 COM::COM() {}
 COM::~COM() {}
 
-bool init(bool) { return true; }
+bool init(bool) {
+    return true;
+}
 
 void fini() {}
 

@@ -31,7 +31,9 @@ struct unload_guard {
 
 }  // namespace
 
-void push_cleanup(cleanup_fn fn) { get_list().push_back(fn); }
+void push_cleanup(cleanup_fn fn) {
+    get_list().push_back(fn);
+}
 
 void run_cleanup() {
     if (list == nullptr) return;
@@ -42,6 +44,8 @@ void run_cleanup() {
     }
 }
 
-std::size_t pending_cleanups() { return list == nullptr ? 0 : list->size(); }
+std::size_t pending_cleanups() {
+    return list == nullptr ? 0 : list->size();
+}
 
 }  // namespace tovi::detail

@@ -32,7 +32,8 @@ void connection::done() {
     if (default_transaction == nullptr) return;
     impl::transaction* t = default_transaction;
     default_transaction = nullptr;
-    transactions.erase(std::remove(transactions.begin(), transactions.end(), t), transactions.end());
+    transactions.erase(std::remove(transactions.begin(), transactions.end(), t),
+                       transactions.end());
     destroy_transaction(t);
 }
 

@@ -27,7 +27,8 @@ DataSourceOld::~DataSourceOld() {
 
 DataBase& DataSourceOld::get_database() {
     if (database == nullptr) database = locate_database();
-    if (database == nullptr) throw exception("The driver found no database for the data source.", 0);
+    if (database == nullptr)
+        throw exception("The driver found no database for the data source.", 0);
     return *database;
 }
 
@@ -43,11 +44,16 @@ void DataSourceOld::release_connection() {
 }
 
 udata_source::udata_source(url_t& url)
-    : source(detail::process_singleton<detail::module_registry>::instance().create_data_source(url)) {}
+    : source(
+          detail::process_singleton<detail::module_registry>::instance().create_data_source(url)) {}
 
 udata_source::~udata_source() = default;
 
-connection& udata_source::get_connection() { return source->get_connection(); }
-void udata_source::release_connection() { source->release_connection(); }
+connection& udata_source::get_connection() {
+    return source->get_connection();
+}
+void udata_source::release_connection() {
+    source->release_connection();
+}
 
 }  // namespace tovi

@@ -12,12 +12,12 @@ dialect_module::dialect_module(int source) : descriptor_(nullptr) {
     // A bare name: found through libtovi.so's run path, beside the core. Where a
     // dlopen interceptor (AddressSanitizer's) hides the core as the caller, the
     // run path is not searched: look beside the core by path then.
-    if (!library_.load(name.c_str()) &&
-        !library_.load((platform::core_directory() + name).c_str()))
+    if (!library_.load(name.c_str()) && !library_.load((platform::core_directory() + name).c_str()))
         throw "Error";
     auto make = reinterpret_cast<tovi_make_server_fn>(library_.symbol("make_server"));
     if (make == nullptr)
-        throw ds_exception("Cannot find the 'make_server' symbol in the shared library '" + name + "'");
+        throw ds_exception("Cannot find the 'make_server' symbol in the shared library '" + name +
+                           "'");
     descriptor_ = make();
     if (descriptor_ == nullptr)
         throw ds_exception("The dialect module '" + name + "' made no server descriptor.");
@@ -35,6 +35,8 @@ void dialect_module::translate_error(const exception& e, const std::string& cont
     throw exception(e, context, 0);
 }
 
-sql_support* dialect_module::get_sql_support() { return descriptor_->get_sql_support(); }
+sql_support* dialect_module::get_sql_support() {
+    return descriptor_->get_sql_support();
+}
 
 }  // namespace tovi::detail

@@ -38,7 +38,9 @@ exception& exception::operator=(const exception& other) {
     return *this;
 }
 
-exception::~exception() { delete[] errors; }
+exception::~exception() {
+    delete[] errors;
+}
 
 void exception::take_over(const exception& other) {
     errors = other.errors;
@@ -95,6 +97,8 @@ integrity_violation::~integrity_violation() = default;
 win_hook::exception::~exception() = default;
 
 ds_exception::~ds_exception() = default;
-const char* ds_exception::what() const noexcept { return message_.c_str(); }
+const char* ds_exception::what() const noexcept {
+    return message_.c_str();
+}
 
 }  // namespace tovi

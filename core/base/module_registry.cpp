@@ -5,7 +5,9 @@
 #include <tovi/exception.hpp>
 
 namespace utils {
-std::string make_dll_name(const char* name) { return std::string(name != nullptr ? name : "") + ".so"; }
+std::string make_dll_name(const char* name) {
+    return std::string(name != nullptr ? name : "") + ".so";
+}
 }  // namespace utils
 
 namespace tovi::detail {
@@ -13,8 +15,10 @@ namespace tovi::detail {
 std::string driver_module_name(const svc_provider_t& p) {
     using svc = svc_provider_t;
     switch (p.api) {
-        case svc::api_oracle: return "tovi_ORACLE8";
-        case svc::api_mysql: return p.category == svc::cat_embedded ? "tovi_mysql41_emb_dll" : "tovi_MySQL41";
+        case svc::api_oracle:
+            return "tovi_ORACLE8";
+        case svc::api_mysql:
+            return p.category == svc::cat_embedded ? "tovi_mysql41_emb_dll" : "tovi_MySQL41";
         case svc::api_dblib:
             if (p.vendor == svc::vendor_sybase) return "tovi_dblib_sb";
             if (p.vendor == svc::vendor_freetds) return "tovi_dblib_ftds";
@@ -26,38 +30,65 @@ std::string driver_module_name(const svc_provider_t& p) {
             if (p.vendor == svc::vendor_microsoft)
                 throw ds_exception("There is no implementation of ctlib from Microsoft.");
             throw ds_exception("No API vendor is specified.");
-        case svc::api_ado: return "tovi_ado";
-        case svc::api_sqlite: return p.category == svc::cat_embedded ? "tovi_SQLITE_EMB" : "tovi_sqlite";
-        case svc::api_interbase: return p.category == svc::cat_embedded ? "tovi_ibemb" : "tovi_IB_cln";
-        case svc::api_postgresql: return "tovi_PGSQL";
-        case svc::api_odbc: return p.vendor == svc::vendor_freetds ? "tovi_odbc_ftds" : "tovi_odbc";
-        default: throw ds_exception("Current DB API type is not supported.");
+        case svc::api_ado:
+            return "tovi_ado";
+        case svc::api_sqlite:
+            return p.category == svc::cat_embedded ? "tovi_SQLITE_EMB" : "tovi_sqlite";
+        case svc::api_interbase:
+            return p.category == svc::cat_embedded ? "tovi_ibemb" : "tovi_IB_cln";
+        case svc::api_postgresql:
+            return "tovi_PGSQL";
+        case svc::api_odbc:
+            return p.vendor == svc::vendor_freetds ? "tovi_odbc_ftds" : "tovi_odbc";
+        default:
+            throw ds_exception("Current DB API type is not supported.");
     }
 }
 
 std::string dialect_module_name(int source) {
     switch (source) {
-        case 1: return "dialect_dbase";
-        case 2: return "dialect_excel";
-        case 3: return "dialect_text";
-        case 4: return "dialect_foxpro";
-        case 6: return "dialect_msjet";
-        case 7: return "dialect_mssql";
-        case 8: return "dialect_oracle";
-        case 9: return "dialect_mysql";
-        case 10: return "dialect_db2";
-        case 11: return "dialect_sybasesql";
-        case 12: return "dialect_interbase";
-        case 14: return "dialect_postgresql";
-        case 15: return "dialect_active_directory";
-        case 16: return "dialect_olap";
-        case 17: return "dialect_index_server";
-        case 18: return "dialect_msproject";
-        case 19: return "dialect_sybasesql";
-        case 20: return "dialect_sqlite";
-        case 21: return "dialect_sapdb";
-        case 22: return "dialect_informix";
-        default: throw ds_exception("Unknow data source type.");
+        case 1:
+            return "dialect_dbase";
+        case 2:
+            return "dialect_excel";
+        case 3:
+            return "dialect_text";
+        case 4:
+            return "dialect_foxpro";
+        case 6:
+            return "dialect_msjet";
+        case 7:
+            return "dialect_mssql";
+        case 8:
+            return "dialect_oracle";
+        case 9:
+            return "dialect_mysql";
+        case 10:
+            return "dialect_db2";
+        case 11:
+            return "dialect_sybasesql";
+        case 12:
+            return "dialect_interbase";
+        case 14:
+            return "dialect_postgresql";
+        case 15:
+            return "dialect_active_directory";
+        case 16:
+            return "dialect_olap";
+        case 17:
+            return "dialect_index_server";
+        case 18:
+            return "dialect_msproject";
+        case 19:
+            return "dialect_sybasesql";
+        case 20:
+            return "dialect_sqlite";
+        case 21:
+            return "dialect_sapdb";
+        case 22:
+            return "dialect_informix";
+        default:
+            throw ds_exception("Unknow data source type.");
     }
 }
 

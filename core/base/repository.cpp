@@ -11,7 +11,9 @@
 namespace tovi {
 
 namespace {
-std::string database_key(const service_t& s) { return s.host + "#" + s.server; }
+std::string database_key(const service_t& s) {
+    return s.host + "#" + s.server;
+}
 }  // namespace
 
 // --- Repository
@@ -80,7 +82,8 @@ std::string DataBase::getConnectStr(const std::string& user, const std::string& 
     // "tiger" to a request with "TIGER", and user "a/b" with password "c" the
     // connection of user "a" with password "b/c".
     const std::string u = utils::make_upper(user);
-    return std::to_string(u.size()) + ":" + u + "/" + std::to_string(password.size()) + ":" + password;
+    return std::to_string(u.size()) + ":" + u + "/" + std::to_string(password.size()) + ":" +
+           password;
 }
 
 void DataBase::done() {
@@ -137,7 +140,9 @@ std::size_t DataBase::idle_count(const std::string& user, const std::string& pas
 
 // --- ConnectionSP
 
-void ConnectionSP::init(connection*& p) { p = nullptr; }
+void ConnectionSP::init(connection*& p) {
+    p = nullptr;
+}
 
 void ConnectionSP::init(connection*& p, DataBase& db, const session_t& s) {
     database_ = &db;
@@ -167,6 +172,8 @@ void ConnectionSP::destroy(connection* c) {
     db.destroy_connection(c);
 }
 
-void ConnectionSP::swap(ConnectionSP& other) noexcept { std::swap(database_, other.database_); }
+void ConnectionSP::swap(ConnectionSP& other) noexcept {
+    std::swap(database_, other.database_);
+}
 
 }  // namespace tovi

@@ -20,8 +20,7 @@ transaction::transaction(data_source& ds, impl::transaction& t) : source(ds), im
 
 namespace {
 data_source& source_of(statement& s) {
-    if (s.trans == nullptr)
-        throw bad_operation("The statement works in no transaction.", 0);
+    if (s.trans == nullptr) throw bad_operation("The statement works in no transaction.", 0);
     return s.trans->get_data_source();
 }
 }  // namespace
@@ -40,10 +39,18 @@ transaction::~transaction() {
     }
 }
 
-void transaction::commit() { impl->commit(); }
-void transaction::rollback() { impl->rollback(); }
-bool transaction::is_auto_commit() const { return impl->auto_commit; }
-void transaction::set_auto_commit(bool b) { impl->auto_commit = b; }
+void transaction::commit() {
+    impl->commit();
+}
+void transaction::rollback() {
+    impl->rollback();
+}
+bool transaction::is_auto_commit() const {
+    return impl->auto_commit;
+}
+void transaction::set_auto_commit(bool b) {
+    impl->auto_commit = b;
+}
 
 auto_trans::~auto_trans() noexcept(false) {
     if (pending) {

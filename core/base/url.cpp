@@ -3,9 +3,9 @@
 #include <tovi/text.hpp>
 #include <tovi/url.hpp>
 
+#include <strings.h>
 #include <charconv>
 #include <cstring>
-#include <strings.h>
 
 #include "dialect_module.hpp"
 
@@ -14,8 +14,7 @@ namespace tovi {
 using svc = svc_provider_t;
 
 svc_provider_t::svc_provider_t(api_t api_, vendor_t vendor_, int version_,
-                               const std::string& provider_, source_t source_,
-                               category_t category_)
+                               const std::string& provider_, source_t source_, category_t category_)
     : vendor(vendor_),
       api(api_),
       version(version_),
@@ -24,8 +23,7 @@ svc_provider_t::svc_provider_t(api_t api_, vendor_t vendor_, int version_,
       category(category_) {}
 
 service_t::service_t(const std::string& server_, const std::string& database_,
-                     const std::string& host_, network_protocol_t protocol_,
-                     unsigned short port_)
+                     const std::string& host_, network_protocol_t protocol_, unsigned short port_)
     : server(server_), database(database_), host(host_), protocol(protocol_), port(port_) {}
 
 session_t::session_t(const std::string& user_, const std::string& password_)
@@ -169,25 +167,33 @@ void uurl_parser_t::read_host_and_port(std::string& rest, unsigned short default
 
 svc::source_t uurl_parser_t::compute_source() {
     switch (api) {
-        case svc::api_oracle: return svc::src_oracle;
-        case svc::api_mysql: return svc::src_mysql;
+        case svc::api_oracle:
+            return svc::src_oracle;
+        case svc::api_mysql:
+            return svc::src_mysql;
         case svc::api_dblib:
             if (vendor == svc::vendor_sybase || vendor == svc::vendor_freetds ||
                 vendor == svc::vendor_microsoft)
                 return is_tds_sql_server_version(version) ? svc::src_mssql : svc::src_sybasesql;
             return svc::src_unknown;
         case svc::api_ctlib:
-            return vendor == svc::vendor_sybase || vendor == svc::vendor_freetds
-                       ? svc::src_mssql
-                       : svc::src_unknown;
+            return vendor == svc::vendor_sybase || vendor == svc::vendor_freetds ? svc::src_mssql
+                                                                                 : svc::src_unknown;
         case svc::api_oledb:
-        case svc::api_ado: return get_source4oledb(provider);
-        case svc::api_sqlite: return svc::src_sqlite;
-        case svc::api_interbase: return svc::src_interbase;
-        case svc::api_postgresql: return svc::src_postgresql;
-        case svc::api_odbc: return get_source4odbc(provider, vendor);
-        case svc::api_sapdb: return svc::src_sapdb;
-        default: return svc::src_unknown;
+        case svc::api_ado:
+            return get_source4oledb(provider);
+        case svc::api_sqlite:
+            return svc::src_sqlite;
+        case svc::api_interbase:
+            return svc::src_interbase;
+        case svc::api_postgresql:
+            return svc::src_postgresql;
+        case svc::api_odbc:
+            return get_source4odbc(provider, vendor);
+        case svc::api_sapdb:
+            return svc::src_sapdb;
+        default:
+            return svc::src_unknown;
     }
 }
 
@@ -281,12 +287,23 @@ void uurl_parser_t::parse(std::string rest) {
         } else {
             int default_port = -1;
             switch (source) {
-                case svc::src_mssql: default_port = 1433; break;
-                case svc::src_mysql: default_port = 3306; break;
-                case svc::src_sybasesql: default_port = 5000; break;
-                case svc::src_postgresql: default_port = 5432; break;
-                case svc::src_sql_anywhere: default_port = 2638; break;
-                default: break;
+                case svc::src_mssql:
+                    default_port = 1433;
+                    break;
+                case svc::src_mysql:
+                    default_port = 3306;
+                    break;
+                case svc::src_sybasesql:
+                    default_port = 5000;
+                    break;
+                case svc::src_postgresql:
+                    default_port = 5432;
+                    break;
+                case svc::src_sql_anywhere:
+                    default_port = 2638;
+                    break;
+                default:
+                    break;
             }
             if (default_port >= 0) {
                 read_host_and_port(rest, static_cast<unsigned short>(default_port));
@@ -307,7 +324,9 @@ uurl_t::uurl_t(const std::string& url, const std::string& user, const std::strin
                const std::string& database)
     : url_(url), parser_(url, user, password, database) {}
 
-server_t* uurl_t::make_server() { return new detail::dialect_module(parser_.source); }
+server_t* uurl_t::make_server() {
+    return new detail::dialect_module(parser_.source);
+}
 
 svc_provider_t uurl_t::get_svc_provider() {
     return svc_provider_t(parser_.api, parser_.vendor, parser_.version, parser_.provider,
@@ -319,6 +338,8 @@ service_t uurl_t::get_service() {
                      parser_.port);
 }
 
-session_t uurl_t::get_session() { return session_t(parser_.user, parser_.password); }
+session_t uurl_t::get_session() {
+    return session_t(parser_.user, parser_.password);
+}
 
 }  // namespace tovi

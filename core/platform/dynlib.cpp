@@ -15,8 +15,7 @@ constexpr std::size_t max_module_file_name = 1024;
 std::string core_directory() {
     Dl_info info{};
     // Any function of the core will do: dladdr names the file that holds it.
-    if (dladdr(reinterpret_cast<void*>(&core_directory), &info) == 0 ||
-        info.dli_fname == nullptr)
+    if (dladdr(reinterpret_cast<void*>(&core_directory), &info) == 0 || info.dli_fname == nullptr)
         return std::string();
     std::string file = info.dli_fname;
     if (!file.empty() && file[0] != '/') {
@@ -36,8 +35,7 @@ std::string core_directory() {
 
 namespace tovi {
 
-shared_library::shared_library(int flags)
-    : flags_(flags), keep_loaded_(false), handle_(nullptr) {}
+shared_library::shared_library(int flags) : flags_(flags), keep_loaded_(false), handle_(nullptr) {}
 
 shared_library::~shared_library() {
     if (!keep_loaded_) unload();

@@ -11,9 +11,9 @@ template <class B>
 B& expr_t::body_as(const char* what) const {
     B* body = dynamic_cast<B*>(p_.get());
     if (body == nullptr)
-        throw tovi::bad_operation(std::string("The SQL builder handle is ") +
-                                      (p_ ? "not " : "an empty ") + what + ".",
-                                  0);
+        throw tovi::bad_operation(
+            std::string("The SQL builder handle is ") + (p_ ? "not " : "an empty ") + what + ".",
+            0);
     return *body;
 }
 

@@ -49,7 +49,9 @@ void create_visitor::visit_constraint_t(impl::constraint_t& n) {
                       table_name_of(n.ref_table), n.ref_fields, n.action, false);
 }
 
-void create_visitor::visit_schema(impl::schema& n) { make_schema(n.tables); }
+void create_visitor::visit_schema(impl::schema& n) {
+    make_schema(n.tables);
+}
 
 void create_visitor::visit_database(impl::database& n) {
     make_database(n.schemas, n.relationships);
@@ -85,15 +87,16 @@ void create_visitor::make_index(const std::string& name, const std::string& tabl
     const std::string names = column_names(fields);
     if (type == impl::index_t::unique || type == impl::index_t::plain) {
         const std::string statement = std::string("CREATE") +
-                                      (type == impl::index_t::unique ? " UNIQUE" : "") +
-                                      " INDEX " + name + " ON " + table + "(" + names + ")";
+                                      (type == impl::index_t::unique ? " UNIQUE" : "") + " INDEX " +
+                                      name + " ON " + table + "(" + names + ")";
         add_stmt(name, statement, {table});
     } else if (inline_primary_key) {
         if (in_table_) text += ",\nPRIMARY KEY (" + names + ")";
     } else {
-        add_stmt(name,
-                 "ALTER TABLE " + table + " ADD CONSTRAINT " + name + " PRIMARY KEY (" + names + ")",
-                 {table});
+        add_stmt(
+            name,
+            "ALTER TABLE " + table + " ADD CONSTRAINT " + name + " PRIMARY KEY (" + names + ")",
+            {table});
     }
 }
 
@@ -145,7 +148,8 @@ void drop_visitor::visit_table_t(impl::table_t& n) {
 }
 
 void drop_visitor::visit_constraint_t(impl::constraint_t& n) {
-    text = "ALTER TABLE " + table_name_of(n.table) + "\nDROP CONSTRAINT \"" + n.name.get_value() + "\"";
+    text = "ALTER TABLE " + table_name_of(n.table) + "\nDROP CONSTRAINT \"" + n.name.get_value() +
+           "\"";
     emit();
 }
 

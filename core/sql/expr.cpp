@@ -14,31 +14,48 @@ const int op_precedence[41] = {11, 6,  10, 6,  10, 7,  7,  7,  4,  4,  5,  5,  5
 
 const char* operator_text(operator_t op) {
     switch (op) {
-        case op_eq: return " = ";
-        case op_ne: return " != ";
-        case op_lt: return " < ";
-        case op_gt: return " > ";
-        case op_le: return " <= ";
-        case op_ge: return " >= ";
-        case op_and: return " AND ";
-        case op_or: return " OR ";
-        case op_not: return " NOT ";
-        case op_in: return " IN ";
-        case op_like: return " LIKE ";
-        case op_not_like: return " NOT LIKE ";
-        default: return nullptr;
+        case op_eq:
+            return " = ";
+        case op_ne:
+            return " != ";
+        case op_lt:
+            return " < ";
+        case op_gt:
+            return " > ";
+        case op_le:
+            return " <= ";
+        case op_ge:
+            return " >= ";
+        case op_and:
+            return " AND ";
+        case op_or:
+            return " OR ";
+        case op_not:
+            return " NOT ";
+        case op_in:
+            return " IN ";
+        case op_like:
+            return " LIKE ";
+        case op_not_like:
+            return " NOT LIKE ";
+        default:
+            return nullptr;
     }
 }
 
 expr_t::impl_t::~impl_t() = default;
-operator_t expr_t::impl_t::get_operator() const { return op_none; }
+operator_t expr_t::impl_t::get_operator() const {
+    return op_none;
+}
 
 void expr_t::accept(visitor_t& v) const {
     if (p_) p_->accept(v);
 }
 
 long_t::long_t(long v) : value_t(new impl::long_t(v)) {}
-long long_t::get_value() const { return body_as<impl::long_t>("an integer").value; }
+long long_t::get_value() const {
+    return body_as<impl::long_t>("an integer").value;
+}
 
 namespace {
 const std::string no_text;
@@ -72,7 +89,9 @@ tm epoch() {
 
 date_t::date_t() : value_t(new impl::date_t(epoch())) {}
 date_t::date_t(const tm& t) : value_t(new impl::date_t(t)) {}
-const tm& date_t::get_value() const { return body_as<impl::date_t>("a date").value; }
+const tm& date_t::get_value() const {
+    return body_as<impl::date_t>("a date").value;
+}
 
 tovi_value_t::tovi_value_t(tovi::value_t& v) : value_t(new impl::tovi_value_t(v)) {}
 tovi::value_t* tovi_value_t::get_value() const {
@@ -82,9 +101,9 @@ tovi::value_t* tovi_value_t::get_value() const {
 operation_t::operation_t(operator_t op) {
     // An operator without a text would print as garbage: refuse it here.
     if (operator_text(op) == nullptr)
-        throw tovi::bad_operation(
-            "Operator " + std::to_string(static_cast<int>(op)) + " cannot be used in an SQL expression.",
-            0);
+        throw tovi::bad_operation("Operator " + std::to_string(static_cast<int>(op)) +
+                                      " cannot be used in an SQL expression.",
+                                  0);
     p_.reset(new impl::operation_t(op));
 }
 
@@ -106,7 +125,9 @@ impl::expr_list_t& list_body(boost::shared_ptr<expr_t::impl_t>& p) {
 const std::vector<expr_t> no_elements;
 }  // namespace
 
-void expr_list_t::push_back(const expr_t& e) { list_body(p_).list.push_back(e); }
+void expr_list_t::push_back(const expr_t& e) {
+    list_body(p_).list.push_back(e);
+}
 
 void expr_list_t::push_back(const expr_list_t& other) {
     // Copy first: `other` may share this very body.
@@ -120,7 +141,9 @@ expr_list_t& expr_list_t::operator+(const expr_t& e) {
     return *this;
 }
 
-std::size_t expr_list_t::size() const { return elements().size(); }
+std::size_t expr_list_t::size() const {
+    return elements().size();
+}
 
 expr_t expr_list_t::operator[](unsigned i) const {
     const std::vector<expr_t>& list = elements();
@@ -159,17 +182,39 @@ bool_expr_t compare(const expr_t& a, operator_t op, const expr_t& b) {
 }
 }  // namespace
 
-bool_expr_t operator==(const field_t& a, const field_t& b) { return compare(a, op_eq, b); }
-bool_expr_t operator==(const field_t& a, const value_t& b) { return compare(a, op_eq, b); }
-bool_expr_t operator<(const field_t& a, const field_t& b) { return compare(a, op_lt, b); }
-bool_expr_t operator<(const field_t& a, const value_t& b) { return compare(a, op_lt, b); }
-bool_expr_t operator<=(const field_t& a, const field_t& b) { return compare(a, op_le, b); }
-bool_expr_t operator<=(const field_t& a, const value_t& b) { return compare(a, op_le, b); }
-bool_expr_t operator>(const field_t& a, const field_t& b) { return compare(a, op_gt, b); }
-bool_expr_t operator>(const field_t& a, const value_t& b) { return compare(a, op_gt, b); }
-bool_expr_t operator>=(const field_t& a, const field_t& b) { return compare(a, op_ge, b); }
-bool_expr_t operator>=(const field_t& a, const value_t& b) { return compare(a, op_ge, b); }
-bool_expr_t in(const field_t& f, const select_t& query) { return compare(f, op_in, query); }
+bool_expr_t operator==(const field_t& a, const field_t& b) {
+    return compare(a, op_eq, b);
+}
+bool_expr_t operator==(const field_t& a, const value_t& b) {
+    return compare(a, op_eq, b);
+}
+bool_expr_t operator<(const field_t& a, const field_t& b) {
+    return compare(a, op_lt, b);
+}
+bool_expr_t operator<(const field_t& a, const value_t& b) {
+    return compare(a, op_lt, b);
+}
+bool_expr_t operator<=(const field_t& a, const field_t& b) {
+    return compare(a, op_le, b);
+}
+bool_expr_t operator<=(const field_t& a, const value_t& b) {
+    return compare(a, op_le, b);
+}
+bool_expr_t operator>(const field_t& a, const field_t& b) {
+    return compare(a, op_gt, b);
+}
+bool_expr_t operator>(const field_t& a, const value_t& b) {
+    return compare(a, op_gt, b);
+}
+bool_expr_t operator>=(const field_t& a, const field_t& b) {
+    return compare(a, op_ge, b);
+}
+bool_expr_t operator>=(const field_t& a, const value_t& b) {
+    return compare(a, op_ge, b);
+}
+bool_expr_t in(const field_t& f, const select_t& query) {
+    return compare(f, op_in, query);
+}
 
 namespace {
 bool_expr_t combine(const bool_expr_t& a, operator_t op, const bool_expr_t& b) {
@@ -180,8 +225,12 @@ bool_expr_t combine(const bool_expr_t& a, operator_t op, const bool_expr_t& b) {
 }
 }  // namespace
 
-bool_expr_t operator&&(const bool_expr_t& a, const bool_expr_t& b) { return combine(a, op_and, b); }
-bool_expr_t operator||(const bool_expr_t& a, const bool_expr_t& b) { return combine(a, op_or, b); }
+bool_expr_t operator&&(const bool_expr_t& a, const bool_expr_t& b) {
+    return combine(a, op_and, b);
+}
+bool_expr_t operator||(const bool_expr_t& a, const bool_expr_t& b) {
+    return combine(a, op_or, b);
+}
 
 bool_expr_t operator!(const bool_expr_t& a) {
     if (a.empty()) return bool_expr_t();
@@ -191,19 +240,45 @@ bool_expr_t operator!(const bool_expr_t& a) {
 // --- bodies: each calls exactly one visit slot
 
 namespace impl {
-void long_t::accept(visitor_t& v) { v.visit_long_t(*this); }
-void string_t::accept(visitor_t& v) { v.visit_string_t(*this); }
-void string_val_t::accept(visitor_t& v) { v.visit_string_val_t(*this); }
-void bool_t::accept(visitor_t& v) { v.visit_bool_t(*this); }
-void date_t::accept(visitor_t& v) { v.visit_date_t(*this); }
-void tovi_value_t::accept(visitor_t& v) { v.visit_tovi_value_t(*this); }
-void operation_t::accept(visitor_t& v) { v.visit_operation_t(*this); }
-void expr_list_t::accept(visitor_t& v) { v.visit_expr_list_t(*this); }
-void node_dual_t::accept(visitor_t& v) { v.visit_node_dual_t(*this); }
-void node_single_t::accept(visitor_t& v) { v.visit_node_single_t(*this); }
-void function_t::accept(visitor_t& v) { v.visit_function_t(*this); }
-void from_query_t::accept(visitor_t& v) { v.visit_from_query_t(*this); }
-void cond_join_t::accept(visitor_t& v) { v.visit_cond_join_t(*this); }
+void long_t::accept(visitor_t& v) {
+    v.visit_long_t(*this);
+}
+void string_t::accept(visitor_t& v) {
+    v.visit_string_t(*this);
+}
+void string_val_t::accept(visitor_t& v) {
+    v.visit_string_val_t(*this);
+}
+void bool_t::accept(visitor_t& v) {
+    v.visit_bool_t(*this);
+}
+void date_t::accept(visitor_t& v) {
+    v.visit_date_t(*this);
+}
+void tovi_value_t::accept(visitor_t& v) {
+    v.visit_tovi_value_t(*this);
+}
+void operation_t::accept(visitor_t& v) {
+    v.visit_operation_t(*this);
+}
+void expr_list_t::accept(visitor_t& v) {
+    v.visit_expr_list_t(*this);
+}
+void node_dual_t::accept(visitor_t& v) {
+    v.visit_node_dual_t(*this);
+}
+void node_single_t::accept(visitor_t& v) {
+    v.visit_node_single_t(*this);
+}
+void function_t::accept(visitor_t& v) {
+    v.visit_function_t(*this);
+}
+void from_query_t::accept(visitor_t& v) {
+    v.visit_from_query_t(*this);
+}
+void cond_join_t::accept(visitor_t& v) {
+    v.visit_cond_join_t(*this);
+}
 
 operator_t node_dual_t::get_operator() const {
     return operation.empty() ? op_none : operation.get()->get_operator();

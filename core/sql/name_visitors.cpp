@@ -16,7 +16,9 @@ NameVisitor::NameVisitor(const std::list<std::string>& moved_,
     push_list_separator(list_separator);
 }
 
-std::string NameVisitor::conv_datatype(const impl::field_t&) { return std::string(); }
+std::string NameVisitor::conv_datatype(const impl::field_t&) {
+    return std::string();
+}
 
 void NameVisitor::print_name(const std::string& name) {
     if (flag) text += get_list_separator();
@@ -49,9 +51,15 @@ void NameVisitor::visit_field_t(impl::field_t& n) {
     if (!type.empty()) text += " " + type;
 }
 
-void NameVisitor::visit_table_t(impl::table_t& n) { print_name(n.name.get_value()); }
-void NameVisitor::visit_index_t(impl::index_t& n) { print_name(n.name.get_value()); }
-void NameVisitor::visit_constraint_t(impl::constraint_t& n) { print_name(n.name.get_value()); }
+void NameVisitor::visit_table_t(impl::table_t& n) {
+    print_name(n.name.get_value());
+}
+void NameVisitor::visit_index_t(impl::index_t& n) {
+    print_name(n.name.get_value());
+}
+void NameVisitor::visit_constraint_t(impl::constraint_t& n) {
+    print_name(n.name.get_value());
+}
 
 void SetNameVisitor::visit_field_t(impl::field_t& n) {
     const std::string& name = n.name.get_value();
@@ -80,7 +88,9 @@ ReorderNameVisitor::ReorderNameVisitor(const std::list<std::string>& order_,
                                        const std::string& prefix_, const std::string& suffix_)
     : ReorderNameVisitor(order_, {}, prefix_, suffix_) {}
 
-std::string ReorderNameVisitor::conv_datatype(const impl::field_t&) { return std::string(); }
+std::string ReorderNameVisitor::conv_datatype(const impl::field_t&) {
+    return std::string();
+}
 
 void ReorderNameVisitor::visit_field_t(impl::field_t& n) {
     const std::string upper = utils::make_upper(n.name.get_value());
@@ -126,15 +136,14 @@ void ReorderNameVisitor::visit_expr_list_t(impl::expr_list_t& n) {
 }
 
 ReorderSetNameVisitor::ReorderSetNameVisitor(const std::list<std::string>& order_,
-                                             const std::string& prefix_,
-                                             const std::string& suffix_)
+                                             const std::string& prefix_, const std::string& suffix_)
     : ReorderNameVisitor(order_, prefix_, suffix_) {}
 
 void ReorderSetNameVisitor::visit_field_t(impl::field_t& n) {
     const std::string upper = utils::make_upper(n.name.get_value());
     const std::string type = conv_datatype(n);
-    texts[upper] = type.empty() ? upper + " = " + prefix + upper + suffix
-                                : prefix + upper + " " + type;
+    texts[upper] =
+        type.empty() ? upper + " = " + prefix + upper + suffix : prefix + upper + " " + type;
 }
 
 // --- DDLVisitorIN
@@ -163,7 +172,9 @@ void DDLVisitorIN::visit_index_t(impl::index_t& n) {
         columns += entry.first;
     }
     if (n.type == impl::index_t::primary_key) {
-        if (in_table) text += get_list_separator() + "PRIMARY KEY " + n.name.get_value() + "(" + columns + ")";
+        if (in_table)
+            text +=
+                get_list_separator() + "PRIMARY KEY " + n.name.get_value() + "(" + columns + ")";
         return;
     }
     const std::string table = n.table != nullptr ? n.table->name.get_value() : std::string();

@@ -17,7 +17,9 @@ result_t output_visitor_t::evaluateSQL(const boost::shared_ptr<State>&, operator
     return result_t();
 }
 
-result_t output_visitor_t::evaluateSQL(const boost::shared_ptr<State>&) { return result_t(); }
+result_t output_visitor_t::evaluateSQL(const boost::shared_ptr<State>&) {
+    return result_t();
+}
 
 boost::shared_ptr<output_visitor_t::State> output_visitor_t::print_apart(const expr_t& e) {
     boost::shared_ptr<State> saved = state_;
@@ -36,11 +38,21 @@ boost::shared_ptr<output_visitor_t::State> output_visitor_t::print_apart(const e
     return fresh;
 }
 
-void output_visitor_t::visit_string_t(impl::string_t& n) { *text_ += n.value; }
-void output_visitor_t::visit_string_val_t(impl::string_val_t& n) { *text_ += quoted_literal(n.value); }
-void output_visitor_t::visit_long_t(impl::long_t& n) { *text_ += std::to_string(n.value); }
-void output_visitor_t::visit_date_t(impl::date_t& n) { *text_ += date_literal(n.value); }
-void output_visitor_t::visit_bool_t(impl::bool_t& n) { *text_ += n.value ? "TRUE" : "FALSE"; }
+void output_visitor_t::visit_string_t(impl::string_t& n) {
+    *text_ += n.value;
+}
+void output_visitor_t::visit_string_val_t(impl::string_val_t& n) {
+    *text_ += quoted_literal(n.value);
+}
+void output_visitor_t::visit_long_t(impl::long_t& n) {
+    *text_ += std::to_string(n.value);
+}
+void output_visitor_t::visit_date_t(impl::date_t& n) {
+    *text_ += date_literal(n.value);
+}
+void output_visitor_t::visit_bool_t(impl::bool_t& n) {
+    *text_ += n.value ? "TRUE" : "FALSE";
+}
 void output_visitor_t::visit_tovi_value_t(impl::tovi_value_t&) {}
 void output_visitor_t::visit_cond_join_t(impl::cond_join_t&) {}
 void output_visitor_t::visit_result_t(impl::result_t&) {}
@@ -162,7 +174,6 @@ void output_visitor_t::visit_node_single_t(impl::node_single_t& n) {
         state_->top = op;
     }
 }
-
 
 void output_visitor_t::visit_node_dual_t(impl::node_dual_t& n) {
     const operator_t op = n.get_operator();

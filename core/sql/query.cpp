@@ -6,11 +6,21 @@
 namespace sql {
 
 namespace impl {
-void select_t::accept(visitor_t& v) { v.visit_select_t(*this); }
-void insert_t::accept(visitor_t& v) { v.visit_insert_t(*this); }
-void update_t::accept(visitor_t& v) { v.visit_update_t(*this); }
-void delete_t::accept(visitor_t& v) { v.visit_delete_t(*this); }
-void result_t::accept(visitor_t& v) { v.visit_result_t(*this); }
+void select_t::accept(visitor_t& v) {
+    v.visit_select_t(*this);
+}
+void insert_t::accept(visitor_t& v) {
+    v.visit_insert_t(*this);
+}
+void update_t::accept(visitor_t& v) {
+    v.visit_update_t(*this);
+}
+void delete_t::accept(visitor_t& v) {
+    v.visit_delete_t(*this);
+}
+void result_t::accept(visitor_t& v) {
+    v.visit_result_t(*this);
+}
 }  // namespace impl
 
 recordset_t::recordset_t() : expr_t(new impl::select_t()) {}
@@ -22,7 +32,9 @@ select_t::select_t(const expr_list_t& fields, const expr_list_t& from, const boo
     b.where = where;
 }
 
-impl::select_t& select_t::body() const { return body_as<impl::select_t>("a query"); }
+impl::select_t& select_t::body() const {
+    return body_as<impl::select_t>("a query");
+}
 
 const select_t& select_t::DISTINCT(bool flag) const {
     body().distinct = flag;
@@ -102,8 +114,12 @@ const select_t& select_t::noGROUP() const {
     return *this;
 }
 
-const select_t& select_t::ON(const bool_expr_t&) const { return *this; }
-const select_t& select_t::ON(const field_t&) const { return *this; }
+const select_t& select_t::ON(const bool_expr_t&) const {
+    return *this;
+}
+const select_t& select_t::ON(const field_t&) const {
+    return *this;
+}
 
 select_t SELECT(const expr_list_t& fields) {
     select_t s;
@@ -182,7 +198,9 @@ result_t result_t::operator||(const result_t& other) const {
     return result_t();
 }
 
-result_t& result_t::operator&=(const result_t&) { return *this; }
+result_t& result_t::operator&=(const result_t&) {
+    return *this;
+}
 
 result_t& result_t::operator|=(const result_t& other) {
     if (!other.empty() && empty()) p_.reset(new impl::result_t());

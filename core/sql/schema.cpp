@@ -7,21 +7,41 @@
 namespace sql {
 
 namespace impl {
-void field_t::accept(visitor_t& v) { v.visit_field_t(*this); }
-void index_t::accept(visitor_t& v) { v.visit_index_t(*this); }
-void table_t::accept(visitor_t& v) { v.visit_table_t(*this); }
-void constraint_t::accept(visitor_t& v) { v.visit_constraint_t(*this); }
-void schema::accept(visitor_t& v) { v.visit_schema(*this); }
-void database::accept(visitor_t& v) { v.visit_database(*this); }
-void create_stmt::accept(visitor_t& v) { v.visit_create_stmt(*this); }
-void drop_stmt::accept(visitor_t& v) { v.visit_drop_stmt(*this); }
+void field_t::accept(visitor_t& v) {
+    v.visit_field_t(*this);
+}
+void index_t::accept(visitor_t& v) {
+    v.visit_index_t(*this);
+}
+void table_t::accept(visitor_t& v) {
+    v.visit_table_t(*this);
+}
+void constraint_t::accept(visitor_t& v) {
+    v.visit_constraint_t(*this);
+}
+void schema::accept(visitor_t& v) {
+    v.visit_schema(*this);
+}
+void database::accept(visitor_t& v) {
+    v.visit_database(*this);
+}
+void create_stmt::accept(visitor_t& v) {
+    v.visit_create_stmt(*this);
+}
+void drop_stmt::accept(visitor_t& v) {
+    v.visit_drop_stmt(*this);
+}
 
-bool field_t::not_null() const { return !nullable.empty() && !static_cast<bool>(nullable); }
+bool field_t::not_null() const {
+    return !nullable.empty() && !static_cast<bool>(nullable);
+}
 }  // namespace impl
 
 // --- field_t
 
-impl::field_t& field_t::body() const { return body_as<impl::field_t>("a column"); }
+impl::field_t& field_t::body() const {
+    return body_as<impl::field_t>("a column");
+}
 
 const field_t& field_t::TYPE(const std::string& type) const {
     body().type = string_t(type);
@@ -43,11 +63,15 @@ const field_t& field_t::DEFAULT(const expr_t& value) const {
     return *this;
 }
 
-const std::string& field_t::get_name() const { return body().name.get_value(); }
+const std::string& field_t::get_name() const {
+    return body().name.get_value();
+}
 
 // --- index_t
 
-impl::index_t& index_t::body() const { return body_as<impl::index_t>("an index"); }
+impl::index_t& index_t::body() const {
+    return body_as<impl::index_t>("an index");
+}
 
 const index_t& index_t::UNIQUE(bool flag) const {
     impl::index_t& b = body();
@@ -67,7 +91,8 @@ const index_t& index_t::FIELD(const field_t& column) const {
     impl::index_t& b = body();
     impl::field_t& f = column.body();
     if (b.table != nullptr && f.table != nullptr && f.table != b.table)
-        throw tovi::bad_operation("Column '" + f.name.get_value() + "' is not a column of the table of index '" +
+        throw tovi::bad_operation("Column '" + f.name.get_value() +
+                                      "' is not a column of the table of index '" +
                                       b.name.get_value() + "'.",
                                   0);
     const std::string& name = f.name.get_value();
@@ -78,7 +103,9 @@ const index_t& index_t::FIELD(const field_t& column) const {
     return *this;
 }
 
-const std::string& index_t::get_name() const { return body().name.get_value(); }
+const std::string& index_t::get_name() const {
+    return body().name.get_value();
+}
 
 // --- table_t
 
@@ -86,7 +113,9 @@ table_t::table_t(const std::string& name) : expr_t(new impl::table_t()) {
     body().name = string_t(name);
 }
 
-impl::table_t& table_t::body() const { return body_as<impl::table_t>("a table"); }
+impl::table_t& table_t::body() const {
+    return body_as<impl::table_t>("a table");
+}
 
 field_t table_t::FIELD(const std::string& name) const {
     impl::table_t& t = body();
@@ -135,12 +164,18 @@ const table_t& table_t::LINK(const std::string& link) const {
     return *this;
 }
 
-const std::string& table_t::get_name() const { return body().name.get_value(); }
-const std::string& table_t::get_alias() const { return body().alias.get_value(); }
+const std::string& table_t::get_name() const {
+    return body().name.get_value();
+}
+const std::string& table_t::get_alias() const {
+    return body().alias.get_value();
+}
 
 // --- Schema
 
-impl::schema& Schema::body() const { return body_as<impl::schema>("a schema"); }
+impl::schema& Schema::body() const {
+    return body_as<impl::schema>("a schema");
+}
 
 table_t Schema::TABLE(const std::string& name) const {
     impl::schema& s = body();
@@ -161,9 +196,13 @@ Schema& Schema::operator+=(const table_t& table) {
     return *this;
 }
 
-Schema& Schema::operator+(const table_t& table) { return *this += table; }
+Schema& Schema::operator+(const table_t& table) {
+    return *this += table;
+}
 
-const std::string& Schema::get_name() const { return body().name.get_value(); }
+const std::string& Schema::get_name() const {
+    return body().name.get_value();
+}
 
 // --- Database
 
@@ -173,7 +212,9 @@ Database::Database(const std::string& name) : expr_t(new impl::database()) {
     body().name = string_t(name);
 }
 
-impl::database& Database::body() const { return body_as<impl::database>("a database"); }
+impl::database& Database::body() const {
+    return body_as<impl::database>("a database");
+}
 
 Schema Database::SCHEMA(const std::string& name) const {
     impl::database& d = body();
@@ -197,7 +238,9 @@ Database& Database::operator+=(const Relationship& r) {
     return *this;
 }
 
-Database& Database::operator+(const Relationship& r) { return *this += r; }
+Database& Database::operator+(const Relationship& r) {
+    return *this += r;
+}
 
 // --- Relationship
 
@@ -205,8 +248,7 @@ Relationship::Relationship(const Database& db) : expr_t(new impl::constraint_t()
     body().owner = &db.body();
 }
 
-Relationship::Relationship(const std::string& name, const Database& db)
-    : Relationship(db) {
+Relationship::Relationship(const std::string& name, const Database& db) : Relationship(db) {
     body().name = string_t(name);
 }
 
@@ -232,7 +274,8 @@ void add_column(const field_t& column, expr_t& table, expr_list_t& list,
                                       " column is unknown: give it with TABLE() or REF_TABLE().",
                                   0);
     if (table.get() != f.table)
-        throw tovi::bad_operation(std::string("All ") + role + " columns must belong to one table.", 0);
+        throw tovi::bad_operation(std::string("All ") + role + " columns must belong to one table.",
+                                  0);
     map[f.name.get_value()] = column;
     list.push_back(column);
 }
@@ -274,7 +317,9 @@ const Relationship& Relationship::ON_DELETE(impl::constraint_t::action_t action)
     return *this;
 }
 
-const std::string& Relationship::get_name() const { return body().name.get_value(); }
+const std::string& Relationship::get_name() const {
+    return body().name.get_value();
+}
 
 Create::Create(const expr_t& object) : expr_t(new impl::create_stmt(object)) {}
 Drop::Drop(const expr_t& object) : expr_t(new impl::drop_stmt(object)) {}

@@ -28,9 +28,9 @@ inline std::string quoted_literal(const std::string& value) {
 // parse; this form is what SQL engines and tovi's own date reading understand.
 inline std::string date_literal(const tm& t) {
     tovi::tm2string(t);  // the range checks, with their errors
-    char text[80];  // room for any int fields; the checks keep them short
-    std::snprintf(text, sizeof text, "'%04d-%02d-%02d %02d:%02d:%02d'", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday,
-                  t.tm_hour, t.tm_min, t.tm_sec);
+    char text[80];       // room for any int fields; the checks keep them short
+    std::snprintf(text, sizeof text, "'%04d-%02d-%02d %02d:%02d:%02d'", t.tm_year + 1900,
+                  t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
     return text;
 }
 

@@ -131,13 +131,25 @@ void value_visitor_t::execute() {
     for (const auto& s : stmts_) callback_(s->text);
 }
 
-void value_visitor_t::print_cmd(const std::string& s) const { std::cout << s << cmd_sep_; }
+void value_visitor_t::print_cmd(const std::string& s) const {
+    std::cout << s << cmd_sep_;
+}
 
-void value_visitor_t::visit_string_t(impl::string_t& n) { text += n.value; }
-void value_visitor_t::visit_string_val_t(impl::string_val_t& n) { text += quoted_literal(n.value); }
-void value_visitor_t::visit_long_t(impl::long_t& n) { text += std::to_string(n.value); }
-void value_visitor_t::visit_date_t(impl::date_t& n) { text += date_literal(n.value); }
-void value_visitor_t::visit_bool_t(impl::bool_t& n) { text += n.value ? "TRUE" : "FALSE"; }
+void value_visitor_t::visit_string_t(impl::string_t& n) {
+    text += n.value;
+}
+void value_visitor_t::visit_string_val_t(impl::string_val_t& n) {
+    text += quoted_literal(n.value);
+}
+void value_visitor_t::visit_long_t(impl::long_t& n) {
+    text += std::to_string(n.value);
+}
+void value_visitor_t::visit_date_t(impl::date_t& n) {
+    text += date_literal(n.value);
+}
+void value_visitor_t::visit_bool_t(impl::bool_t& n) {
+    text += n.value ? "TRUE" : "FALSE";
+}
 
 void value_visitor_t::visit_expr_list_t(impl::expr_list_t& n) {
     for (std::size_t i = 0; i < n.list.size(); ++i) {

@@ -11,15 +11,23 @@ void default_visitor_t::visit_long_t(impl::long_t&) {}
 void default_visitor_t::visit_date_t(impl::date_t&) {}
 void default_visitor_t::visit_bool_t(impl::bool_t&) {}
 void default_visitor_t::visit_tovi_value_t(impl::tovi_value_t&) {}
-void default_visitor_t::visit_function_t(impl::function_t& n) { n.arguments.accept(*this); }
-void default_visitor_t::visit_from_query_t(impl::from_query_t& n) { n.query.accept(*this); }
-void default_visitor_t::visit_field_t(impl::field_t& n) { n.default_value.accept(*this); }
+void default_visitor_t::visit_function_t(impl::function_t& n) {
+    n.arguments.accept(*this);
+}
+void default_visitor_t::visit_from_query_t(impl::from_query_t& n) {
+    n.query.accept(*this);
+}
+void default_visitor_t::visit_field_t(impl::field_t& n) {
+    n.default_value.accept(*this);
+}
 
 void default_visitor_t::visit_expr_list_t(impl::expr_list_t& n) {
     if (!n.list.empty()) n.list.front().accept(*this);
 }
 
-void default_visitor_t::visit_node_single_t(impl::node_single_t& n) { n.operand.accept(*this); }
+void default_visitor_t::visit_node_single_t(impl::node_single_t& n) {
+    n.operand.accept(*this);
+}
 
 void default_visitor_t::visit_node_dual_t(impl::node_dual_t& n) {
     n.left.accept(*this);
@@ -73,11 +81,17 @@ void default_visitor_t::visit_database(impl::database& n) {
     for (auto& entry : n.relationships) entry.second.accept(*this);
 }
 
-void default_visitor_t::visit_drop_stmt(impl::drop_stmt& n) { n.object.accept(*this); }
-void default_visitor_t::visit_create_stmt(impl::create_stmt& n) { n.object.accept(*this); }
+void default_visitor_t::visit_drop_stmt(impl::drop_stmt& n) {
+    n.object.accept(*this);
+}
+void default_visitor_t::visit_create_stmt(impl::create_stmt& n) {
+    n.object.accept(*this);
+}
 
-#define TOVI_FORWARD(slot, node) \
-    void VisitorDecorator::slot(impl::node& n) { decorated_->slot(n); }
+#define TOVI_FORWARD(slot, node)                 \
+    void VisitorDecorator::slot(impl::node& n) { \
+        decorated_->slot(n);                     \
+    }
 TOVI_FORWARD(visit_string_t, string_t)
 TOVI_FORWARD(visit_string_val_t, string_val_t)
 TOVI_FORWARD(visit_long_t, long_t)

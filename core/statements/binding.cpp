@@ -19,9 +19,13 @@ value_t::value_t(value_factory& factory_, tovi::value_t* owner_)
 
 value_t::~value_t() = default;
 
-std::string value_t::as_string() const { return std::string(); }
+std::string value_t::as_string() const {
+    return std::string();
+}
 
-void value_t::unbind() { factory->unbindValue(this); }
+void value_t::unbind() {
+    factory->unbindValue(this);
+}
 
 void value_t::destroy() {
     if (owner != nullptr)
@@ -33,19 +37,41 @@ void value_t::destroy() {
 lob_t::lob_t(value_factory& factory_, tovi::value_t* owner_) : value_t(factory_, owner_) {}
 lob_t::~lob_t() = default;
 
-unsigned lob_t::get_length() { throw not_implemented(0); }
-void lob_t::set_length(unsigned) { throw not_implemented(0); }
-std::string lob_t::get_portion(unsigned, unsigned) { throw not_implemented(0); }
-unsigned lob_t::get_portion(unsigned, std::string&) { throw not_implemented(0); }
-void lob_t::append_portion(const std::string&) { throw not_implemented(0); }
-void lob_t::set_portion(unsigned, const std::string&) { throw not_implemented(0); }
-std::string lob_t::get_entire() { throw not_implemented(0); }
-void lob_t::set_entire(const std::string&) { throw not_implemented(0); }
-std::string lob_t::get_value() const { return const_cast<lob_t*>(this)->get_entire(); }
-void lob_t::set_value(const std::string& data) { set_entire(data); }
+unsigned lob_t::get_length() {
+    throw not_implemented(0);
+}
+void lob_t::set_length(unsigned) {
+    throw not_implemented(0);
+}
+std::string lob_t::get_portion(unsigned, unsigned) {
+    throw not_implemented(0);
+}
+unsigned lob_t::get_portion(unsigned, std::string&) {
+    throw not_implemented(0);
+}
+void lob_t::append_portion(const std::string&) {
+    throw not_implemented(0);
+}
+void lob_t::set_portion(unsigned, const std::string&) {
+    throw not_implemented(0);
+}
+std::string lob_t::get_entire() {
+    throw not_implemented(0);
+}
+void lob_t::set_entire(const std::string&) {
+    throw not_implemented(0);
+}
+std::string lob_t::get_value() const {
+    return const_cast<lob_t*>(this)->get_entire();
+}
+void lob_t::set_value(const std::string& data) {
+    set_entire(data);
+}
 
 namespace {
-[[noreturn]] void invalid_binding() { throw bad_operation("Invalid data binding operation.", 0); }
+[[noreturn]] void invalid_binding() {
+    throw bad_operation("Invalid data binding operation.", 0);
+}
 }  // namespace
 
 value_factory::value_factory(Direction direction_)
@@ -53,28 +79,70 @@ value_factory::value_factory(Direction direction_)
 
 value_factory::~value_factory() = default;
 
-value_t* value_factory::make_bool_impl(bool&, bool_t*) { invalid_binding(); }
-void value_factory::free_bool_impl(value_t*) { invalid_binding(); }
-value_t* value_factory::make_long_impl(long&, long_t*) { invalid_binding(); }
-void value_factory::free_long_impl(value_t*) { invalid_binding(); }
-value_t* value_factory::make_long_vf_impl(long&, long_t*) { invalid_binding(); }
-void value_factory::free_long_vf_impl(value_t*) { invalid_binding(); }
-value_t* value_factory::make_double_impl(double&, double_t*) { invalid_binding(); }
-void value_factory::free_double_impl(value_t*) { invalid_binding(); }
-value_t* value_factory::make_string_impl(std::string&, string_t*) { invalid_binding(); }
-void value_factory::free_string_impl(value_t*) { invalid_binding(); }
-value_t* value_factory::make_date_time_impl(tm&, date_time_t*) { invalid_binding(); }
-void value_factory::free_date_time_impl(value_t*) { invalid_binding(); }
-lob_t* value_factory::make_clob_impl(tovi::lob_t*) { invalid_binding(); }
-void value_factory::free_clob_impl(lob_t*) { invalid_binding(); }
-lob_t* value_factory::make_blob_impl(tovi::lob_t*) { invalid_binding(); }
-void value_factory::free_blob_impl(lob_t*) { invalid_binding(); }
-value_t* value_factory::make_variant_impl(_variant_t&, tovi::value_t*) { invalid_binding(); }
-void value_factory::free_variant_impl(value_t*) { invalid_binding(); }
+value_t* value_factory::make_bool_impl(bool&, bool_t*) {
+    invalid_binding();
+}
+void value_factory::free_bool_impl(value_t*) {
+    invalid_binding();
+}
+value_t* value_factory::make_long_impl(long&, long_t*) {
+    invalid_binding();
+}
+void value_factory::free_long_impl(value_t*) {
+    invalid_binding();
+}
+value_t* value_factory::make_long_vf_impl(long&, long_t*) {
+    invalid_binding();
+}
+void value_factory::free_long_vf_impl(value_t*) {
+    invalid_binding();
+}
+value_t* value_factory::make_double_impl(double&, double_t*) {
+    invalid_binding();
+}
+void value_factory::free_double_impl(value_t*) {
+    invalid_binding();
+}
+value_t* value_factory::make_string_impl(std::string&, string_t*) {
+    invalid_binding();
+}
+void value_factory::free_string_impl(value_t*) {
+    invalid_binding();
+}
+value_t* value_factory::make_date_time_impl(tm&, date_time_t*) {
+    invalid_binding();
+}
+void value_factory::free_date_time_impl(value_t*) {
+    invalid_binding();
+}
+lob_t* value_factory::make_clob_impl(tovi::lob_t*) {
+    invalid_binding();
+}
+void value_factory::free_clob_impl(lob_t*) {
+    invalid_binding();
+}
+lob_t* value_factory::make_blob_impl(tovi::lob_t*) {
+    invalid_binding();
+}
+void value_factory::free_blob_impl(lob_t*) {
+    invalid_binding();
+}
+value_t* value_factory::make_variant_impl(_variant_t&, tovi::value_t*) {
+    invalid_binding();
+}
+void value_factory::free_variant_impl(value_t*) {
+    invalid_binding();
+}
 
-void value_factory::get_value() { call_getValue(); }
-void value_factory::set_value() { call_setValue(); }
-void value_factory::setup() { call_setup(); }
+void value_factory::get_value() {
+    call_getValue();
+}
+void value_factory::set_value() {
+    call_setValue();
+}
+void value_factory::setup() {
+    call_setup();
+}
 
 void value_factory::call_getValue() {
     for (value_t* binding : bindings) binding->get_value();

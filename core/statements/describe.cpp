@@ -31,8 +31,14 @@ impl::describe& describe::described() const {
     return *impl;
 }
 
-impl::value_factory& describe::get_bind() { return described().get_bind(); }
-impl::value_factory& describe::get_define() { return described().get_define(); }
-bool describe::next() { return described().next(); }
+impl::value_factory& describe::get_bind() {
+    return described().get_bind();
+}
+impl::value_factory& describe::get_define() {
+    return described().get_define();
+}
+bool describe::next() {
+    return described().next();
+}
 
 }  // namespace tovi

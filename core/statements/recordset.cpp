@@ -10,11 +10,15 @@ data_aware_t::~data_aware_t() = default;
 record_t::~record_t() = default;
 data_aware_command::~data_aware_command() = default;
 
-impl::describe* recordset_t::make_describe() { return nullptr; }
+impl::describe* recordset_t::make_describe() {
+    return nullptr;
+}
 void recordset_t::destroy_describe(impl::describe*) {}
 
 multiple_recordset_t::~multiple_recordset_t() = default;
-bool multiple_recordset_t::next_recordset() { return false; }
+bool multiple_recordset_t::next_recordset() {
+    return false;
+}
 
 // A plain variable's binding has no owner: the statement disposes of it.
 data_aware_t& operator<<(data_aware_t& d, long& x) {

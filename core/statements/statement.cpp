@@ -7,7 +7,9 @@ namespace tovi {
 
 namespace impl {
 executable::~executable() = default;
-std::string executable::get_key() const { return std::string(); }
+std::string executable::get_key() const {
+    return std::string();
+}
 statement::~statement() = default;
 
 string_stmt::string_stmt(const data_aware_command* command_, unsigned int options_)
@@ -80,10 +82,16 @@ bool statement::next() {
     return true;
 }
 
-void statement::flush() { parsed().flush(); }
+void statement::flush() {
+    parsed().flush();
+}
 
-impl::value_factory& statement::get_bind() { return parsed().get_bind(); }
-impl::value_factory& statement::get_define() { return parsed().get_define(); }
+impl::value_factory& statement::get_bind() {
+    return parsed().get_bind();
+}
+impl::value_factory& statement::get_define() {
+    return parsed().get_define();
+}
 
 void statement::cancel() {
     if (impl == nullptr) return;

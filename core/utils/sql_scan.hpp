@@ -16,8 +16,7 @@ inline constexpr const char* param_name_chars =
 // does not close the literal; without a closing apostrophe the literal runs to the
 // end of the text.
 inline std::string::size_type copy_quoted_literal(const std::string& sql,
-                                                  std::string::size_type pos,
-                                                  std::string& out) {
+                                                  std::string::size_type pos, std::string& out) {
     out += '\'';
     ++pos;
     for (;;) {

@@ -53,8 +53,8 @@ std::string replace(std::string::iterator first, std::string::iterator last, cha
     return replace_range(first, last, c, with);
 }
 
-std::string replace(std::string::const_iterator first, std::string::const_iterator last,
-                    char c, const std::string& with) {
+std::string replace(std::string::const_iterator first, std::string::const_iterator last, char c,
+                    const std::string& with) {
     return replace_range(first, last, c, with);
 }
 
@@ -79,9 +79,13 @@ std::string::size_type inner_slash(const std::string& d) {
 }
 }  // namespace
 
-std::string getObjectDescriptor(const std::string& d) { return d.substr(0, inner_slash(d)); }
+std::string getObjectDescriptor(const std::string& d) {
+    return d.substr(0, inner_slash(d));
+}
 
-std::string getFieldDescriptor(const std::string& d) { return d.substr(inner_slash(d)); }
+std::string getFieldDescriptor(const std::string& d) {
+    return d.substr(inner_slash(d));
+}
 
 std::string split_sql_param(const std::string& sql, const std::string& marker,
                             const std::string& replacement) {

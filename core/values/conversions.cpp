@@ -65,7 +65,9 @@ _variant_t changed(const _variant_t& v, VARTYPE vt) {
     return out;
 }
 
-bool is_null_type(VARTYPE t) { return t == VT_EMPTY || t == VT_NULL || t == VT_UNKNOWN; }
+bool is_null_type(VARTYPE t) {
+    return t == VT_EMPTY || t == VT_NULL || t == VT_UNKNOWN;
+}
 
 // VT_I8 joins the integers: long is 64 bits and its variants are VT_I8 past 32 bits.
 bool is_integer_type(VARTYPE t) {
@@ -73,7 +75,9 @@ bool is_integer_type(VARTYPE t) {
            t == VT_UI4;
 }
 
-bool is_real_type(VARTYPE t) { return t == VT_R4 || t == VT_R8 || t == VT_DATE; }
+bool is_real_type(VARTYPE t) {
+    return t == VT_R4 || t == VT_R8 || t == VT_DATE;
+}
 
 // Scalars that read as numbers or text.
 bool is_scalar_type(VARTYPE t) {
@@ -83,10 +87,22 @@ bool is_scalar_type(VARTYPE t) {
 bool is_byte_array_type(VARTYPE t) {
     if (!(t & VT_ARRAY)) return false;
     switch (t & VT_TYPEMASK) {
-        case VT_I2: case VT_I4: case VT_R4: case VT_R8: case VT_DATE: case VT_BSTR: case VT_BOOL:
-        case VT_VARIANT: case VT_DECIMAL: case VT_I1: case VT_UI1: case VT_UI2: case VT_UI4:
+        case VT_I2:
+        case VT_I4:
+        case VT_R4:
+        case VT_R8:
+        case VT_DATE:
+        case VT_BSTR:
+        case VT_BOOL:
+        case VT_VARIANT:
+        case VT_DECIMAL:
+        case VT_I1:
+        case VT_UI1:
+        case VT_UI2:
+        case VT_UI4:
             return (t & ~(VT_ARRAY | VT_TYPEMASK)) == 0;
-        default: return false;
+        default:
+            return false;
     }
 }
 
@@ -106,19 +122,34 @@ bool variant_text(const _variant_t& v, std::string& text) {
 // --- long_get
 
 void long_get::visit_bool_t(bool_t& v) {
-    getter([&] { require_value(v); result = v.value ? 1 : 0; });
+    getter([&] {
+        require_value(v);
+        result = v.value ? 1 : 0;
+    });
 }
 void long_get::visit_long_t(long_t& v) {
-    getter([&] { require_value(v); result = v.value; });
+    getter([&] {
+        require_value(v);
+        result = v.value;
+    });
 }
 void long_get::visit_double_t(double_t& v) {
-    getter([&] { require_value(v); result = long_from_double(v.value); });
+    getter([&] {
+        require_value(v);
+        result = long_from_double(v.value);
+    });
 }
 void long_get::visit_string_t(string_t& v) {
-    getter([&] { require_value(v); result = boost::lexical_cast<long>(v.value); });
+    getter([&] {
+        require_value(v);
+        result = boost::lexical_cast<long>(v.value);
+    });
 }
 void long_get::visit_date_time_t(date_time_t& v) {
-    getter([&] { require_value(v); result = tm2time_t(v.value); });
+    getter([&] {
+        require_value(v);
+        result = tm2time_t(v.value);
+    });
 }
 void long_get::visit_clob_t(clob_t& v) {
     getter([&] { result = boost::lexical_cast<long>(v.get_entire()); });
@@ -133,29 +164,51 @@ void long_set::visit_bool_t(bool_t& v) {
     v.value = source != 0;
     v.is_null = false;
 }
-void long_set::visit_long_t(long_t& v) { v.set_value(source); }
-void long_set::visit_double_t(double_t& v) { v.set_value(static_cast<double>(source)); }
-void long_set::visit_string_t(string_t& v) { v.set_value(std::to_string(source)); }
+void long_set::visit_long_t(long_t& v) {
+    v.set_value(source);
+}
+void long_set::visit_double_t(double_t& v) {
+    v.set_value(static_cast<double>(source));
+}
+void long_set::visit_string_t(string_t& v) {
+    v.set_value(std::to_string(source));
+}
 void long_set::visit_date_time_t(date_time_t& v) {
     time_t2tm(source, v.value);
     v.is_null = false;
 }
-void long_set::visit_clob_t(clob_t& v) { v.set_value(std::to_string(source)); }
-void long_set::visit_blob_t(blob_t& v) { v.set_value(std::to_string(source)); }
+void long_set::visit_clob_t(clob_t& v) {
+    v.set_value(std::to_string(source));
+}
+void long_set::visit_blob_t(blob_t& v) {
+    v.set_value(std::to_string(source));
+}
 
 // --- double_get
 
 void double_get::visit_bool_t(bool_t& v) {
-    getter([&] { require_value(v); result = v.value ? 1.0 : 0.0; });
+    getter([&] {
+        require_value(v);
+        result = v.value ? 1.0 : 0.0;
+    });
 }
 void double_get::visit_long_t(long_t& v) {
-    getter([&] { require_value(v); result = static_cast<double>(v.value); });
+    getter([&] {
+        require_value(v);
+        result = static_cast<double>(v.value);
+    });
 }
 void double_get::visit_double_t(double_t& v) {
-    getter([&] { require_value(v); result = through_text(v.value); });
+    getter([&] {
+        require_value(v);
+        result = through_text(v.value);
+    });
 }
 void double_get::visit_string_t(string_t& v) {
-    getter([&] { require_value(v); result = boost::lexical_cast<double>(v.value); });
+    getter([&] {
+        require_value(v);
+        result = boost::lexical_cast<double>(v.value);
+    });
 }
 void double_get::visit_date_time_t(date_time_t& v) {
     // No handler here: a NULL date reports value_is_null itself.
@@ -175,15 +228,25 @@ void double_set::visit_bool_t(bool_t& v) {
     v.value = source != 0.0;
     v.is_null = false;
 }
-void double_set::visit_long_t(long_t& v) { v.set_value(long_from_double(source)); }
-void double_set::visit_double_t(double_t& v) { v.set_value(source); }
-void double_set::visit_string_t(string_t& v) { v.set_value(double_text(source)); }
+void double_set::visit_long_t(long_t& v) {
+    v.set_value(long_from_double(source));
+}
+void double_set::visit_double_t(double_t& v) {
+    v.set_value(source);
+}
+void double_set::visit_string_t(string_t& v) {
+    v.set_value(double_text(source));
+}
 void double_set::visit_date_time_t(date_time_t& v) {
     time_t2tm(double_time2time_t(source), v.value);
     v.is_null = false;
 }
-void double_set::visit_clob_t(clob_t& v) { v.set_value(double_text(source)); }
-void double_set::visit_blob_t(blob_t& v) { v.set_value(double_text(source)); }
+void double_set::visit_clob_t(clob_t& v) {
+    v.set_value(double_text(source));
+}
+void double_set::visit_blob_t(blob_t& v) {
+    v.set_value(double_text(source));
+}
 
 // --- string_get
 
@@ -222,12 +285,24 @@ void string_set::visit_bool_t(bool_t& v) {
         v.is_null = true;
     }
 }
-void string_set::visit_long_t(long_t& v) { v.set_value(boost::lexical_cast<long>(source)); }
-void string_set::visit_double_t(double_t& v) { v.set_value(boost::lexical_cast<double>(source)); }
-void string_set::visit_string_t(string_t& v) { v.set_value(source); }
-void string_set::visit_date_time_t(date_time_t&) { throw not_implemented(0); }
-void string_set::visit_clob_t(clob_t&) { throw bad_value_conversion(0); }
-void string_set::visit_blob_t(blob_t&) { throw bad_value_conversion(0); }
+void string_set::visit_long_t(long_t& v) {
+    v.set_value(boost::lexical_cast<long>(source));
+}
+void string_set::visit_double_t(double_t& v) {
+    v.set_value(boost::lexical_cast<double>(source));
+}
+void string_set::visit_string_t(string_t& v) {
+    v.set_value(source);
+}
+void string_set::visit_date_time_t(date_time_t&) {
+    throw not_implemented(0);
+}
+void string_set::visit_clob_t(clob_t&) {
+    throw bad_value_conversion(0);
+}
+void string_set::visit_blob_t(blob_t&) {
+    throw bad_value_conversion(0);
+}
 
 // --- variant_get
 
@@ -259,7 +334,9 @@ void variant_get::visit_blob_t(blob_t& v) {
     result.Clear();
     if (!v.is_null) set_variant_from_raw(result, v.get_entire());
 }
-void variant_get::visit_cursor_t(cursor_t&) { throw bad_value_conversion(0); }
+void variant_get::visit_cursor_t(cursor_t&) {
+    throw bad_value_conversion(0);
+}
 
 // --- variant_set
 
@@ -320,9 +397,15 @@ void set_text_like(const _variant_t& source, Target& v, bool takes_arrays) {
 }
 }  // namespace
 
-void variant_set::visit_string_t(string_t& v) { set_text_like(source, v, false); }
-void variant_set::visit_clob_t(clob_t& v) { set_text_like(source, v, false); }
-void variant_set::visit_blob_t(blob_t& v) { set_text_like(source, v, true); }
+void variant_set::visit_string_t(string_t& v) {
+    set_text_like(source, v, false);
+}
+void variant_set::visit_clob_t(clob_t& v) {
+    set_text_like(source, v, false);
+}
+void variant_set::visit_blob_t(blob_t& v) {
+    set_text_like(source, v, true);
+}
 
 void variant_set::visit_date_time_t(date_time_t& v) {
     const VARTYPE t = source.vt;
@@ -341,6 +424,8 @@ void variant_set::visit_date_time_t(date_time_t& v) {
     v.is_null = false;
 }
 
-void variant_set::visit_cursor_t(cursor_t&) { throw bad_value_conversion(0); }
+void variant_set::visit_cursor_t(cursor_t&) {
+    throw bad_value_conversion(0);
+}
 
 }  // namespace tovi

@@ -7,6 +7,8 @@ cursor_t::cursor_t() = default;
 cursor_t::~cursor_t() = default;
 void cursor_t::make_impl(impl::value_factory&) {}
 void cursor_t::accept(value_visitor&) {}
-bool cursor_t::next() { return false; }
+bool cursor_t::next() {
+    return false;
+}
 
 }  // namespace tovi

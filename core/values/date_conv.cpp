@@ -57,7 +57,9 @@ void time_t2tm(const long& t, tm& out) {
     out = local;
 }
 
-double tm2double_time(const tm& t) { return system_time_to_double(system_time_from_tm(t)); }
+double tm2double_time(const tm& t) {
+    return system_time_to_double(system_time_from_tm(t));
+}
 
 void double_time2tm(double d, tm& out) {
     const SYSTEMTIME st = double_to_system_time(d);
@@ -96,7 +98,8 @@ void check_fields(const tm& t) {
     if (year < 1400 || year > 9999) throw boost::gregorian::bad_year();
     if (t.tm_mon < 0 || t.tm_mon > 11) throw boost::gregorian::bad_month();
     if (t.tm_mday < 1 || t.tm_mday > 31) throw boost::gregorian::bad_day_of_month();
-    if (t.tm_hour < 0 || t.tm_hour > 23 || t.tm_min < 0 || t.tm_min > 59 || t.tm_sec < 0 || t.tm_sec > 60)
+    if (t.tm_hour < 0 || t.tm_hour > 23 || t.tm_min < 0 || t.tm_min > 59 || t.tm_sec < 0 ||
+        t.tm_sec > 60)
         throw std::out_of_range("Time of day is out of range 00:00:00..23:59:60");
 }
 
@@ -108,7 +111,8 @@ void check_text(const std::string& s) {
     for (std::size_t i = 0; i < s.size(); ++i) {
         const char c = s[i];
         if (c >= '0' && c <= '9') {
-            if (++run > 9 && !fraction) throw std::out_of_range("Cannot parse the date and time text '" + s + "'");
+            if (++run > 9 && !fraction)
+                throw std::out_of_range("Cannot parse the date and time text '" + s + "'");
         } else {
             fraction = c == '.';
             run = 0;

@@ -19,8 +19,7 @@ lob_t::~lob_t() {
 }
 
 impl::lob_t& lob_t::bound() const {
-    if (binding == nullptr)
-        throw bad_operation("The large object is not bound to a statement.", 0);
+    if (binding == nullptr) throw bad_operation("The large object is not bound to a statement.", 0);
     return *binding;
 }
 
@@ -42,11 +41,17 @@ void lob_t::destroy_impl(impl::value_t* b) {
     b->release();
 }
 
-void lob_t::set_value(const _variant_t& v) { value_t::set_value(v); }
+void lob_t::set_value(const _variant_t& v) {
+    value_t::set_value(v);
+}
 
-void lob_t::set_value(const std::string& data) { set_entire(data); }
+void lob_t::set_value(const std::string& data) {
+    set_entire(data);
+}
 
-lob_t::operator std::string() { return get_entire(); }
+lob_t::operator std::string() {
+    return get_entire();
+}
 
 unsigned lob_t::get_length() const {
     if (is_null) throw value_is_null(0);
@@ -92,12 +97,16 @@ void clob_t::make_impl(impl::value_factory& factory) {
     record_lob_binding(factory.make_clob_impl(this));
 }
 
-void clob_t::accept(value_visitor& visitor) { visitor.visit_clob_t(*this); }
+void clob_t::accept(value_visitor& visitor) {
+    visitor.visit_clob_t(*this);
+}
 
 void blob_t::make_impl(impl::value_factory& factory) {
     record_lob_binding(factory.make_blob_impl(this));
 }
 
-void blob_t::accept(value_visitor& visitor) { visitor.visit_blob_t(*this); }
+void blob_t::accept(value_visitor& visitor) {
+    visitor.visit_blob_t(*this);
+}
 
 }  // namespace tovi

@@ -12,28 +12,40 @@ namespace tovi {
 // --- bool_t
 
 bool_t::bool_t() : value(false) {}
-bool_t::bool_t(bool v) : value(v) { is_null = false; }
+bool_t::bool_t(bool v) : value(v) {
+    is_null = false;
+}
 bool_t::bool_t(const bool_t& other) : value_t(other), value(other.value) {}
-bool_t::~bool_t() { dispose_bindings(); }
+bool_t::~bool_t() {
+    dispose_bindings();
+}
 
 void bool_t::make_impl(impl::value_factory& factory) {
     record_binding(factory, factory.make_bool_impl(value, this));
 }
 
-void bool_t::accept(value_visitor& visitor) { visitor.visit_bool_t(*this); }
+void bool_t::accept(value_visitor& visitor) {
+    visitor.visit_bool_t(*this);
+}
 
 // --- long_t
 
 long_t::long_t() : value(0) {}
-long_t::long_t(long v) : value(v) { is_null = false; }
+long_t::long_t(long v) : value(v) {
+    is_null = false;
+}
 long_t::long_t(const long_t& other) : value_t(other), value(other.value) {}
-long_t::~long_t() { dispose_bindings(); }
+long_t::~long_t() {
+    dispose_bindings();
+}
 
 void long_t::make_impl(impl::value_factory& factory) {
     record_binding(factory, factory.make_long_impl(value, this));
 }
 
-void long_t::accept(value_visitor& visitor) { visitor.visit_long_t(*this); }
+void long_t::accept(value_visitor& visitor) {
+    visitor.visit_long_t(*this);
+}
 
 void long_t::set_value(long v) {
     value = v;
@@ -48,7 +60,9 @@ long_t::operator long() const {
 gen::long_t::long_t() = default;
 gen::long_t::long_t(long v) : tovi::long_t(v) {}
 gen::long_t::long_t(const long_t& other) : tovi::long_t(other) {}
-gen::long_t::~long_t() { dispose_bindings(); }
+gen::long_t::~long_t() {
+    dispose_bindings();
+}
 
 void gen::long_t::make_impl(impl::value_factory& factory) {
     record_binding(factory, factory.make_long_vf_impl(value, this));
@@ -57,15 +71,21 @@ void gen::long_t::make_impl(impl::value_factory& factory) {
 // --- double_t
 
 double_t::double_t() : value(0.0) {}
-double_t::double_t(double v) : value(v) { is_null = false; }
+double_t::double_t(double v) : value(v) {
+    is_null = false;
+}
 double_t::double_t(const double_t& other) : value_t(other), value(other.value) {}
-double_t::~double_t() { dispose_bindings(); }
+double_t::~double_t() {
+    dispose_bindings();
+}
 
 void double_t::make_impl(impl::value_factory& factory) {
     record_binding(factory, factory.make_double_impl(value, this));
 }
 
-void double_t::accept(value_visitor& visitor) { visitor.visit_double_t(*this); }
+void double_t::accept(value_visitor& visitor) {
+    visitor.visit_double_t(*this);
+}
 
 void double_t::set_value(double v) {
     value = v;
@@ -88,15 +108,21 @@ string_t::string_t(const std::string& v, long max_length_) : value(v), max_lengt
 string_t::string_t(const string_t& other)
     : value_t(other), value(other.value), max_length(other.max_length) {}
 
-string_t::~string_t() { dispose_bindings(); }
+string_t::~string_t() {
+    dispose_bindings();
+}
 
 void string_t::make_impl(impl::value_factory& factory) {
     record_binding(factory, factory.make_string_impl(value, this));
 }
 
-void string_t::accept(value_visitor& visitor) { visitor.visit_string_t(*this); }
+void string_t::accept(value_visitor& visitor) {
+    visitor.visit_string_t(*this);
+}
 
-void string_t::set_value(const _variant_t& v) { value_t::set_value(v); }
+void string_t::set_value(const _variant_t& v) {
+    value_t::set_value(v);
+}
 
 void string_t::set_value(const std::string& v) {
     value = v;
@@ -129,7 +155,9 @@ tm epoch_tm() {
 
 date_time_t::date_time_t() : value(epoch_tm()) {}
 
-date_time_t::date_time_t(const tm& t) : value(t) { is_null = false; }
+date_time_t::date_time_t(const tm& t) : value(t) {
+    is_null = false;
+}
 
 date_time_t::date_time_t(const long& t) : value(epoch_tm()) {
     time_t2tm(t, value);
@@ -138,15 +166,21 @@ date_time_t::date_time_t(const long& t) : value(epoch_tm()) {
 
 date_time_t::date_time_t(const date_time_t& other) : value_t(other), value(other.value) {}
 
-date_time_t::~date_time_t() { dispose_bindings(); }
+date_time_t::~date_time_t() {
+    dispose_bindings();
+}
 
 void date_time_t::make_impl(impl::value_factory& factory) {
     record_binding(factory, factory.make_date_time_impl(value, this));
 }
 
-void date_time_t::accept(value_visitor& visitor) { visitor.visit_date_time_t(*this); }
+void date_time_t::accept(value_visitor& visitor) {
+    visitor.visit_date_time_t(*this);
+}
 
-void date_time_t::set_value(const _variant_t& v) { value_t::set_value(v); }
+void date_time_t::set_value(const _variant_t& v) {
+    value_t::set_value(v);
+}
 
 std::ostream& operator<<(std::ostream& os, const date_time_t& v) {
     if (v.is_null) return os << "NULL";

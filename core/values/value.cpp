@@ -48,7 +48,8 @@ void detail::refuse_second_binding(long earlier_index, impl::value_t* fresh) {
     fresh->unbind();
     fresh->release();
     throw bad_operation("The value is already bound to this statement (position " +
-                            std::to_string(earlier_index + 1) + "); bind a second value for a second marker.",
+                            std::to_string(earlier_index + 1) +
+                            "); bind a second value for a second marker.",
                         0);
 }
 
@@ -60,7 +61,8 @@ void value_t::record_binding(impl::value_factory& factory, impl::value_t* bindin
     }
     impl::value_t* earlier = it->second;
     if (earlier == binding) return;
-    if (factory.index_of(earlier) >= 0) detail::refuse_second_binding(factory.index_of(earlier), binding);
+    if (factory.index_of(earlier) >= 0)
+        detail::refuse_second_binding(factory.index_of(earlier), binding);
     it->second = binding;
     earlier->release();
 }

@@ -14,7 +14,9 @@ namespace {
 // Texts from this length on travel as UTF-16 in a byte array, not as a BSTR.
 constexpr unsigned int long_text_threshold = 512000;
 
-[[noreturn]] void array_failed() { throw exception("Operation on SafeArray has failed.", 0); }
+[[noreturn]] void array_failed() {
+    throw exception("Operation on SafeArray has failed.", 0);
+}
 
 // Holds an array's data for reading or writing; unlocks it on the way out.
 class array_access {

@@ -9,8 +9,12 @@
 namespace tovi::dialect {
 
 namespace {
-bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-bool is_word(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+bool is_blank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+bool is_word(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+}
 
 // Does `word` stand at `pos` of `text`, as a whole word?
 bool word_at(const std::string& text, std::size_t pos, const char* word) {
@@ -42,8 +46,8 @@ const error_info& last_entry(const exception& e) {
     return e.get_count() > 0 ? e.get_entry(e.get_count() - 1) : none;
 }
 
-void classify(const exception& e, const error_rule* rules, std::size_t count, const std::string& unmatched_text,
-              const char* tag) {
+void classify(const exception& e, const error_rule* rules, std::size_t count,
+              const std::string& unmatched_text, const char* tag) {
     const error_info& last = last_entry(e);
     const std::string& m = last.message;
     const char* after_tag = nullptr;
@@ -55,12 +59,17 @@ void classify(const exception& e, const error_rule* rules, std::size_t count, co
         const error_rule& r = rules[i];
         bool hit = false;
         switch (r.how) {
-            case match::code: hit = last.code == r.code; break;
+            case match::code:
+                hit = last.code == r.code;
+                break;
             case match::starts_with:
                 hit = m.rfind(r.phrase, 0) == 0 ||
-                      (after_tag != nullptr && std::strncmp(after_tag, r.phrase, std::strlen(r.phrase)) == 0);
+                      (after_tag != nullptr &&
+                       std::strncmp(after_tag, r.phrase, std::strlen(r.phrase)) == 0);
                 break;
-            case match::contains: hit = m.find(r.phrase) != std::string::npos; break;
+            case match::contains:
+                hit = m.find(r.phrase) != std::string::npos;
+                break;
         }
         if (hit) r.raise(e);
     }

@@ -73,8 +73,8 @@ struct error_rule {
                            const std::string& unmatched_text, const char* tag = nullptr);
 
 template <std::size_t N>
-[[noreturn]] void classify(const exception& e, const error_rule (&rules)[N], const std::string& unmatched_text,
-                           const char* tag = nullptr) {
+[[noreturn]] void classify(const exception& e, const error_rule (&rules)[N],
+                           const std::string& unmatched_text, const char* tag = nullptr) {
     classify(e, rules, N, unmatched_text, tag);
 }
 
@@ -91,7 +91,9 @@ public:
 }  // namespace tovi::dialect
 
 // Defines the module's make_server export for a server class.
-#define TOVI_DIALECT_MAKE_SERVER(ServerClass) \
-    TOVI_MODULE_EXPORT tovi::server_t* make_server() { return new (std::nothrow) ServerClass(); }
+#define TOVI_DIALECT_MAKE_SERVER(ServerClass)          \
+    TOVI_MODULE_EXPORT tovi::server_t* make_server() { \
+        return new (std::nothrow) ServerClass();       \
+    }
 
 #endif

@@ -17,8 +17,10 @@ const dialect::error_rule errors[] = {
     {dialect::match::contains, " is not unique", 0, &dialect::raise_as<dup_value_on_index>},
     {dialect::match::contains, "must be unique", 0, &dialect::raise_as<dup_value_on_index>},
     {dialect::match::contains, "already exists", 0, &dialect::raise_as<schema_obj_already_exists>},
-    {dialect::match::contains, "UNIQUE constraint failed", 0, &dialect::raise_as<dup_value_on_index>},
-    {dialect::match::contains, "FOREIGN KEY constraint failed", 0, &dialect::raise_as<integrity_violation>},
+    {dialect::match::contains, "UNIQUE constraint failed", 0,
+     &dialect::raise_as<dup_value_on_index>},
+    {dialect::match::contains, "FOREIGN KEY constraint failed", 0,
+     &dialect::raise_as<integrity_violation>},
     {dialect::match::contains, "violates foreign key", 0, &dialect::raise_as<integrity_violation>},
 };
 
@@ -30,10 +32,13 @@ statement_type dialect_server::get_statement_type(const std::string& sql) {
 
 void dialect_server::translate_error(const exception& e, const std::string& context) {
     // Through the ODBC driver the text carries a diagnostic prefix before "[SQLite]".
-    dialect::classify(e, errors, context + (context.empty() ? "" : " ") + " [Driver: tovi_sqlite]", "[SQLite]");
+    dialect::classify(e, errors, context + (context.empty() ? "" : " ") + " [Driver: tovi_sqlite]",
+                      "[SQLite]");
 }
 
-sql::create_visitor* dialect_server::make_create_visitor() { return new create_visitor(); }
+sql::create_visitor* dialect_server::make_create_visitor() {
+    return new create_visitor();
+}
 
 std::string sqlite_type(const sql::impl::field_t& field) {
     const std::string& portable = field.type.get_value();
@@ -69,28 +74,36 @@ void create_visitor::make_relationship(const std::string& n, const std::string& 
     const std::deque<std::string> deps{c, p};
     // A NULL foreign key refers to nothing and is not checked (standard SQL):
     // ON DELETE SET NULL relies on it.
-    const std::string check = "BEGIN \n"
-                              "    SELECT CASE \n"
-                              "        WHEN new." + x + " IS NOT NULL AND (SELECT " + w + " FROM " + p +
-                              " WHERE " + w + " = new." + x + ") IS NULL \n"
-                              "        THEN RAISE(ABORT, '" + x + " violates foreign key " + n + ": " + p +
-                              "(" + w + ")') \n"
-                              "    END; \n"
-                              "END ";
+    const std::string check =
+        "BEGIN \n"
+        "    SELECT CASE \n"
+        "        WHEN new." +
+        x + " IS NOT NULL AND (SELECT " + w + " FROM " + p + " WHERE " + w + " = new." + x +
+        ") IS NULL \n"
+        "        THEN RAISE(ABORT, '" +
+        x + " violates foreign key " + n + ": " + p + "(" + w +
+        ")') \n"
+        "    END; \n"
+        "END ";
     add_stmt(n + "_INS",
-             "CREATE TRIGGER " + n + "_INS \nBEFORE INSERT ON " + c + " FOR EACH ROW \n" + check, deps);
-    add_stmt(n + "_UPD",
-             "CREATE TRIGGER " + n + "_UPD \nBEFORE UPDATE OF " + x + " ON " + c + " FOR EACH ROW \n" + check,
+             "CREATE TRIGGER " + n + "_INS \nBEFORE INSERT ON " + c + " FOR EACH ROW \n" + check,
              deps);
-    const std::string head = "CREATE TRIGGER " + n + "_DEL \nBEFORE DELETE ON " + p + " FOR EACH ROW \nBEGIN \n";
+    add_stmt(n + "_UPD",
+             "CREATE TRIGGER " + n + "_UPD \nBEFORE UPDATE OF " + x + " ON " + c +
+                 " FOR EACH ROW \n" + check,
+             deps);
+    const std::string head =
+        "CREATE TRIGGER " + n + "_DEL \nBEFORE DELETE ON " + p + " FOR EACH ROW \nBEGIN \n";
     std::string body;
     // The deleted row's key is old.W: a bare W would name a column of C.
     if (action == sql::impl::constraint_t::cascade)
         body = "    DELETE FROM " + c + "\n    WHERE " + x + " = old." + w + "; \nEND ";
     else if (action == sql::impl::constraint_t::set_null)
-        body = "    UPDATE " + c + "\n    SET " + x + " = NULL \n    WHERE " + x + " = old." + w + "; \nEND ";
+        body = "    UPDATE " + c + "\n    SET " + x + " = NULL \n    WHERE " + x + " = old." + w +
+               "; \nEND ";
     else
-        body = "    SELECT CASE \n        WHEN (SELECT " + x + " FROM " + c + " WHERE " + x + " = old." + w +
+        body = "    SELECT CASE \n        WHEN (SELECT " + x + " FROM " + c + " WHERE " + x +
+               " = old." + w +
                ") IS NOT NULL \n        THEN RAISE(ABORT, 'Deleting a record from the " + p +
                " table violates foreign key " + n + ": " + c + "(" + x + ")') \n    END; \nEND ";
     add_stmt(n + "_DEL", head + body, deps);

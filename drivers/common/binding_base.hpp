@@ -20,10 +20,15 @@ public:
     using statement_type = typename D::statement;
 
     binding_base(factory_type& f, tovi::value_t* owner_, unsigned short position_)
-        : impl::value_t(f, owner_), position(position_), null_mark(false), statement_(f.get_statement()) {}
+        : impl::value_t(f, owner_),
+          position(position_),
+          null_mark(false),
+          statement_(f.get_statement()) {}
     ~binding_base() override = default;
 
-    void sync_position() override { position = static_cast<unsigned short>(factory->index_of(this)); }
+    void sync_position() override {
+        position = static_cast<unsigned short>(factory->index_of(this));
+    }
 
 protected:
     // Parameters flow only in; columns only out.
@@ -46,7 +51,8 @@ protected:
 
     unsigned short position;  // counted from 0
     bool null_mark;           // bound as NULL in the last binding
-    statement_type* statement_;  // the statement whose factory made this binding (null: a describe's)
+    statement_type*
+        statement_;  // the statement whose factory made this binding (null: a describe's)
 };
 
 // A binding of application storage `T`, released through the factory's `Free`.
@@ -109,7 +115,8 @@ public:
     void set_portion(unsigned offset, const std::string& data) override {
         // A fetched object stands for the row's column: it has no buffer to change.
         if (fetched) throw not_implemented(0);
-        if (buffer.size() < std::size_t(offset) + data.size()) buffer.resize(std::size_t(offset) + data.size());
+        if (buffer.size() < std::size_t(offset) + data.size())
+            buffer.resize(std::size_t(offset) + data.size());
         buffer.replace(offset, data.size(), data);
         pending();
     }
@@ -127,7 +134,9 @@ protected:
     // Binds a copy of `data` as this parameter at once.
     virtual void bind_now(const std::string& data) = 0;
     // Nothing to send: NULL, or never given data.
-    bool sends_null() const { return (owner != nullptr && owner->is_null) || (!fetched && (empty || state == 0)); }
+    bool sends_null() const {
+        return (owner != nullptr && owner->is_null) || (!fetched && (empty || state == 0));
+    }
     // The NULL rule on fetch (see binding_base::record_null).
     bool record_null(bool is_null) {
         if (owner != nullptr)

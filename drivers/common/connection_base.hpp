@@ -45,7 +45,8 @@ public:
     // Calls `f` with every transaction of this connection, as D::transaction.
     template <class F>
     void for_each_transaction(F f) const {
-        for (impl::transaction* t : get_transactions()) f(*static_cast<typename D::transaction*>(t));
+        for (impl::transaction* t : get_transactions())
+            f(*static_cast<typename D::transaction*>(t));
     }
 
     // Transactions created and not yet destroyed.

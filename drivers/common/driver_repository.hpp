@@ -32,7 +32,9 @@ template <class D>
 class database final : public DataBase {
 public:
     database(Repository& r, const service_t& s) : DataBase(r, s) {}
-    connection* create_connection(const session_t& s) override { return new typename D::connection(*this, s); }
+    connection* create_connection(const session_t& s) override {
+        return new typename D::connection(*this, s);
+    }
     void destroy_connection(connection* c) override { delete c; }
 };
 
@@ -50,15 +52,16 @@ public:
     explicit data_source(url_t& url) : DataSourceOld(url) {}
 
     DataBase* locate_database() override {
-        D::check_service(service);  // may throw tovi::ds_exception
+        D::check_service(service);                        // may throw tovi::ds_exception
         const boost::shared_ptr<server_t> held = server;  // kept for the call
-        Repository& r =
-            repository_holder::instance().get(D::repository_key::key(provider), held, provider, &make_repository);
+        Repository& r = repository_holder::instance().get(D::repository_key::key(provider), held,
+                                                          provider, &make_repository);
         return r.get_database(service);
     }
 
 private:
-    static Repository* make_repository(const boost::shared_ptr<server_t>& s, const svc_provider_t& p) {
+    static Repository* make_repository(const boost::shared_ptr<server_t>& s,
+                                       const svc_provider_t& p) {
         return new repository<D>(s, p);
     }
 };
@@ -66,9 +69,9 @@ private:
 }  // namespace tovi::driver
 
 // Defines the module's createDataSource export for the driver traits `D`.
-#define TOVI_DRIVER_CREATE_DATA_SOURCE(D)                                  \
+#define TOVI_DRIVER_CREATE_DATA_SOURCE(D)                                      \
     TOVI_MODULE_EXPORT tovi::data_source* createDataSource(tovi::url_t* url) { \
-        return new (std::nothrow) tovi::driver::data_source<D>(*url);      \
+        return new (std::nothrow) tovi::driver::data_source<D>(*url);          \
     }
 
 #endif

@@ -5,7 +5,9 @@
 
 namespace tovi::driver {
 
-server_t& server_of(const connection& c) { return *c.get_database().get_repository().get_server(); }
+server_t& server_of(const connection& c) {
+    return *c.get_database().get_repository().get_server();
+}
 
 void translate(const connection& c, const exception& e, const std::string& context) {
     try {
@@ -13,13 +15,16 @@ void translate(const connection& c, const exception& e, const std::string& conte
     } catch (exception& classified) {
         // A classified error says where it happened too, after the driver's own
         // message (an unclassified one already ends with the context).
-        if (typeid(classified) != typeid(exception) && !context.empty()) classified.set_data(context, 0);
+        if (typeid(classified) != typeid(exception) && !context.empty())
+            classified.set_data(context, 0);
         throw;
     }
     throw exception(e, context, 0);  // a translator that returned: keep the error
 }
 
-const std::string& database_name(const connection& c) { return c.get_database().get_service().server; }
+const std::string& database_name(const connection& c) {
+    return c.get_database().get_service().server;
+}
 
 std::string sql_for_context(const std::string& sql) {
     constexpr std::size_t limit = 64 * 1024;

@@ -39,7 +39,8 @@ void repository_holder::cleanup() {
     delete h;
 }
 
-Repository& repository_holder::get(const std::string& key, const boost::shared_ptr<server_t>& server,
+Repository& repository_holder::get(const std::string& key,
+                                   const boost::shared_ptr<server_t>& server,
                                    const svc_provider_t& provider, factory make) {
     std::lock_guard<std::mutex> lock(holder_lock);
     auto it = repositories_.find(key);

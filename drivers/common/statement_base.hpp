@@ -17,15 +17,16 @@ class statement_base : public impl::string_stmt {
 public:
     using transaction_type = typename D::transaction;
 
-    statement_base(const data_aware_command* command_, unsigned int options_, transaction_type& owner_)
+    statement_base(const data_aware_command* command_, unsigned int options_,
+                   transaction_type& owner_)
         : string_stmt(command_, options_), owner(&owner_), kind(stmt_other), at_end(true) {}
 
     // The common steps: context, key, kind (from the dialect) and the SQL text
     // with ":name" markers turned into "?". No native call.
     void prepare(const std::string& sql) override {
         const connection& c = owner->get_owner();
-        context = "[Statement: '" + sql_for_context(sql) + "'][Driver: " + D::tag + "; Database: '" +
-                  database_name(c) + "']";
+        context = "[Statement: '" + sql_for_context(sql) + "'][Driver: " + D::tag +
+                  "; Database: '" + database_name(c) + "']";
         key = sql;
         kind = server_of(c).get_sql_support()->get_statement_type(sql);
         native_sql = utils::split_sql_param(sql, ":", "?");
@@ -41,7 +42,9 @@ public:
     // The statement's context followed by the cache's statistics.
     std::string error_context() const { return context + owner->get_cache().statistics(); }
     // Translates `e` with the statement's context; never returns.
-    [[noreturn]] void fail(const exception& e) const { translate(owner->get_owner(), e, error_context()); }
+    [[noreturn]] void fail(const exception& e) const {
+        translate(owner->get_owner(), e, error_context());
+    }
     // Throws `e`, already classified by tovi itself, with the statement's context
     // added after its message.
     template <class E>

@@ -7,8 +7,7 @@
 
 namespace tovi::driver {
 
-statement_cache::statement_cache(int capacity)
-    : capacity_(capacity), allocated_(0), cached_(0) {}
+statement_cache::statement_cache(int capacity) : capacity_(capacity), allocated_(0), cached_(0) {}
 
 statement_cache::~statement_cache() {
     try {

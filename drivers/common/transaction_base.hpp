@@ -20,7 +20,8 @@ public:
     using connection_type = typename D::connection;
     using statement_class = typename D::statement;
 
-    transaction_base(impl::TxnType type, connection_type& owner_) : impl::transaction(type), owner(owner_), cache(50) {}
+    transaction_base(impl::TxnType type, connection_type& owner_)
+        : impl::transaction(type), owner(owner_), cache(50) {}
 
     int enter() override { return ++use_count, 0; }
     // Slot 8, after the core's: the counterpart of enter().
@@ -28,7 +29,8 @@ public:
 
     // A free statement of `sql` from the cache (handed to `command`), or a new,
     // prepared one. A failing prepare leaves nothing behind.
-    impl::statement* acquire_statement(const std::string& sql, const data_aware_command* command) override {
+    impl::statement* acquire_statement(const std::string& sql,
+                                       const data_aware_command* command) override {
         return cache.acquire(
             sql,
             [&](const std::string& text) {
@@ -51,7 +53,9 @@ public:
     }
 
     // "Database: '<name>'; " + statistics, for transaction operations.
-    std::string context() const { return "Database: '" + database_name(owner) + "'; " + cache.statistics(); }
+    std::string context() const {
+        return "Database: '" + database_name(owner) + "'; " + cache.statistics();
+    }
     // Translates `e` with the transaction's context; never returns.
     [[noreturn]] void fail(const exception& e) const { translate(owner, e, context()); }
 

@@ -61,8 +61,8 @@ void real_binding::set_value() {
 void text_binding::get_value() {
     if (owner != nullptr && bind_null_if_owner_null()) return;
     // The 64-bit call: lengths over 2 GiB are refused by SQLite, never cut.
-    check(sqlite3_bind_text64(native(), parameter(), data_.data(), data_.size(), statement_->bind_lifetime(),
-                              SQLITE_UTF8));
+    check(sqlite3_bind_text64(native(), parameter(), data_.data(), data_.size(),
+                              statement_->bind_lifetime(), SQLITE_UTF8));
 }
 
 void text_binding::set_value() {
@@ -145,20 +145,37 @@ void variant_binding::get_value() {
             null_mark = true;
             check(sqlite3_bind_null(s, p));
             break;
-        case VT_I2: check(sqlite3_bind_int(s, p, data_.iVal)); break;
-        case VT_I4: check(sqlite3_bind_int(s, p, data_.lVal)); break;
-        case VT_UI4: check(sqlite3_bind_int64(s, p, data_.ulVal)); break;
-        case VT_I8: check(sqlite3_bind_int64(s, p, data_.llVal)); break;
-        case VT_BOOL: check(sqlite3_bind_int(s, p, data_.boolVal != VARIANT_FALSE ? 1 : 0)); break;
-        case VT_I1: check(sqlite3_bind_int(s, p, static_cast<signed char>(data_.cVal))); break;
-        case VT_UI1: check(sqlite3_bind_int(s, p, data_.bVal)); break;
-        case VT_UI2: check(sqlite3_bind_int(s, p, data_.uiVal)); break;
+        case VT_I2:
+            check(sqlite3_bind_int(s, p, data_.iVal));
+            break;
+        case VT_I4:
+            check(sqlite3_bind_int(s, p, data_.lVal));
+            break;
+        case VT_UI4:
+            check(sqlite3_bind_int64(s, p, data_.ulVal));
+            break;
+        case VT_I8:
+            check(sqlite3_bind_int64(s, p, data_.llVal));
+            break;
+        case VT_BOOL:
+            check(sqlite3_bind_int(s, p, data_.boolVal != VARIANT_FALSE ? 1 : 0));
+            break;
+        case VT_I1:
+            check(sqlite3_bind_int(s, p, static_cast<signed char>(data_.cVal)));
+            break;
+        case VT_UI1:
+            check(sqlite3_bind_int(s, p, data_.bVal));
+            break;
+        case VT_UI2:
+            check(sqlite3_bind_int(s, p, data_.uiVal));
+            break;
         case VT_BSTR:
             scratch_ = variant2string(data_);
-            check(sqlite3_bind_text64(s, p, scratch_.data(), scratch_.size(), statement_->bind_lifetime(),
-                                      SQLITE_UTF8));
+            check(sqlite3_bind_text64(s, p, scratch_.data(), scratch_.size(),
+                                      statement_->bind_lifetime(), SQLITE_UTF8));
             break;
-        default: throw bad_value_conversion(0);
+        default:
+            throw bad_value_conversion(0);
     }
 }
 
@@ -178,7 +195,9 @@ void variant_binding::set_value() {
                 data_ = _variant_t(v);
             break;
         }
-        case SQLITE_FLOAT: data_ = _variant_t(sqlite3_column_double(s, position)); break;
+        case SQLITE_FLOAT:
+            data_ = _variant_t(sqlite3_column_double(s, position));
+            break;
         case SQLITE_TEXT:
             set_variant_from_str(data_, static_cast<unsigned>(sqlite3_column_bytes(s, position)),
                                  reinterpret_cast<const char*>(sqlite3_column_text(s, position)));
@@ -195,13 +214,16 @@ void variant_binding::set_value() {
 
 void lob_binding::bind_bytes(const std::string& bytes, sqlite3_destructor_type lifetime) {
     sqlite3_stmt* s = native();
-    const int rc = is_blob ? sqlite3_bind_blob64(s, position + 1, bytes.data(), bytes.size(), lifetime)
-                           : sqlite3_bind_text64(s, position + 1, bytes.data(), bytes.size(), lifetime,
-                                                 SQLITE_UTF8);
+    const int rc = is_blob
+                       ? sqlite3_bind_blob64(s, position + 1, bytes.data(), bytes.size(), lifetime)
+                       : sqlite3_bind_text64(s, position + 1, bytes.data(), bytes.size(), lifetime,
+                                             SQLITE_UTF8);
     if (rc != SQLITE_OK) statement_->fail(native_error(sqlite3_db_handle(s), rc));
 }
 
-void lob_binding::bind_now(const std::string& data) { bind_bytes(data, SQLITE_TRANSIENT); }
+void lob_binding::bind_now(const std::string& data) {
+    bind_bytes(data, SQLITE_TRANSIENT);
+}
 
 void lob_binding::get_value() {
     if (sends_null()) {

@@ -19,7 +19,8 @@ void driver::check_service(const service_t& s) {
             "in-memory database.");
 }
 
-connection::connection(DataBase& database_, const session_t& s) : connection_base(database_, s), db(nullptr) {
+connection::connection(DataBase& database_, const session_t& s)
+    : connection_base(database_, s), db(nullptr) {
     const std::string& file = database_.get_service().server;
     const int rc = sqlite3_open(file.c_str(), &db);
     if (rc != SQLITE_OK) {

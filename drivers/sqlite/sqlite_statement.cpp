@@ -20,15 +20,18 @@ statement::statement(const data_aware_command* command_, unsigned int options_, 
       bind_(in, this),
       define_(out, this) {}
 
-statement::~statement() { finalize(); }
-
+statement::~statement() {
+    finalize();
+}
 
 void statement::finalize() noexcept {
     if (native_ != nullptr) sqlite3_finalize(native_);
     native_ = nullptr;
 }
 
-void statement::reset_failed(int rc) { fail(native_error(db(), rc)); }
+void statement::reset_failed(int rc) {
+    fail(native_error(db(), rc));
+}
 
 void statement::ensure_prepared() {
     if (native_ != nullptr) reset();
@@ -63,7 +66,9 @@ void statement::ensure_prepared() {
 void statement::check_tail(const char* tail, const char* end) {
     // The usual case: nothing, or only blanks and semicolons, follows.
     const char* p = tail;
-    while (p != nullptr && p < end && (*p == ';' || *p == ' ' || *p == '\n' || *p == '\t' || *p == '\r')) ++p;
+    while (p != nullptr && p < end &&
+           (*p == ';' || *p == ' ' || *p == '\n' || *p == '\t' || *p == '\r'))
+        ++p;
     if (p == nullptr || p >= end) return;
     // Let SQLite's own tokenizer tell comments from a second statement.
     sqlite3_stmt* second = nullptr;
@@ -127,8 +132,9 @@ void statement::check_defines() {
 }
 
 void statement::too_many_defines() const {
-    raise(bad_operation("Result column " + std::to_string(define_.size()) + " is bound, but the query returns " +
-                            std::to_string(columns_) + " columns.",
+    raise(bad_operation("Result column " + std::to_string(define_.size()) +
+                            " is bound, but the query returns " + std::to_string(columns_) +
+                            " columns.",
                         0));
 }
 
@@ -178,8 +184,12 @@ bool statement::next() {
     return false;
 }
 
-impl::describe* statement::make_describe() { return new describe(*this); }
-void statement::destroy_describe(impl::describe* d) { delete d; }
+impl::describe* statement::make_describe() {
+    return new describe(*this);
+}
+void statement::destroy_describe(impl::describe* d) {
+    delete d;
+}
 
 describe::describe(const recordset_t& source_)
     : impl::describe(source_), bind_(in, nullptr), define_(out, nullptr) {}

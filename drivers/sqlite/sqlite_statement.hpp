@@ -42,7 +42,9 @@ public:
     // execute() (anything that returns no rows): the application's storage is read
     // then and bound afresh before the next run. A query is stepped later, by
     // next(), while the application may change its strings: SQLite copies them.
-    sqlite3_destructor_type bind_lifetime() const { return query_ ? SQLITE_TRANSIENT : SQLITE_STATIC; }
+    sqlite3_destructor_type bind_lifetime() const {
+        return query_ ? SQLITE_TRANSIENT : SQLITE_STATIC;
+    }
 
 protected:
     impl::describe* make_describe() override;

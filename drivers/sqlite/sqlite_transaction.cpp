@@ -52,13 +52,18 @@ void transaction::end(const char* sql) {
     ended();
 }
 
-void transaction::commit() { end("COMMIT"); }
-void transaction::rollback() { end("ROLLBACK"); }
+void transaction::commit() {
+    end("COMMIT");
+}
+void transaction::rollback() {
+    end("ROLLBACK");
+}
 
 void transaction::finish() {
     if (!active_) return;
     bool shared = false;
-    owner.for_each_transaction([&](transaction& t) { shared = shared || (&t != this && t.active_); });
+    owner.for_each_transaction(
+        [&](transaction& t) { shared = shared || (&t != this && t.active_); });
     if (shared || sqlite3_get_autocommit(db_) != 0) {
         // Over already, or another transaction still works in it: its to end.
         active_ = false;

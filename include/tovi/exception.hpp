@@ -81,55 +81,53 @@ private:
 // (Macros, because fifteen hand-written copies would drift apart.)
 
 // Family A: message and code given by the caller; (previous) only transfers.
-#define TOVI_EXCEPTION_FAMILY_A(X, BASE)                                          \
-    class TOVI_API X : public BASE {                                              \
-    public:                                                                       \
-        X(const std::string& message, int code) : BASE(message, code) {}          \
-        explicit X(const ::tovi::exception& previous) : BASE(previous) {}         \
+#define TOVI_EXCEPTION_FAMILY_A(X, BASE)                                           \
+    class TOVI_API X : public BASE {                                               \
+    public:                                                                        \
+        X(const std::string& message, int code) : BASE(message, code) {}           \
+        explicit X(const ::tovi::exception& previous) : BASE(previous) {}          \
         X(const ::tovi::exception& previous, const std::string& message, int code) \
-            : BASE(previous, message, code) {}                                    \
-        ~X() override;                                                            \
+            : BASE(previous, message, code) {}                                     \
+        ~X() override;                                                             \
     }
 
 // Family B: a fixed default message, code given (default 0); (previous) only
 // transfers, BASE being the root or a family-A class.
-#define TOVI_EXCEPTION_FAMILY_B(X, BASE, TEXT)                                    \
-    class TOVI_API X : public BASE {                                              \
-    public:                                                                       \
-        static constexpr const char* default_message = TEXT;                      \
-        explicit X(int code = 0) : BASE(default_message, code) {}                 \
-        explicit X(const ::tovi::exception& previous) : BASE(previous) {}         \
-        X(const ::tovi::exception& previous, int code)                            \
-            : BASE(previous, default_message, code) {}                            \
-        ~X() override;                                                            \
+#define TOVI_EXCEPTION_FAMILY_B(X, BASE, TEXT)                                                    \
+    class TOVI_API X : public BASE {                                                              \
+    public:                                                                                       \
+        static constexpr const char* default_message = TEXT;                                      \
+        explicit X(int code = 0) : BASE(default_message, code) {}                                 \
+        explicit X(const ::tovi::exception& previous) : BASE(previous) {}                         \
+        X(const ::tovi::exception& previous, int code) : BASE(previous, default_message, code) {} \
+        ~X() override;                                                                            \
     }
 
 // Family C: code first, message with a default. FIRST, SECOND order the base's
 // arguments: the root family-C class sits on family A (message, code), the
 // others on family C (code, message).
-#define TOVI_EXCEPTION_FAMILY_C(X, BASE, TEXT, FIRST, SECOND)                     \
-    class TOVI_API X : public BASE {                                              \
-    public:                                                                       \
-        static constexpr const char* default_message = TEXT;                      \
-        explicit X(int code = 0, const std::string& message = default_message)   \
-            : BASE(FIRST, SECOND) {}                                              \
-        explicit X(const ::tovi::exception& previous, int code = 0,               \
-                   const std::string& message = default_message)                  \
-            : BASE(previous, FIRST, SECOND) {}                                    \
-        ~X() override;                                                            \
+#define TOVI_EXCEPTION_FAMILY_C(X, BASE, TEXT, FIRST, SECOND)                  \
+    class TOVI_API X : public BASE {                                           \
+    public:                                                                    \
+        static constexpr const char* default_message = TEXT;                   \
+        explicit X(int code = 0, const std::string& message = default_message) \
+            : BASE(FIRST, SECOND) {}                                           \
+        explicit X(const ::tovi::exception& previous, int code = 0,            \
+                   const std::string& message = default_message)               \
+            : BASE(previous, FIRST, SECOND) {}                                 \
+        ~X() override;                                                         \
     }
 
 // Family B below a family-C base: (previous) goes through the base's defaulted
 // wrapping constructor, so it adds the BASE's default message with code 0.
-#define TOVI_EXCEPTION_FAMILY_B_ON_C(X, BASE, TEXT)                               \
-    class TOVI_API X : public BASE {                                              \
-    public:                                                                       \
-        static constexpr const char* default_message = TEXT;                      \
-        explicit X(int code = 0) : BASE(code, default_message) {}                 \
-        explicit X(const ::tovi::exception& previous) : BASE(previous) {}         \
-        X(const ::tovi::exception& previous, int code)                            \
-            : BASE(previous, code, default_message) {}                            \
-        ~X() override;                                                            \
+#define TOVI_EXCEPTION_FAMILY_B_ON_C(X, BASE, TEXT)                                               \
+    class TOVI_API X : public BASE {                                                              \
+    public:                                                                                       \
+        static constexpr const char* default_message = TEXT;                                      \
+        explicit X(int code = 0) : BASE(code, default_message) {}                                 \
+        explicit X(const ::tovi::exception& previous) : BASE(previous) {}                         \
+        X(const ::tovi::exception& previous, int code) : BASE(previous, code, default_message) {} \
+        ~X() override;                                                                            \
     }
 
 TOVI_EXCEPTION_FAMILY_A(bad_data, exception);
@@ -157,7 +155,8 @@ TOVI_EXCEPTION_FAMILY_B(value_is_truncated, bad_value, "Value was truncated.");
 TOVI_EXCEPTION_FAMILY_B(bad_value_conversion, bad_value, "Value cannot be converted.");
 
 TOVI_EXCEPTION_FAMILY_C(bad_set_of_values, bad_data, "Invalid set of values.", message, code);
-TOVI_EXCEPTION_FAMILY_C(data_already_exist, bad_set_of_values, "Data already exist.", code, message);
+TOVI_EXCEPTION_FAMILY_C(data_already_exist, bad_set_of_values, "Data already exist.", code,
+                        message);
 TOVI_EXCEPTION_FAMILY_C(no_data_found, bad_set_of_values, "No data found.", code, message);
 
 TOVI_EXCEPTION_FAMILY_B_ON_C(schema_obj_already_exists, data_already_exist,

@@ -3,9 +3,9 @@
 //
 // The count is atomic: copies of one handle may be made and dropped on several
 // threads (a pool hands a connection from one data source's thread to another's).
-// The pointee itself is not made thread-safe by this. When the last handle goes, the storage policy disposes of the pointee;
-// a destructor reports a failure of that disposal through utils::reportError and
-// swallows it, while reset() lets it through.
+// The pointee itself is not made thread-safe by this. When the last handle goes, the storage policy
+// disposes of the pointee; a destructor reports a failure of that disposal through
+// utils::reportError and swallows it, while reset() lets it through.
 #ifndef TOVI_SMART_PTR_HPP
 #define TOVI_SMART_PTR_HPP
 
@@ -39,7 +39,9 @@ public:
     // the last).
     void forget() { count_ = nullptr; }
     void swap(RefCounted& other) noexcept { std::swap(count_, other.count_); }
-    int use_count() const { return count_ != nullptr ? count_->load(std::memory_order_relaxed) : 0; }
+    int use_count() const {
+        return count_ != nullptr ? count_->load(std::memory_order_relaxed) : 0;
+    }
 
 private:
     std::atomic<int>* count_;

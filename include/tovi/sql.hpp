@@ -4,11 +4,11 @@
 #define TOVI_SQL_HPP
 
 #include <tovi/sql/expr.hpp>
-#include <tovi/sql/nodes.hpp>
-#include <tovi/sql/schema.hpp>
-#include <tovi/sql/query.hpp>
-#include <tovi/sql/visitor.hpp>
-#include <tovi/sql/printers.hpp>
 #include <tovi/sql/name_visitors.hpp>
+#include <tovi/sql/nodes.hpp>
+#include <tovi/sql/printers.hpp>
+#include <tovi/sql/query.hpp>
+#include <tovi/sql/schema.hpp>
+#include <tovi/sql/visitor.hpp>
 
 #endif

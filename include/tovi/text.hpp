@@ -22,9 +22,8 @@ TOVI_API std::string makeUpper(std::string& s);
 TOVI_API std::string replace(const std::string& s, char c, const std::string& with);
 TOVI_API std::string replace(std::string::iterator first, std::string::iterator last, char c,
                              const std::string& with);
-TOVI_API std::string replace(std::string::const_iterator first,
-                             std::string::const_iterator last, char c,
-                             const std::string& with);
+TOVI_API std::string replace(std::string::const_iterator first, std::string::const_iterator last,
+                             char c, const std::string& with);
 
 // Takes the next "/"-introduced element off the front of `s`: for "/a/b" returns
 // "a" and leaves "/b". Returns "" and leaves `s` alone when `s` is empty or does

@@ -18,7 +18,7 @@ namespace tovi {
 class server_t;
 
 enum network_protocol_t {
-    np_none = 0,      // no network: database files
+    np_none = 0,  // no network: database files
     np_default = 1,
     np_tcp_port = 2,  // an explicit TCP port
 };

@@ -49,11 +49,15 @@ struct driver_case {
 
     // Capabilities the driver lacks, each with its reason.
     std::map<std::string, std::string> missing;
-    void lacks(const std::string& capability, const std::string& reason) { missing[capability] = reason; }
+    void lacks(const std::string& capability, const std::string& reason) {
+        missing[capability] = reason;
+    }
     bool has(const std::string& capability) const { return missing.count(capability) == 0; }
 };
 
-inline std::ostream& operator<<(std::ostream& os, const driver_case& c) { return os << c.name; }
+inline std::ostream& operator<<(std::ostream& os, const driver_case& c) {
+    return os << c.name;
+}
 
 // Every registered case, in the order of their names.
 std::vector<driver_case> all_cases();
@@ -66,10 +70,10 @@ struct case_registration {
 }  // namespace tovi_conformance
 
 // Defines and registers a driver's case: the body returns the driver_case.
-#define TOVI_CONFORMANCE_CASE(id)                                                        \
-    static ::tovi_conformance::driver_case tovi_conformance_case_##id();                 \
+#define TOVI_CONFORMANCE_CASE(id)                                                          \
+    static ::tovi_conformance::driver_case tovi_conformance_case_##id();                   \
     static const ::tovi_conformance::case_registration tovi_conformance_registration_##id( \
-        &tovi_conformance_case_##id);                                                    \
+        &tovi_conformance_case_##id);                                                      \
     static ::tovi_conformance::driver_case tovi_conformance_case_##id()
 
 #endif

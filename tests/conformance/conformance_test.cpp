@@ -17,7 +17,7 @@
 using tovi_conformance::driver_case;
 
 // Skips the rest of a check when the driver lacks `capability`, with its reason.
-#define TOVI_REQUIRE(capability)                                          \
+#define TOVI_REQUIRE(capability)                                         \
     if (!GetParam().has(capability))                                     \
     GTEST_SKIP() << GetParam().name << " lacks " << (capability) << ": " \
                  << GetParam().missing.at(capability)
@@ -69,7 +69,8 @@ protected:
         return "(no error)";
     }
     // A second data source on the same database, with its own connection.
-    std::unique_ptr<tovi::udata_source> second_source(const std::string& user, const std::string& password) {
+    std::unique_ptr<tovi::udata_source> second_source(const std::string& user,
+                                                      const std::string& password) {
         second_url = std::make_unique<tovi::uurl_t>(GetParam().url, user, password, database);
         return std::make_unique<tovi::udata_source>(*second_url);
     }
@@ -177,10 +178,11 @@ TEST_P(Conformance, PlainVariablesAndVariants) {
 
 TEST_P(Conformance, LargeObjectsAtTheirEdges) {
     const driver_case& c = GetParam();
-    exec("CREATE TABLE lobs(n " + c.integer_type + ", c " + c.text_type + ", b " + c.blob_type + ")");
+    exec("CREATE TABLE lobs(n " + c.integer_type + ", c " + c.text_type + ", b " + c.blob_type +
+         ")");
     std::mt19937 rng = tovi_test::seeded_engine();
-    const std::size_t sizes[] = {0, 1, 4094, 4095, 4096, 4097, 4098, 65534, 65535, 65536, 65537,
-                                 511999, 512000, 5 * 1024 * 1024};
+    const std::size_t sizes[] = {0,     1,     4094,  4095,  4096,   4097,   4098,
+                                 65534, 65535, 65536, 65537, 511999, 512000, 5 * 1024 * 1024};
     tovi::statement ins(*ds, 1);
     ins.parse("INSERT INTO lobs VALUES(:n, :c, :b)");
     long n = 0;
@@ -243,7 +245,8 @@ TEST_P(Conformance, ErrorsArriveClassified) {
     } catch (const tovi::dup_value_on_index& e) {
         ASSERT_GE(e.get_count(), 3);
         EXPECT_NE(e.get_entry(0).code, 0);  // the driver's own message comes first
-        EXPECT_NE(e.get_error_text().find("[Statement: 'INSERT INTO uniq VALUES(1)']"), std::string::npos);
+        EXPECT_NE(e.get_error_text().find("[Statement: 'INSERT INTO uniq VALUES(1)']"),
+                  std::string::npos);
         EXPECT_NE(e.get_error_text().find("[Statement cache statistic - "), std::string::npos);
     }
     EXPECT_THROW(exec("SELECT * FROM missing_table"), tovi::no_schema_obj_found);
@@ -257,19 +260,23 @@ TEST_P(Conformance, CacheEvictsAndStatisticsReadAsSpecified) {
     tovi::statement st(*ds, 1);
     // A fresh transaction whose first statement fails during execution.
     const std::string first = error_of([&] { st.execute("INSERT INTO nowhere VALUES(1)"); });
-    EXPECT_NE(first.find("[Statement: 'INSERT INTO nowhere VALUES(1)'][Driver: "), std::string::npos) << first;
-    EXPECT_NE(first.find("; Database: '" + database +
-                         "'][Statement cache statistic - Statements in use: 1; Statements in cache: 0; "
-                         "SQL in cache: 1; Allocated query number: 1]"),
+    EXPECT_NE(first.find("[Statement: 'INSERT INTO nowhere VALUES(1)'][Driver: "),
               std::string::npos)
+        << first;
+    EXPECT_NE(
+        first.find("; Database: '" + database +
+                   "'][Statement cache statistic - Statements in use: 1; Statements in cache: 0; "
+                   "SQL in cache: 1; Allocated query number: 1]"),
+        std::string::npos)
         << first;
 
     // 51 distinct texts: the 51st release evicts the oldest text.
     for (int i = 0; i < 51; ++i) st.parse("SELECT " + std::to_string(i));
     const std::string later = error_of([&] { st.execute("SELECT * FROM nowhere"); });
-    EXPECT_NE(later.find("[Statement cache statistic - Statements in use: 1; Statements in cache: 50; "
-                         "SQL in cache: 53; Allocated query number: 51]"),
-              std::string::npos)
+    EXPECT_NE(
+        later.find("[Statement cache statistic - Statements in use: 1; Statements in cache: 50; "
+                   "SQL in cache: 53; Allocated query number: 51]"),
+        std::string::npos)
         << later;
 
     // A DDL statement empties the free lists (it is itself cached on release).
@@ -285,8 +292,9 @@ TEST_P(Conformance, CacheEvictsAndStatisticsReadAsSpecified) {
     st.parse("SELECT 1");
     st.trans->commit();
     const std::string after_commit = error_of([&] { st.execute("SELECT * FROM nowhere"); });
-    EXPECT_NE(after_commit.find("Statements in cache: 1; SQL in cache: 2; Allocated query number: 2]"),
-              std::string::npos)
+    EXPECT_NE(
+        after_commit.find("Statements in cache: 1; SQL in cache: 2; Allocated query number: 2]"),
+        std::string::npos)
         << after_commit;
 }
 
@@ -307,7 +315,8 @@ TEST_P(Conformance, DataSourcesShareTheModuleRepository) {
     TOVI_REQUIRE("second_database");
     const std::string other_dir = dir.file("other");
     boost::filesystem::create_directory(other_dir);
-    tovi::uurl_t other_url(GetParam().url, GetParam().user, GetParam().password, GetParam().database(other_dir));
+    tovi::uurl_t other_url(GetParam().url, GetParam().user, GetParam().password,
+                           GetParam().database(other_dir));
     tovi::udata_source other(other_url);
     tovi::connection& a = ds->get_connection();
     tovi::connection& b = other.get_connection();
@@ -366,7 +375,8 @@ TEST_P(Conformance, ForeignKeysOfTheDialectHold) {
     parent.FIELD("ID").TYPE("UNIQUEID");
     sql::table_t child = db.SCHEMA("s").TABLE("C");
     child.FIELD("PID").TYPE("INTEGER");
-    db += sql::Relationship("FK", db).FOREIGN_KEY(child.FIELD("PID")).REFERENCES(parent.FIELD("ID"));
+    db +=
+        sql::Relationship("FK", db).FOREIGN_KEY(child.FIELD("PID")).REFERENCES(parent.FIELD("ID"));
     std::unique_ptr<tovi::server_t> server(url->make_server());
     std::unique_ptr<sql::create_visitor> v(server->get_sql_support()->make_create_visitor());
     v->set_callback([&](const std::string& text) { exec(text); });
@@ -379,4 +389,6 @@ TEST_P(Conformance, ForeignKeysOfTheDialectHold) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, Conformance, ::testing::ValuesIn(tovi_conformance::all_cases()),
-                         [](const ::testing::TestParamInfo<driver_case>& info) { return info.param.name; });
+                         [](const ::testing::TestParamInfo<driver_case>& info) {
+                             return info.param.name;
+                         });

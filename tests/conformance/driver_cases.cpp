@@ -13,7 +13,9 @@ std::vector<driver_case (*)()>& makers() {
 }
 }  // namespace
 
-case_registration::case_registration(driver_case (*make)()) { makers().push_back(make); }
+case_registration::case_registration(driver_case (*make)()) {
+    makers().push_back(make);
+}
 
 std::vector<driver_case> all_cases() {
     std::vector<driver_case> cases;

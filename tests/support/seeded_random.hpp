@@ -18,7 +18,9 @@ inline std::uint32_t test_seed() {
     return hash;
 }
 
-inline std::mt19937 seeded_engine() { return std::mt19937(test_seed()); }
+inline std::mt19937 seeded_engine() {
+    return std::mt19937(test_seed());
+}
 
 }  // namespace tovi_test
 

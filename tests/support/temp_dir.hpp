@@ -12,7 +12,8 @@ namespace tovi_test {
 class temp_dir {
 public:
     temp_dir() {
-        std::string pattern = (boost::filesystem::temp_directory_path() / "tovi-test-XXXXXX").string();
+        std::string pattern =
+            (boost::filesystem::temp_directory_path() / "tovi-test-XXXXXX").string();
         char* made = mkdtemp(&pattern[0]);
         path_ = made != nullptr ? made : "/tmp";
     }

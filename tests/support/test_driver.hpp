@@ -33,19 +33,35 @@ struct cell {
 class test_factory;
 
 // Text forms of the native cells, per kind of application storage.
-inline std::string encode(long v) { return std::to_string(v); }
-inline std::string encode(bool v) { return v ? "1" : "0"; }
-inline std::string encode(const std::string& v) { return v; }
-inline std::string encode(const tm& v) { return tovi::tm2string(v); }
+inline std::string encode(long v) {
+    return std::to_string(v);
+}
+inline std::string encode(bool v) {
+    return v ? "1" : "0";
+}
+inline std::string encode(const std::string& v) {
+    return v;
+}
+inline std::string encode(const tm& v) {
+    return tovi::tm2string(v);
+}
 inline std::string encode(double v) {
     char buffer[64];
     auto r = std::to_chars(buffer, buffer + sizeof buffer, v);
     return std::string(buffer, r.ptr);
 }
-inline void decode(const std::string& t, long& v) { v = std::stol(t); }
-inline void decode(const std::string& t, bool& v) { v = t == "1"; }
-inline void decode(const std::string& t, std::string& v) { v = t; }
-inline void decode(const std::string& t, tm& v) { tovi::string2tm(t, v); }
+inline void decode(const std::string& t, long& v) {
+    v = std::stol(t);
+}
+inline void decode(const std::string& t, bool& v) {
+    v = t == "1";
+}
+inline void decode(const std::string& t, std::string& v) {
+    v = t;
+}
+inline void decode(const std::string& t, tm& v) {
+    tovi::string2tm(t, v);
+}
 inline void decode(const std::string& t, double& v) {
     std::from_chars(t.data(), t.data() + t.size(), v);
 }
@@ -103,8 +119,8 @@ public:
 
     std::map<std::string, int> made, freed;
     std::function<void(const std::string&)> on_free;  // told of every free
-    std::vector<cell> row;   // what set_value() delivers, by position
-    std::vector<cell> sent;  // what get_value() sent, by position
+    std::vector<cell> row;                            // what set_value() delivers, by position
+    std::vector<cell> sent;                           // what get_value() sent, by position
 
 private:
     static int count(const std::map<std::string, int>& m) {
@@ -120,17 +136,26 @@ inline test_binding_base::test_binding_base(test_factory& f, tovi::value_t* owne
       kind(k),
       position(static_cast<long>(f.size())) {}
 
-inline void test_binding_base::sync_position() { position = owner_factory.index_of(this); }
+inline void test_binding_base::sync_position() {
+    position = owner_factory.index_of(this);
+}
 
 inline void test_binding_base::release() {
     const std::string k = kind;
-    if (k == "bool") owner_factory.free_bool_impl(this);
-    else if (k == "long") owner_factory.free_long_impl(this);
-    else if (k == "long_vf") owner_factory.free_long_vf_impl(this);
-    else if (k == "double") owner_factory.free_double_impl(this);
-    else if (k == "string") owner_factory.free_string_impl(this);
-    else if (k == "date_time") owner_factory.free_date_time_impl(this);
-    else if (k == "variant") owner_factory.free_variant_impl(this);
+    if (k == "bool")
+        owner_factory.free_bool_impl(this);
+    else if (k == "long")
+        owner_factory.free_long_impl(this);
+    else if (k == "long_vf")
+        owner_factory.free_long_vf_impl(this);
+    else if (k == "double")
+        owner_factory.free_double_impl(this);
+    else if (k == "string")
+        owner_factory.free_string_impl(this);
+    else if (k == "date_time")
+        owner_factory.free_date_time_impl(this);
+    else if (k == "variant")
+        owner_factory.free_variant_impl(this);
 }
 
 template <class T>
@@ -187,7 +212,9 @@ public:
 class lob_binding : public tovi::impl::lob_t {
 public:
     lob_binding(test_factory& f, tovi::lob_t* owner, const char* k)
-        : tovi::impl::lob_t(f, owner), owner_factory(f), kind(k),
+        : tovi::impl::lob_t(f, owner),
+          owner_factory(f),
+          kind(k),
           position(static_cast<long>(f.size())) {}
     ~lob_binding() override = default;
 

@@ -59,7 +59,9 @@ UINT SysStringLen(BSTR text) noexcept {
     return text == nullptr ? 0 : byte_length(text) / sizeof(OLECHAR);
 }
 
-UINT SysStringByteLen(BSTR text) noexcept { return text == nullptr ? 0 : byte_length(text); }
+UINT SysStringByteLen(BSTR text) noexcept {
+    return text == nullptr ? 0 : byte_length(text);
+}
 
 _bstr_t::_bstr_t(const char* text) {
     if (text != nullptr) {
@@ -86,7 +88,9 @@ _bstr_t::_bstr_t(BSTR text, bool copy) {
 
 _bstr_t::_bstr_t(const _bstr_t& other) : _bstr_t(other.bstr_, true) {}
 
-_bstr_t::_bstr_t(_bstr_t&& other) noexcept : bstr_(other.bstr_) { other.bstr_ = nullptr; }
+_bstr_t::_bstr_t(_bstr_t&& other) noexcept : bstr_(other.bstr_) {
+    other.bstr_ = nullptr;
+}
 
 _bstr_t& _bstr_t::operator=(const _bstr_t& other) {
     if (this != &other) {
@@ -101,7 +105,9 @@ _bstr_t& _bstr_t::operator=(_bstr_t&& other) noexcept {
     return *this;
 }
 
-_bstr_t::~_bstr_t() { SysFreeString(bstr_); }
+_bstr_t::~_bstr_t() {
+    SysFreeString(bstr_);
+}
 
 BSTR _bstr_t::copy() const {
     if (bstr_ == nullptr) return nullptr;
@@ -119,12 +125,15 @@ void _bstr_t::Attach(BSTR text) noexcept {
     bstr_ = text;
 }
 
-_bstr_t::operator const wchar_t*() const noexcept { return bstr_ != nullptr ? bstr_ : L""; }
+_bstr_t::operator const wchar_t*() const noexcept {
+    return bstr_ != nullptr ? bstr_ : L"";
+}
 
-std::string _bstr_t::str() const { return tovi::wide_to_mb(bstr_, SysStringLen(bstr_)); }
+std::string _bstr_t::str() const {
+    return tovi::wide_to_mb(bstr_, SysStringLen(bstr_));
+}
 
 bool _bstr_t::operator==(const _bstr_t& other) const noexcept {
     const UINT n = length();
-    return n == other.length() &&
-           (n == 0 || std::wmemcmp(bstr_, other.bstr_, n) == 0);
+    return n == other.length() && (n == 0 || std::wmemcmp(bstr_, other.bstr_, n) == 0);
 }

@@ -6,16 +6,26 @@
 namespace {
 const char* describe(HRESULT hr) {
     switch (hr) {
-        case DISP_E_TYPEMISMATCH: return "Type mismatch.";
-        case DISP_E_OVERFLOW: return "Out of present range.";
-        case DISP_E_BADVARTYPE: return "Bad variable type.";
-        case DISP_E_BADINDEX: return "Invalid index.";
-        case DISP_E_ARRAYISLOCKED: return "Memory is locked.";
-        case E_OUTOFMEMORY: return "Not enough memory.";
-        case E_INVALIDARG: return "The parameter is incorrect.";
-        case E_POINTER: return "Invalid pointer.";
-        case E_UNEXPECTED: return "Catastrophic failure.";
-        default: return "Unknown error.";
+        case DISP_E_TYPEMISMATCH:
+            return "Type mismatch.";
+        case DISP_E_OVERFLOW:
+            return "Out of present range.";
+        case DISP_E_BADVARTYPE:
+            return "Bad variable type.";
+        case DISP_E_BADINDEX:
+            return "Invalid index.";
+        case DISP_E_ARRAYISLOCKED:
+            return "Memory is locked.";
+        case E_OUTOFMEMORY:
+            return "Not enough memory.";
+        case E_INVALIDARG:
+            return "The parameter is incorrect.";
+        case E_POINTER:
+            return "Invalid pointer.";
+        case E_UNEXPECTED:
+            return "Catastrophic failure.";
+        default:
+            return "Unknown error.";
     }
 }
 }  // namespace

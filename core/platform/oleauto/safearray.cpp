@@ -22,21 +22,27 @@ array_block* block_of(SAFEARRAY* psa) {
 ULONG element_size(VARTYPE vt) {
     switch (vt) {
         case VT_I1:
-        case VT_UI1: return 1;
+        case VT_UI1:
+            return 1;
         case VT_I2:
         case VT_UI2:
-        case VT_BOOL: return 2;
+        case VT_BOOL:
+            return 2;
         case VT_I4:
         case VT_UI4:
         case VT_R4:
-        case VT_ERROR: return 4;
+        case VT_ERROR:
+            return 4;
         case VT_I8:
         case VT_UI8:
         case VT_R8:
         case VT_DATE:
-        case VT_CY: return 8;
-        case VT_DECIMAL: return sizeof(DECIMAL);
-        default: return 0;  // BSTR, VARIANT, interfaces: not supported
+        case VT_CY:
+            return 8;
+        case VT_DECIMAL:
+            return sizeof(DECIMAL);
+        default:
+            return 0;  // BSTR, VARIANT, interfaces: not supported
     }
 }
 
@@ -103,7 +109,9 @@ HRESULT SafeArrayGetUBound(SAFEARRAY* psa, UINT nDim, LONG* plUbound) noexcept {
     return S_OK;
 }
 
-UINT SafeArrayGetDim(SAFEARRAY* psa) noexcept { return psa == nullptr ? 0 : psa->cDims; }
+UINT SafeArrayGetDim(SAFEARRAY* psa) noexcept {
+    return psa == nullptr ? 0 : psa->cDims;
+}
 
 UINT SafeArrayGetElemsize(SAFEARRAY* psa) noexcept {
     return psa == nullptr ? 0 : psa->cbElements;
@@ -121,7 +129,8 @@ HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut) noexcept {
     if (psa == nullptr) return S_OK;
     SAFEARRAY* copy = SafeArrayCreate(block_of(psa)->vt, psa->cDims, psa->rgsabound);
     if (copy == nullptr) return E_OUTOFMEMORY;
-    std::memcpy(copy->pvData, psa->pvData, std::size_t(psa->rgsabound[0].cElements) * psa->cbElements);
+    std::memcpy(copy->pvData, psa->pvData,
+                std::size_t(psa->rgsabound[0].cElements) * psa->cbElements);
     *ppsaOut = copy;
     return S_OK;
 }

@@ -14,7 +14,8 @@ bool valid_scalar_type(VARTYPE vt) {
 }
 
 bool valid_type(VARTYPE vt) {
-    if (vt & VT_ARRAY) return (vt & ~VT_ARRAY) <= VT_TYPEMASK && valid_scalar_type(vt & VT_TYPEMASK);
+    if (vt & VT_ARRAY)
+        return (vt & ~VT_ARRAY) <= VT_TYPEMASK && valid_scalar_type(vt & VT_TYPEMASK);
     return valid_scalar_type(vt);
 }
 
@@ -64,7 +65,9 @@ HRESULT VariantCopy(VARIANT* dest, const VARIANT* src) noexcept {
     return S_OK;
 }
 
-_variant_t::_variant_t() noexcept : VARIANT() { VariantInit(this); }
+_variant_t::_variant_t() noexcept : VARIANT() {
+    VariantInit(this);
+}
 
 _variant_t::_variant_t(const VARIANT& src) : VARIANT() {
     VariantInit(this);
@@ -73,7 +76,9 @@ _variant_t::_variant_t(const VARIANT& src) : VARIANT() {
 
 _variant_t::_variant_t(const _variant_t& src) : _variant_t(static_cast<const VARIANT&>(src)) {}
 
-_variant_t::_variant_t(_variant_t&& src) noexcept : VARIANT(src) { VariantInit(&src); }
+_variant_t::_variant_t(_variant_t&& src) noexcept : VARIANT(src) {
+    VariantInit(&src);
+}
 
 _variant_t::_variant_t(VARIANT& src, bool copy) : VARIANT() {
     VariantInit(this);
@@ -126,7 +131,8 @@ _variant_t::_variant_t(long value, VARTYPE type) : _variant_t() {
             vt = VT_ERROR;
             scode = static_cast<SCODE>(value);
             break;
-        default: throw _com_error(E_INVALIDARG);
+        default:
+            throw _com_error(E_INVALIDARG);
     }
 }
 
@@ -182,7 +188,9 @@ _variant_t::_variant_t(const DECIMAL& value) : _variant_t() {
     vt = VT_DECIMAL;  // after decVal: they share the first 16 bits
 }
 
-_variant_t::_variant_t(const char* text) : _variant_t() { SetString(text); }
+_variant_t::_variant_t(const char* text) : _variant_t() {
+    SetString(text);
+}
 
 _variant_t::_variant_t(const wchar_t* text) : _variant_t() {
     BSTR copy = nullptr;
@@ -199,7 +207,9 @@ _variant_t::_variant_t(const _bstr_t& text) : _variant_t() {
     vt = VT_BSTR;
 }
 
-_variant_t::~_variant_t() { VariantClear(this); }
+_variant_t::~_variant_t() {
+    VariantClear(this);
+}
 
 _variant_t& _variant_t::operator=(const VARIANT& src) {
     throw_if_failed(VariantCopy(this, &src));
@@ -223,7 +233,9 @@ void _variant_t::ChangeType(VARTYPE type, const _variant_t* src) {
     throw_if_failed(VariantChangeType(this, src != nullptr ? src : this, 0, type));
 }
 
-void _variant_t::Clear() { throw_if_failed(VariantClear(this)); }
+void _variant_t::Clear() {
+    throw_if_failed(VariantClear(this));
+}
 
 VARIANT _variant_t::Detach() noexcept {
     VARIANT out = *this;

@@ -26,7 +26,9 @@ struct number {
     int exponent = 0;
 };
 
-bool is_blank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool is_blank(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 std::string trimmed(const std::string& s) {
     std::size_t b = 0, e = s.size();
@@ -190,9 +192,10 @@ std::string number_to_text(const number& n) {
     }
     const long integer_digits = length + n.exponent;
     std::string integer = integer_digits > 0 ? n.digits.substr(0, integer_digits) : "0";
-    std::string fraction = integer_digits >= 0
-                               ? n.digits.substr(static_cast<std::size_t>(integer_digits))
-                               : std::string(static_cast<std::size_t>(-integer_digits), '0') + n.digits;
+    std::string fraction =
+        integer_digits >= 0
+            ? n.digits.substr(static_cast<std::size_t>(integer_digits))
+            : std::string(static_cast<std::size_t>(-integer_digits), '0') + n.digits;
     while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
     text += integer;
     if (!fraction.empty()) text += "." + fraction;
@@ -201,8 +204,8 @@ std::string number_to_text(const number& n) {
 
 std::string double_to_text(double value, int precision) {
     char buffer[64];
-    auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general,
-                                precision);
+    auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, precision);
     std::string text(buffer, result.ptr);
     for (char& c : text)
         if (c == 'e') c = 'E';
@@ -219,7 +222,9 @@ HRESULT double_to_int64(double value, long long& out) {
 }
 
 // OLE Automation dates span 1 January 100 to 31 December 9999.
-bool date_in_range(double value) { return value > -657435.0 && value < 2958466.0; }
+bool date_in_range(double value) {
+    return value > -657435.0 && value < 2958466.0;
+}
 
 // Date text: [date][( |T)time] where date is Y-M-D, Y/M/D or M/D/Y (the month
 // as a number or an English name) and time is H:M[:S[.fraction]] [AM|PM].
@@ -231,7 +236,8 @@ bool parse_date_text(const std::string& raw, double& out) {
     auto read_int = [&](long& v, std::size_t max_digits) {
         std::size_t start = i;
         v = 0;
-        while (i < s.size() && i - start < max_digits && std::isdigit(static_cast<unsigned char>(s[i])))
+        while (i < s.size() && i - start < max_digits &&
+               std::isdigit(static_cast<unsigned char>(s[i])))
             v = v * 10 + (s[i++] - '0');
         return i > start;
     };
@@ -354,32 +360,68 @@ struct source_value {
 
 bool read_source(const VARIANT& in, source_value& v) {
     switch (in.vt) {
-        case VT_EMPTY: v.kind = source_value::integer; v.i = 0; return true;
-        case VT_I1: v.i = static_cast<signed char>(in.cVal); return true;
-        case VT_I2: v.i = in.iVal; return true;
-        case VT_I4: v.i = in.lVal; return true;
-        case VT_I8: v.i = in.llVal; return true;
-        case VT_UI1: v.i = in.bVal; return true;
-        case VT_UI2: v.i = in.uiVal; return true;
-        case VT_UI4: v.i = in.ulVal; return true;
-        case VT_BOOL: v.i = in.boolVal != VARIANT_FALSE ? -1 : 0; return true;
-        case VT_R4: v.kind = source_value::real; v.r = in.fltVal; return true;
-        case VT_R8: v.kind = source_value::real; v.r = in.dblVal; return true;
-        case VT_DATE: v.kind = source_value::real; v.r = in.date; return true;
-        case VT_DECIMAL: v.kind = source_value::decimal; v.n = decimal_to_number(in.decVal); return true;
+        case VT_EMPTY:
+            v.kind = source_value::integer;
+            v.i = 0;
+            return true;
+        case VT_I1:
+            v.i = static_cast<signed char>(in.cVal);
+            return true;
+        case VT_I2:
+            v.i = in.iVal;
+            return true;
+        case VT_I4:
+            v.i = in.lVal;
+            return true;
+        case VT_I8:
+            v.i = in.llVal;
+            return true;
+        case VT_UI1:
+            v.i = in.bVal;
+            return true;
+        case VT_UI2:
+            v.i = in.uiVal;
+            return true;
+        case VT_UI4:
+            v.i = in.ulVal;
+            return true;
+        case VT_BOOL:
+            v.i = in.boolVal != VARIANT_FALSE ? -1 : 0;
+            return true;
+        case VT_R4:
+            v.kind = source_value::real;
+            v.r = in.fltVal;
+            return true;
+        case VT_R8:
+            v.kind = source_value::real;
+            v.r = in.dblVal;
+            return true;
+        case VT_DATE:
+            v.kind = source_value::real;
+            v.r = in.date;
+            return true;
+        case VT_DECIMAL:
+            v.kind = source_value::decimal;
+            v.n = decimal_to_number(in.decVal);
+            return true;
         case VT_BSTR:
             v.kind = source_value::text;
             v.s = tovi::wide_to_mb(in.bstrVal, SysStringLen(in.bstrVal));
             return true;
-        default: return false;
+        default:
+            return false;
     }
 }
 
 HRESULT to_int64(const source_value& v, long long& out) {
     switch (v.kind) {
-        case source_value::integer: out = v.i; return S_OK;
-        case source_value::real: return double_to_int64(v.r, out);
-        case source_value::decimal: return number_to_int64(v.n, out);
+        case source_value::integer:
+            out = v.i;
+            return S_OK;
+        case source_value::real:
+            return double_to_int64(v.r, out);
+        case source_value::decimal:
+            return number_to_int64(v.n, out);
         case source_value::text: {
             number n;
             if (!parse_number(v.s, n)) return DISP_E_TYPEMISMATCH;
@@ -391,9 +433,14 @@ HRESULT to_int64(const source_value& v, long long& out) {
 
 HRESULT to_double(const source_value& v, double& out) {
     switch (v.kind) {
-        case source_value::integer: out = static_cast<double>(v.i); return S_OK;
-        case source_value::real: out = v.r; return S_OK;
-        case source_value::decimal: return number_to_double(v.n, out);
+        case source_value::integer:
+            out = static_cast<double>(v.i);
+            return S_OK;
+        case source_value::real:
+            out = v.r;
+            return S_OK;
+        case source_value::decimal:
+            return number_to_double(v.n, out);
         case source_value::text: {
             number n;
             if (!parse_number(v.s, n)) return DISP_E_TYPEMISMATCH;
@@ -408,8 +455,9 @@ HRESULT to_number(const source_value& v, number& out) {
         case source_value::integer: {
             out = number{};
             out.negative = v.i < 0;
-            const unsigned long long magnitude =
-                v.i < 0 ? 0ull - static_cast<unsigned long long>(v.i) : static_cast<unsigned long long>(v.i);
+            const unsigned long long magnitude = v.i < 0
+                                                     ? 0ull - static_cast<unsigned long long>(v.i)
+                                                     : static_cast<unsigned long long>(v.i);
             if (magnitude != 0) out.digits = std::to_string(magnitude);
             return S_OK;
         }
@@ -417,8 +465,11 @@ HRESULT to_number(const source_value& v, number& out) {
             if (!std::isfinite(v.r)) return DISP_E_OVERFLOW;
             // The platform keeps 15 significant digits of a double.
             return parse_number(double_to_text(v.r, 15), out) ? S_OK : DISP_E_TYPEMISMATCH;
-        case source_value::decimal: out = v.n; return S_OK;
-        case source_value::text: return parse_number(v.s, out) ? S_OK : DISP_E_TYPEMISMATCH;
+        case source_value::decimal:
+            out = v.n;
+            return S_OK;
+        case source_value::text:
+            return parse_number(v.s, out) ? S_OK : DISP_E_TYPEMISMATCH;
     }
     return DISP_E_TYPEMISMATCH;
 }
@@ -429,17 +480,36 @@ HRESULT to_integer_type(const source_value& v, VARTYPE vt, VARIANT& out) {
     if (FAILED(hr)) return hr;
     auto fits = [value](long long lo, long long hi) { return value >= lo && value <= hi; };
     switch (vt) {
-        case VT_I1: if (!fits(-128, 127)) return DISP_E_OVERFLOW; out.cVal = static_cast<CHAR>(value); break;
-        case VT_I2: if (!fits(-32768, 32767)) return DISP_E_OVERFLOW; out.iVal = static_cast<SHORT>(value); break;
+        case VT_I1:
+            if (!fits(-128, 127)) return DISP_E_OVERFLOW;
+            out.cVal = static_cast<CHAR>(value);
+            break;
+        case VT_I2:
+            if (!fits(-32768, 32767)) return DISP_E_OVERFLOW;
+            out.iVal = static_cast<SHORT>(value);
+            break;
         case VT_I4:
-            if (!fits(std::numeric_limits<LONG>::min(), std::numeric_limits<LONG>::max())) return DISP_E_OVERFLOW;
+            if (!fits(std::numeric_limits<LONG>::min(), std::numeric_limits<LONG>::max()))
+                return DISP_E_OVERFLOW;
             out.lVal = static_cast<LONG>(value);
             break;
-        case VT_I8: out.llVal = value; break;
-        case VT_UI1: if (!fits(0, 255)) return DISP_E_OVERFLOW; out.bVal = static_cast<BYTE>(value); break;
-        case VT_UI2: if (!fits(0, 65535)) return DISP_E_OVERFLOW; out.uiVal = static_cast<USHORT>(value); break;
-        case VT_UI4: if (!fits(0, 4294967295LL)) return DISP_E_OVERFLOW; out.ulVal = static_cast<ULONG>(value); break;
-        default: return DISP_E_TYPEMISMATCH;
+        case VT_I8:
+            out.llVal = value;
+            break;
+        case VT_UI1:
+            if (!fits(0, 255)) return DISP_E_OVERFLOW;
+            out.bVal = static_cast<BYTE>(value);
+            break;
+        case VT_UI2:
+            if (!fits(0, 65535)) return DISP_E_OVERFLOW;
+            out.uiVal = static_cast<USHORT>(value);
+            break;
+        case VT_UI4:
+            if (!fits(0, 4294967295LL)) return DISP_E_OVERFLOW;
+            out.ulVal = static_cast<ULONG>(value);
+            break;
+        default:
+            return DISP_E_TYPEMISMATCH;
     }
     out.vt = vt;
     return S_OK;
@@ -448,17 +518,28 @@ HRESULT to_integer_type(const source_value& v, VARTYPE vt, VARIANT& out) {
 HRESULT to_text(const VARIANT& in, const source_value& v, VARIANT& out) {
     std::string text;
     switch (in.vt) {
-        case VT_EMPTY: break;
-        case VT_BOOL: text = in.boolVal != VARIANT_FALSE ? "True" : "False"; break;
-        case VT_R4: text = double_to_text(static_cast<double>(in.fltVal), 7); break;
-        case VT_R8: text = double_to_text(in.dblVal, 15); break;
+        case VT_EMPTY:
+            break;
+        case VT_BOOL:
+            text = in.boolVal != VARIANT_FALSE ? "True" : "False";
+            break;
+        case VT_R4:
+            text = double_to_text(static_cast<double>(in.fltVal), 7);
+            break;
+        case VT_R8:
+            text = double_to_text(in.dblVal, 15);
+            break;
         case VT_DATE: {
             const HRESULT hr = date_to_text(in.date, text);
             if (FAILED(hr)) return hr;
             break;
         }
-        case VT_DECIMAL: text = number_to_text(v.n); break;
-        default: text = std::to_string(v.i); break;
+        case VT_DECIMAL:
+            text = number_to_text(v.n);
+            break;
+        default:
+            text = std::to_string(v.i);
+            break;
     }
     const std::wstring wide = tovi::mb_to_wide(text);
     BSTR b = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
@@ -470,10 +551,24 @@ HRESULT to_text(const VARIANT& in, const source_value& v, VARIANT& out) {
 
 bool supported(VARTYPE vt) {
     switch (vt) {
-        case VT_EMPTY: case VT_NULL: case VT_I1: case VT_I2: case VT_I4: case VT_I8:
-        case VT_UI1: case VT_UI2: case VT_UI4: case VT_R4: case VT_R8: case VT_DATE:
-        case VT_BSTR: case VT_BOOL: case VT_DECIMAL: return true;
-        default: return false;
+        case VT_EMPTY:
+        case VT_NULL:
+        case VT_I1:
+        case VT_I2:
+        case VT_I4:
+        case VT_I8:
+        case VT_UI1:
+        case VT_UI2:
+        case VT_UI4:
+        case VT_R4:
+        case VT_R8:
+        case VT_DATE:
+        case VT_BSTR:
+        case VT_BOOL:
+        case VT_DECIMAL:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -489,9 +584,16 @@ HRESULT convert(const VARIANT& in, VARTYPE vt, VARIANT& out) {
     if (!read_source(in, v)) return DISP_E_TYPEMISMATCH;
 
     switch (vt) {
-        case VT_I1: case VT_I2: case VT_I4: case VT_I8: case VT_UI1: case VT_UI2: case VT_UI4:
+        case VT_I1:
+        case VT_I2:
+        case VT_I4:
+        case VT_I8:
+        case VT_UI1:
+        case VT_UI2:
+        case VT_UI4:
             return to_integer_type(v, vt, out);
-        case VT_R4: case VT_R8: {
+        case VT_R4:
+        case VT_R8: {
             double value;
             const HRESULT hr = to_double(v, value);
             if (FAILED(hr)) return hr;
@@ -537,7 +639,8 @@ HRESULT convert(const VARIANT& in, VARTYPE vt, VARIANT& out) {
             out.vt = VT_BOOL;
             return S_OK;
         }
-        case VT_BSTR: return to_text(in, v, out);
+        case VT_BSTR:
+            return to_text(in, v, out);
         case VT_DECIMAL: {
             number n;
             HRESULT hr = to_number(v, n);
@@ -549,7 +652,8 @@ HRESULT convert(const VARIANT& in, VARTYPE vt, VARIANT& out) {
             out.vt = VT_DECIMAL;
             return S_OK;
         }
-        default: return DISP_E_TYPEMISMATCH;
+        default:
+            return DISP_E_TYPEMISMATCH;
     }
 }
 

@@ -32,7 +32,9 @@ void civil_from_days(long z, long& y, unsigned& m, unsigned& d) {
     y += m <= 2;
 }
 
-bool is_leap(long y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool is_leap(long y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 unsigned days_in_month(long y, unsigned m) {
     static const unsigned days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -85,8 +87,7 @@ INT SystemTimeToVariantTime(LPSYSTEMTIME st, DOUBLE* vtime) noexcept {
         return 0;
     const long day = days_from_civil(st->wYear, st->wMonth, st->wDay) - ole_epoch;
     const double fraction =
-        static_cast<double>(st->wHour * 3600L + st->wMinute * 60L + st->wSecond) /
-        seconds_per_day;
+        static_cast<double>(st->wHour * 3600L + st->wMinute * 60L + st->wSecond) / seconds_per_day;
     // Before day 0 the fraction still counts forward through the day.
     *vtime = day >= 0 ? static_cast<double>(day) + fraction : static_cast<double>(day) - fraction;
     return 1;

@@ -61,7 +61,8 @@ struct TOVI_API expr_list_t : expr_t::impl_t {
 };
 
 struct TOVI_API node_dual_t : expr_t::impl_t {
-    node_dual_t(const expr_t& l, const expr_t& r, const expr_t& o) : left(l), right(r), operation(o) {}
+    node_dual_t(const expr_t& l, const expr_t& r, const expr_t& o)
+        : left(l), right(r), operation(o) {}
     void accept(visitor_t& v) override;
     operator_t get_operator() const override;
     expr_t left;

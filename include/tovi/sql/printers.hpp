@@ -171,8 +171,7 @@ public:
     virtual void make_table(const std::string& name, const expr_list_t& fields,
                             const expr_list_t& indexes, const expr_t& primary_key);
     virtual void make_index(const std::string& name, const std::string& table,
-                            const expr_list_t& fields, impl::index_t::type_t type,
-                            bool in_table);
+                            const expr_list_t& fields, impl::index_t::type_t type, bool in_table);
     virtual void make_relationship(const std::string& name, const std::string& table,
                                    const expr_list_t& fields, const std::string& ref_table,
                                    const expr_list_t& ref_fields,

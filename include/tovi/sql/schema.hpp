@@ -35,10 +35,10 @@ struct TOVI_API field_t : expr_t::impl_t {
     sql::string_t name;
     table_t* table = nullptr;
     sql::expr_list_t indexes;  // kept empty: an index owns its columns, not the reverse
-    sql::string_t type;   // a portable type name: VARCHAR, INTEGER, ...
+    sql::string_t type;        // a portable type name: VARCHAR, INTEGER, ...
     expr_t reserved1;
     expr_t reserved2;
-    sql::long_t size;     // empty or 0: no size
+    sql::long_t size;  // empty or 0: no size
     expr_t reserved3;
     expr_t reserved4;
     expr_t reserved5;
@@ -54,7 +54,7 @@ struct TOVI_API index_t : expr_t::impl_t {
     sql::string_t name;
     table_t* table = nullptr;
     std::map<std::string, expr_t> field_map;  // columns by name
-    sql::expr_list_t fields;                       // columns in order
+    sql::expr_list_t fields;                  // columns in order
     type_t type = plain;
 };
 
@@ -74,7 +74,13 @@ struct TOVI_API table_t : expr_t::impl_t {
 };
 
 struct TOVI_API constraint_t : expr_t::impl_t {
-    enum action_t { no_action = 0, restrict_action = 1, cascade = 2, set_default = 3, set_null = 4 };
+    enum action_t {
+        no_action = 0,
+        restrict_action = 1,
+        cascade = 2,
+        set_default = 3,
+        set_null = 4
+    };
     void accept(visitor_t& v) override;
 
     sql::string_t name;
@@ -82,7 +88,7 @@ struct TOVI_API constraint_t : expr_t::impl_t {
     database* owner = nullptr;  // plain back pointer: the database owns its relationships
     expr_t table;               // the referencing table
     expr_t ref_table;           // the referenced table
-    sql::expr_list_t fields;         // referencing columns, in order
+    sql::expr_list_t fields;    // referencing columns, in order
     std::map<std::string, expr_t> field_map;
     sql::expr_list_t ref_fields;  // referenced columns, in order
     std::map<std::string, expr_t> ref_field_map;

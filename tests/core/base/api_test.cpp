@@ -123,9 +123,7 @@ TEST_F(Lifetime, FiniLetsDestroyFailuresThroughButApiDestructorDropsThem) {
     get<A>();
     get<Throwing>();
     get<B>();
-    {
-        tovi::api scope;
-    }
+    { tovi::api scope; }
     EXPECT_FALSE(tovi::detail::process_singleton<A>::exists());
     EXPECT_FALSE(tovi::detail::process_singleton<Throwing>::exists());
     EXPECT_EQ(tovi::detail::pending_cleanups(), 0u);

@@ -9,7 +9,9 @@
 namespace {
 
 std::vector<std::pair<int, std::string>> reported;
-void record(int code, const char* text) { reported.emplace_back(code, text); }
+void record(int code, const char* text) {
+    reported.emplace_back(code, text);
+}
 
 // Routes utils::reportError into `reported` for the test's duration.
 struct ReportCapture {

@@ -72,7 +72,8 @@ TEST_F(Runtime, MissingModuleSaysWhereAndWhyAndIsTriedAgain) {
     EXPECT_NE(first.find("tovi_MySQL41.so"), first.rfind("'"));  // the loader's reason follows
 
     // Put a module there: the next attempt loads it (and then finds no dialect).
-    ASSERT_EQ(symlink((tovi::platform::core_directory() + "tovi_ORACLE8.so").c_str(), path.c_str()), 0);
+    ASSERT_EQ(symlink((tovi::platform::core_directory() + "tovi_ORACLE8.so").c_str(), path.c_str()),
+              0);
     const std::string second = ds_error("/MySQL/h");
     unlink(path.c_str());
     EXPECT_EQ(second, "Unable to create an instance of the Data Source object.");
@@ -83,7 +84,8 @@ TEST_F(Runtime, SelectionAndFactoryErrors) {
     EXPECT_EQ(ds_error("/PostgreSQL/h"),
               "Cannot find the 'createDataSource' symbol in the shared library");
     EXPECT_EQ(ds_error("/DBLIB/XYZ/h"), "No API vendor is specified.");
-    EXPECT_EQ(ds_error("/CTLIB/MICROSOFT/h"), "There is no implementation of ctlib from Microsoft.");
+    EXPECT_EQ(ds_error("/CTLIB/MICROSOFT/h"),
+              "There is no implementation of ctlib from Microsoft.");
     EXPECT_EQ(ds_error("/OLEDB/sqloledb/h"), "Current DB API type is not supported.");
     tovi_test::control().factory_returns_null = true;
     EXPECT_EQ(ds_error("/ORACLE", "db"), "Unable to create an instance of the Data Source object.");
@@ -149,7 +151,7 @@ TEST_F(Runtime, PoolReusesLastReleasedAcrossLetterCase) {
     EXPECT_EQ(&first.get_connection(), c1);  // held: the same one again
     EXPECT_EQ(c1->get_use_count(), 1);
     first.release_connection();
-    first.release_connection();  // nothing held: nothing happens
+    first.release_connection();               // nothing held: nothing happens
     EXPECT_EQ(&second.get_connection(), c1);  // user names differ only in case
     EXPECT_NE(&third.get_connection(), c1);   // two held at once: two connections
     tovi::connection* c3 = &third.get_connection();
@@ -185,7 +187,8 @@ TEST_F(Runtime, OpenAndCloseFailures) {
         db.done();
         FAIL();
     } catch (const tovi::exception& e) {
-        EXPECT_EQ(e.get_error_text(), "driver cannot close\nUnable to close a database connection.\n");
+        EXPECT_EQ(e.get_error_text(),
+                  "driver cannot close\nUnable to close a database connection.\n");
     }
     EXPECT_EQ(count("destroy_connection"), 2);  // destroyed all the same
     EXPECT_EQ(db.idle_count("scott", "tiger"), 0u);

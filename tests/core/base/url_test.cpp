@@ -16,8 +16,8 @@ struct Parsed {
     tovi::session_t session;
 };
 
-Parsed parse(const std::string& url, const std::string& database = "",
-             const std::string& user = "", const std::string& password = "") {
+Parsed parse(const std::string& url, const std::string& database = "", const std::string& user = "",
+             const std::string& password = "") {
     tovi::uurl_t u(url, user, password, database);
     return {u.get_svc_provider(), u.get_service(), u.get_session()};
 }
@@ -207,13 +207,11 @@ TEST(UrlParse, ProviderTables) {
               svc::src_msjet);
     EXPECT_EQ(vendor, svc::vendor_microsoft);
     vendor = svc::vendor_none;
-    EXPECT_EQ(tovi::uurl_parser_t::get_source4odbc("SQL Server Native", vendor),
-              svc::src_unknown);
+    EXPECT_EQ(tovi::uurl_parser_t::get_source4odbc("SQL Server Native", vendor), svc::src_unknown);
     EXPECT_EQ(vendor, svc::vendor_none);
     EXPECT_EQ(tovi::uurl_parser_t::get_source4odbc("postgresq", vendor), svc::src_unknown);
     EXPECT_EQ(tovi::uurl_parser_t::get_source4oledb("asaprov.90"), svc::src_sql_anywhere);
-    EXPECT_EQ(tovi::uurl_parser_t::get_source4oledb("ADSDSOObject"),
-              svc::src_active_directory);
+    EXPECT_EQ(tovi::uurl_parser_t::get_source4oledb("ADSDSOObject"), svc::src_active_directory);
     EXPECT_EQ(tovi::uurl_parser_t::get_source4oledb(""), svc::src_unknown);
 }
 

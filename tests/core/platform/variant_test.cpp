@@ -54,8 +54,13 @@ TEST(OleAutomation, PlatformValues) {
 }
 
 TEST(VariantChangeType, RoundsHalfToEven) {
-    for (auto [in, expected] : {std::pair{2.5, 2LL}, {3.5, 4LL}, {-2.5, -2LL}, {-3.5, -4LL},
-                                {2.4999, 2LL}, {0.5, 0LL}, {1.5, 2LL}}) {
+    for (auto [in, expected] : {std::pair{2.5, 2LL},
+                                {3.5, 4LL},
+                                {-2.5, -2LL},
+                                {-3.5, -4LL},
+                                {2.4999, 2LL},
+                                {0.5, 0LL},
+                                {1.5, 2LL}}) {
         EXPECT_EQ(as_i8(_variant_t(in)), expected) << in;
         _variant_t i4;
         ASSERT_EQ(convert(_variant_t(in), VT_I4, i4), S_OK);
@@ -74,9 +79,12 @@ TEST(VariantChangeType, OverflowOfEveryIntegerWidth) {
         VARTYPE vt;
         long long low, high;
     };
-    const Case cases[] = {{VT_I1, -128, 127},        {VT_UI1, 0, 255},
-                          {VT_I2, -32768, 32767},    {VT_UI2, 0, 65535},
-                          {VT_I4, -2147483648LL, 2147483647LL}, {VT_UI4, 0, 4294967295LL}};
+    const Case cases[] = {{VT_I1, -128, 127},
+                          {VT_UI1, 0, 255},
+                          {VT_I2, -32768, 32767},
+                          {VT_UI2, 0, 65535},
+                          {VT_I4, -2147483648LL, 2147483647LL},
+                          {VT_UI4, 0, 4294967295LL}};
     for (const Case& c : cases) {
         EXPECT_EQ(result_of(_variant_t(c.low), c.vt), S_OK) << c.vt;
         EXPECT_EQ(result_of(_variant_t(c.high), c.vt), S_OK) << c.vt;
@@ -142,8 +150,8 @@ TEST(VariantChangeType, DatesBothWays) {
     _variant_t time_only;
     ASSERT_EQ(convert(_variant_t("06:00"), VT_DATE, time_only), S_OK);
     EXPECT_EQ(time_only.date, 0.25);
-    for (const char* bad : {"", "2004-02-30", "2004-13-01", "13:61", "yesterday", "2004-02-29 x",
-                            "99-01-01"})
+    for (const char* bad :
+         {"", "2004-02-30", "2004-13-01", "13:61", "yesterday", "2004-02-29 x", "99-01-01"})
         EXPECT_EQ(result_of(_variant_t(bad), VT_DATE), DISP_E_TYPEMISMATCH) << bad;
 
     EXPECT_EQ(result_of(_variant_t(3e6), VT_DATE), DISP_E_OVERFLOW);
@@ -324,8 +332,10 @@ TEST(VariantChangeType, EdgesOfDatesTimesAndSinglePrecision) {
     const struct {
         const char* text;
         double expected;
-    } clock[] = {{"2000-01-01 12:30 AM", day + 0.5 / 24}, {"2000-01-01 12:30 PM", day + 12.5 / 24},
-                 {"2000-01-01 12:00 AM", day}, {"2000-01-01 1:00 PM", day + 13.0 / 24}};
+    } clock[] = {{"2000-01-01 12:30 AM", day + 0.5 / 24},
+                 {"2000-01-01 12:30 PM", day + 12.5 / 24},
+                 {"2000-01-01 12:00 AM", day},
+                 {"2000-01-01 1:00 PM", day + 13.0 / 24}};
     for (const auto& c : clock) {
         _variant_t out;
         ASSERT_EQ(convert(_variant_t(c.text), VT_DATE, out), S_OK) << c.text;

@@ -81,8 +81,8 @@ TEST(VariantTime, RangeIsYears100To9999) {
     EXPECT_FALSE(VariantTimeToSystemTime(0.0, nullptr));
 
     double d = 0;
-    SYSTEMTIME bad[] = {make(99, 12, 31),  make(10000, 1, 1), make(2001, 2, 29),
-                        make(2000, 13, 1), make(2000, 1, 0),  make(2000, 1, 1, 24),
+    SYSTEMTIME bad[] = {make(99, 12, 31),        make(10000, 1, 1),         make(2001, 2, 29),
+                        make(2000, 13, 1),       make(2000, 1, 0),          make(2000, 1, 1, 24),
                         make(2000, 1, 1, 0, 60), make(2000, 1, 1, 0, 0, 60)};
     for (SYSTEMTIME& s : bad) EXPECT_FALSE(SystemTimeToVariantTime(&s, &d)) << s.wYear;
     SYSTEMTIME leap = make(2000, 2, 29);

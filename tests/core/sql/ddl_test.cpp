@@ -146,7 +146,8 @@ TEST(SqlDdl, WholeSchemaInDependencyOrderRunsInSqlite) {
         if (statement.rfind("ALTER TABLE", 0) == 0) continue;  // SQLite has no ADD CONSTRAINT
         char* error = nullptr;
         EXPECT_EQ(sqlite3_exec(handle, statement.c_str(), nullptr, nullptr, &error), SQLITE_OK)
-            << (error ? error : "") << "\n" << statement;
+            << (error ? error : "") << "\n"
+            << statement;
         sqlite3_free(error);
     }
     sqlite3_close(handle);
@@ -201,7 +202,9 @@ TEST(SqlNames, NameAndSetNameVisitors) {
 
     struct typed : NameVisitor {
         using NameVisitor::NameVisitor;
-        std::string conv_datatype(const impl::field_t& f) override { return "T_" + f.name.get_value(); }
+        std::string conv_datatype(const impl::field_t& f) override {
+            return "T_" + f.name.get_value();
+        }
     };
     typed moved({"b"}, {"c"}, ":", "");
     moved << cols;

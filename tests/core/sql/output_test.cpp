@@ -28,14 +28,16 @@ struct Db {
     void exec(const std::string& sql) {
         char* error = nullptr;
         ASSERT_EQ(sqlite3_exec(handle, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK)
-            << (error ? error : "") << "\n" << sql;
+            << (error ? error : "") << "\n"
+            << sql;
     }
     // Rows of integers (or one text column) selected by `sql`.
     std::vector<std::vector<std::string>> rows(const std::string& sql) {
         sqlite3_stmt* stmt = nullptr;
         std::vector<std::vector<std::string>> out;
         EXPECT_EQ(sqlite3_prepare_v2(handle, sql.c_str(), -1, &stmt, nullptr), SQLITE_OK)
-            << sqlite3_errmsg(handle) << "\n" << sql;
+            << sqlite3_errmsg(handle) << "\n"
+            << sql;
         while (stmt != nullptr && sqlite3_step(stmt) == SQLITE_ROW) {
             std::vector<std::string> row;
             for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
@@ -114,8 +116,8 @@ TEST(SqlOutput, Parentheses) {
 TEST(SqlOutput, StringLiteralsRoundTripThroughSqlite) {
     Db db;
     std::mt19937 rng = tovi_test::seeded_engine();
-    std::vector<std::string> samples = {"O'Brien", "'", "''", "'; DROP TABLE t; --", "a'b'c'",
-                                        "\\'", "x\\", "plain", ""};
+    std::vector<std::string> samples = {
+        "O'Brien", "'", "''", "'; DROP TABLE t; --", "a'b'c'", "\\'", "x\\", "plain", ""};
     for (int i = 0; i < 200; ++i) {
         std::string s(rng() % 12, ' ');
         for (char& ch : s) ch = "'\\;-x \"\n"[rng() % 8];
@@ -163,12 +165,18 @@ condition random_condition(std::mt19937& rng, const table_t& t, int depth, bool 
         c.eval = [=](const int* row) {
             const int x = row[column], y = against_column ? row[other] : constant;
             switch (op) {
-                case op_eq: return x == y;
-                case op_ne: return x != y;
-                case op_lt: return x < y;
-                case op_gt: return x > y;
-                case op_le: return x <= y;
-                default: return x >= y;
+                case op_eq:
+                    return x == y;
+                case op_ne:
+                    return x != y;
+                case op_lt:
+                    return x < y;
+                case op_gt:
+                    return x > y;
+                case op_le:
+                    return x <= y;
+                default:
+                    return x >= y;
             }
         };
         return c;
@@ -200,8 +208,8 @@ std::vector<std::array<int, 3>> every_row(Db& db) {
         for (int b = 0; b < 3; ++b)
             for (int c = 0; c < 3; ++c) {
                 all.push_back({a, b, c});
-                db.exec("INSERT INTO t VALUES(" + std::to_string(a) + "," + std::to_string(b) + "," +
-                        std::to_string(c) + ")");
+                db.exec("INSERT INTO t VALUES(" + std::to_string(a) + "," + std::to_string(b) +
+                        "," + std::to_string(c) + ")");
             }
     return all;
 }
@@ -245,7 +253,8 @@ TEST(SqlOutput, FoldedConditionsKeepTheirMeaningInSqlite) {
     // The case the issue showed: (TRUE AND (a=1 OR b=2)) AND c=3.
     {
         folding_visitor v;
-        bool_expr_t e = (bool_expr_t(bool_t(true)) && ((t.FIELD("a") == long_t(1)) || (t.FIELD("b") == long_t(2)))) &&
+        bool_expr_t e = (bool_expr_t(bool_t(true)) &&
+                         ((t.FIELD("a") == long_t(1)) || (t.FIELD("b") == long_t(2)))) &&
                         (t.FIELD("c") == long_t(3));
         e.accept(v);
         EXPECT_EQ(v.get_text(), "(a = 1 OR b = 2) AND c = 3");
@@ -258,7 +267,8 @@ TEST(SqlOutput, FoldedConditionsKeepTheirMeaningInSqlite) {
         std::set<std::string> expected, got;
         for (const auto& row : all)
             if (cond.eval(row.data()))
-                expected.insert(std::to_string(row[0]) + std::to_string(row[1]) + std::to_string(row[2]));
+                expected.insert(std::to_string(row[0]) + std::to_string(row[1]) +
+                                std::to_string(row[2]));
         std::string where = v.get_text();
         if (v.truth() == 2) where = "1";
         if (v.truth() == 1) where = "0";
@@ -283,5 +293,6 @@ TEST(SqlOutput, DateLiteralsReadBackAsTheSameInstant) {
     tm back{};
     tovi::string2tm(rows[0][0], back);
     EXPECT_EQ(tovi::tm2string(back), tovi::tm2string(when));
-    EXPECT_EQ(db.rows("SELECT COUNT(*) FROM d WHERE " + print(d.FIELD("w") == date_t(when)))[0][0], "1");
+    EXPECT_EQ(db.rows("SELECT COUNT(*) FROM d WHERE " + print(d.FIELD("w") == date_t(when)))[0][0],
+              "1");
 }

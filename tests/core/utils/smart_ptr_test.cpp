@@ -21,8 +21,8 @@ struct counting_storage {
     void swap(counting_storage&) noexcept {}
 };
 
-using handle = utils::SmartPtr<int, utils::RefCounted, counting_storage,
-                               utils::DisallowConversion, utils::AssertCheck>;
+using handle = utils::SmartPtr<int, utils::RefCounted, counting_storage, utils::DisallowConversion,
+                               utils::AssertCheck>;
 
 }  // namespace
 

@@ -11,7 +11,9 @@
 
 namespace {
 
-std::string to_qmarks(const std::string& sql) { return utils::split_sql_param(sql, ":", "?"); }
+std::string to_qmarks(const std::string& sql) {
+    return utils::split_sql_param(sql, ":", "?");
+}
 
 bool is_name_char(const std::string& marker, char c) {
     return (c != '\0' && marker.find(c) != std::string::npos) ||
@@ -110,8 +112,7 @@ TEST(SplitSqlParam, RandomBytesMatchTheModel) {
                                : interesting[rng() % (sizeof interesting - 1)];
         const std::string& marker = markers[rng() % 3];
         const std::string& replacement = replacements[rng() % 4];
-        ASSERT_EQ(utils::split_sql_param(sql, marker, replacement),
-                  model(sql, marker, replacement))
+        ASSERT_EQ(utils::split_sql_param(sql, marker, replacement), model(sql, marker, replacement))
             << "iteration " << iteration << ", marker " << marker << ", replacement "
             << replacement;
     }

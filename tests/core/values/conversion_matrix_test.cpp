@@ -28,9 +28,11 @@ sample make(const std::string& spec) {
     const std::string data = null ? "" : spec.substr(spec.find(':') + 1);
     sample s;
     if (kind == "bool") {
-        s.value = null ? std::make_unique<tovi::bool_t>() : std::make_unique<tovi::bool_t>(data == "true");
+        s.value = null ? std::make_unique<tovi::bool_t>()
+                       : std::make_unique<tovi::bool_t>(data == "true");
     } else if (kind == "long") {
-        s.value = null ? std::make_unique<tovi::long_t>() : std::make_unique<tovi::long_t>(std::stol(data));
+        s.value = null ? std::make_unique<tovi::long_t>()
+                       : std::make_unique<tovi::long_t>(std::stol(data));
     } else if (kind == "genlong") {
         s.value = null ? std::make_unique<tovi::gen::long_t>()
                        : std::make_unique<tovi::gen::long_t>(std::stol(data));
@@ -43,7 +45,8 @@ sample make(const std::string& spec) {
     } else if (kind == "date") {
         tm t{};
         if (!null) tovi::string2tm(data, t);
-        s.value = null ? std::make_unique<tovi::date_time_t>() : std::make_unique<tovi::date_time_t>(t);
+        s.value =
+            null ? std::make_unique<tovi::date_time_t>() : std::make_unique<tovi::date_time_t>(t);
     } else if (kind == "clob" || kind == "blob") {
         if (kind == "clob")
             s.value = std::make_unique<tovi::clob_t>();

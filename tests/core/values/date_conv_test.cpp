@@ -98,9 +98,10 @@ TEST(DateText, UnparsableTextIsAnOutOfRangeError) {
 TEST(DateText, RoundTripsOverTheTextRange) {
     std::mt19937 rng = tovi_test::seeded_engine();
     for (int i = 0; i < 5000; ++i) {
-        const tm t = make_tm(1400 + static_cast<int>(rng() % 8600), 1 + static_cast<int>(rng() % 12),
-                             1 + static_cast<int>(rng() % 28), static_cast<int>(rng() % 24),
-                             static_cast<int>(rng() % 60), static_cast<int>(rng() % 60));
+        const tm t =
+            make_tm(1400 + static_cast<int>(rng() % 8600), 1 + static_cast<int>(rng() % 12),
+                    1 + static_cast<int>(rng() % 28), static_cast<int>(rng() % 24),
+                    static_cast<int>(rng() % 60), static_cast<int>(rng() % 60));
         tm back{};
         tovi::string2tm(tovi::tm2string(t), back);
         ASSERT_EQ(tovi::tm2string(back), tovi::tm2string(t));
@@ -122,9 +123,10 @@ TEST(OleDate, ConvertsTmBothWays) {
 
     std::mt19937 rng = tovi_test::seeded_engine();
     for (int i = 0; i < 5000; ++i) {
-        const tm in = make_tm(100 + static_cast<int>(rng() % 9900), 1 + static_cast<int>(rng() % 12),
-                              1 + static_cast<int>(rng() % 28), static_cast<int>(rng() % 24),
-                              static_cast<int>(rng() % 60), static_cast<int>(rng() % 60));
+        const tm in =
+            make_tm(100 + static_cast<int>(rng() % 9900), 1 + static_cast<int>(rng() % 12),
+                    1 + static_cast<int>(rng() % 28), static_cast<int>(rng() % 24),
+                    static_cast<int>(rng() % 60), static_cast<int>(rng() % 60));
         tm out{};
         tovi::double_time2tm(tovi::tm2double_time(in), out);
         ASSERT_EQ(out.tm_year, in.tm_year);

@@ -70,8 +70,10 @@ TEST_F(SqliteDialect, ErrorClasses) {
     EXPECT_EQ(classify("no such table: T", "").first, typeid(tovi::no_schema_obj_found).name());
     EXPECT_EQ(classify("table T already exists", "").first,
               typeid(tovi::schema_obj_already_exists).name());
-    EXPECT_EQ(classify("column A is not unique", "").first, typeid(tovi::dup_value_on_index).name());
-    EXPECT_EQ(classify("columns a, b must be unique", "").first, typeid(tovi::dup_value_on_index).name());
+    EXPECT_EQ(classify("column A is not unique", "").first,
+              typeid(tovi::dup_value_on_index).name());
+    EXPECT_EQ(classify("columns a, b must be unique", "").first,
+              typeid(tovi::dup_value_on_index).name());
     EXPECT_EQ(classify("UNIQUE constraint failed: T.A", "").first,
               typeid(tovi::dup_value_on_index).name());
     EXPECT_EQ(classify("FOREIGN KEY constraint failed", "").first,
@@ -84,16 +86,18 @@ TEST_F(SqliteDialect, ErrorClasses) {
     const auto plain = classify("disk I/O error", "");
     EXPECT_EQ(plain.first, typeid(tovi::exception).name());
     EXPECT_EQ(plain.second, "disk I/O error\n [Driver: tovi_sqlite]\n");
-    EXPECT_EQ(classify("disk I/O error", "ctx").second, "disk I/O error\nctx  [Driver: tovi_sqlite]\n");
+    EXPECT_EQ(classify("disk I/O error", "ctx").second,
+              "disk I/O error\nctx  [Driver: tovi_sqlite]\n");
 }
 
 TEST_F(SqliteDialect, ColumnTypes) {
     std::unique_ptr<sql::create_visitor> v(support->make_create_visitor());
     sql::table_t t("t");
-    const char* portable[] = {"VARCHAR", "TEXT", "UNIQUEID", "INTEGER", "LONG", "LARGE BINARY",
-                              "LONG TEXT", "FLOAT", "BOOLEAN", "DATE", "WHATEVER"};
+    const char* portable[] = {"VARCHAR", "TEXT",         "UNIQUEID",  "INTEGER",
+                              "LONG",    "LARGE BINARY", "LONG TEXT", "FLOAT",
+                              "BOOLEAN", "DATE",         "WHATEVER"};
     const char* expected[] = {"TEXT", "TEXT", "INTEGER PRIMARY KEY", "INTEGER", "INTEGER", "BLOB",
-                              "TEXT", "REAL", "INTEGER(1)", "TEXT", "TEXT"};
+                              "TEXT", "REAL", "INTEGER(1)",          "TEXT",    "TEXT"};
     for (std::size_t i = 0; i < 11; ++i) {
         sql::field_t f = t.FIELD("c" + std::to_string(i));
         f.TYPE(portable[i]);
@@ -123,11 +127,13 @@ TEST_F(SqliteDialect, ForeignKeysAsTriggers) {
     ASSERT_EQ(statements.size(), 5u);
     EXPECT_EQ(statements[0], "CREATE TABLE C\n(\nPID\t\tINTEGER\n)");
     EXPECT_EQ(statements[1], "CREATE TABLE P\n(\nID\t\tINTEGER PRIMARY KEY\n)");
-    EXPECT_EQ(statements[2],
-              "CREATE TRIGGER FK_INS \nBEFORE INSERT ON C FOR EACH ROW \nBEGIN \n    SELECT CASE \n"
-              "        WHEN new.PID IS NOT NULL AND (SELECT ID FROM P WHERE ID = new.PID) IS NULL \n"
-              "        THEN RAISE(ABORT, 'PID violates foreign key FK: P(ID)') \n    END; \nEND ");
-    EXPECT_EQ(statements[3].rfind("CREATE TRIGGER FK_UPD \nBEFORE UPDATE OF PID ON C FOR EACH ROW \nBEGIN", 0),
+    EXPECT_EQ(
+        statements[2],
+        "CREATE TRIGGER FK_INS \nBEFORE INSERT ON C FOR EACH ROW \nBEGIN \n    SELECT CASE \n"
+        "        WHEN new.PID IS NOT NULL AND (SELECT ID FROM P WHERE ID = new.PID) IS NULL \n"
+        "        THEN RAISE(ABORT, 'PID violates foreign key FK: P(ID)') \n    END; \nEND ");
+    EXPECT_EQ(statements[3].rfind(
+                  "CREATE TRIGGER FK_UPD \nBEFORE UPDATE OF PID ON C FOR EACH ROW \nBEGIN", 0),
               0u);
     EXPECT_EQ(statements[4],
               "CREATE TRIGGER FK_DEL \nBEFORE DELETE ON P FOR EACH ROW \nBEGIN \n"
@@ -155,15 +161,16 @@ TEST_F(SqliteDialect, ForeignKeyRulesHoldInSqlite) {
     using action = sql::impl::constraint_t::action_t;
     struct rule_case {
         action rule;
-        const char* delete_error;  // "" when deleting the parent succeeds
+        const char* delete_error;    // "" when deleting the parent succeeds
         const char* children_after;  // "PID" values left in C, in order
     };
     const rule_case cases[] = {
         {sql::impl::constraint_t::cascade, "", "2"},
         {sql::impl::constraint_t::set_null, "", "NULL,2"},
-        {sql::impl::constraint_t::no_action, "Deleting a record from the P table violates foreign key FK: C(PID)", "1,2"},
-        {sql::impl::constraint_t::restrict_action, "Deleting a record from the P table violates foreign key FK: C(PID)",
-         "1,2"},
+        {sql::impl::constraint_t::no_action,
+         "Deleting a record from the P table violates foreign key FK: C(PID)", "1,2"},
+        {sql::impl::constraint_t::restrict_action,
+         "Deleting a record from the P table violates foreign key FK: C(PID)", "1,2"},
     };
     for (const rule_case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.rule));
@@ -172,7 +179,10 @@ TEST_F(SqliteDialect, ForeignKeyRulesHoldInSqlite) {
         parent.FIELD("ID").TYPE("UNIQUEID");
         sql::table_t child = db.SCHEMA("s").TABLE("C");
         child.FIELD("PID").TYPE("INTEGER");
-        db += sql::Relationship("FK", db).FOREIGN_KEY(child.FIELD("PID")).REFERENCES(parent.FIELD("ID")).ON_DELETE(c.rule);
+        db += sql::Relationship("FK", db)
+                  .FOREIGN_KEY(child.FIELD("PID"))
+                  .REFERENCES(parent.FIELD("ID"))
+                  .ON_DELETE(c.rule);
         std::unique_ptr<sql::create_visitor> v(support->make_create_visitor());
         std::vector<std::string> statements;
         v->set_callback([&](const std::string& s) { statements.push_back(s); });
@@ -194,9 +204,11 @@ TEST_F(SqliteDialect, ForeignKeyRulesHoldInSqlite) {
         EXPECT_EQ(run("DELETE FROM P WHERE ID = 1"), c.delete_error);
         std::string left;
         sqlite3_stmt* rows = nullptr;
-        sqlite3_prepare_v2(handle, "SELECT COALESCE(PID, 'NULL') FROM C ORDER BY PID", -1, &rows, nullptr);
+        sqlite3_prepare_v2(handle, "SELECT COALESCE(PID, 'NULL') FROM C ORDER BY PID", -1, &rows,
+                           nullptr);
         while (sqlite3_step(rows) == SQLITE_ROW)
-            left += (left.empty() ? "" : ",") + std::string(reinterpret_cast<const char*>(sqlite3_column_text(rows, 0)));
+            left += (left.empty() ? "" : ",") +
+                    std::string(reinterpret_cast<const char*>(sqlite3_column_text(rows, 0)));
         sqlite3_finalize(rows);
         EXPECT_EQ(left, c.children_after);
     }

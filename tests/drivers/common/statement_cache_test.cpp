@@ -64,7 +64,7 @@ TEST_F(StatementCache, FiftyFirstTextEvictsTheOldest) {
     EXPECT_EQ(alive, 50);
     EXPECT_EQ(cache.free_count("q0"), 0u);  // the least recently released went
     EXPECT_EQ(cache.free_count("q1"), 1u);
-    EXPECT_EQ(cache.sql_count(), 51u);      // its entry stays, empty
+    EXPECT_EQ(cache.sql_count(), 51u);  // its entry stays, empty
 
     // Releasing q1 again makes q2 the oldest.
     cache.release(acquire("q1"));

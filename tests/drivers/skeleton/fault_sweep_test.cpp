@@ -122,10 +122,12 @@ TEST(FaultSweep, FailedCommitOfAnAutoTransBlockIsReported) {
         st.execute("CREATE TABLE t(a INTEGER)");
         faults().arm(1, tovi_test::op_bit(tovi_test::native_op::commit));
         try {
-            for (tovi::auto_trans tr(*st.trans); tr.pending; tr.pending = false) st.execute("INSERT INTO t VALUES(1)");
+            for (tovi::auto_trans tr(*st.trans); tr.pending; tr.pending = false)
+                st.execute("INSERT INTO t VALUES(1)");
             ADD_FAILURE() << "the failed commit was swallowed";
         } catch (const tovi::exception& e) {
-            EXPECT_NE(e.get_error_text().find("injected commit failure"), std::string::npos) << e.get_error_text();
+            EXPECT_NE(e.get_error_text().find("injected commit failure"), std::string::npos)
+                << e.get_error_text();
         }
         faults().disarm();
         st.trans->rollback();

@@ -50,8 +50,9 @@ int classified_after_shutdown(const std::string& file, const char* sql) {
         tovi::statement st(ds, 1);
         st.execute("CREATE TABLE IF NOT EXISTS p(id INTEGER PRIMARY KEY)");
         st.execute("CREATE TABLE IF NOT EXISTS c(id INTEGER)");
-        st.execute("CREATE TRIGGER IF NOT EXISTS c_ins BEFORE INSERT ON c BEGIN "
-                   "SELECT RAISE(ABORT, 'id violates foreign key fk: p(id)'); END");
+        st.execute(
+            "CREATE TRIGGER IF NOT EXISTS c_ins BEFORE INSERT ON c BEGIN "
+            "SELECT RAISE(ABORT, 'id violates foreign key fk: p(id)'); END");
         st.execute("INSERT OR IGNORE INTO p VALUES(1)");
         st.execute(sql);
     } catch (const Expected& e) {
@@ -66,11 +67,22 @@ int classified_after_shutdown(const std::string& file, const char* sql) {
 TEST(ExceptionLifetime, ClassifiedErrorsOutliveTheirModule) {
     tovi_test::temp_dir dir;
     const std::string file = dir.file("x.db");
-    EXPECT_TRUE(in_child([&] { return classified_after_shutdown<tovi::dup_value_on_index>(file, "INSERT INTO p VALUES(1)"); }));
-    EXPECT_TRUE(in_child([&] { return classified_after_shutdown<tovi::no_schema_obj_found>(file, "SELECT * FROM nowhere"); }));
-    EXPECT_TRUE(in_child([&] { return classified_after_shutdown<tovi::schema_obj_already_exists>(file, "CREATE TABLE p(a INTEGER)"); }));
-    EXPECT_TRUE(in_child([&] { return classified_after_shutdown<tovi::integrity_violation>(file, "INSERT INTO c VALUES(42)"); }));
-    EXPECT_TRUE(in_child([&] { return classified_after_shutdown<tovi::exception>(file, "NOT SQL AT ALL"); }));
+    EXPECT_TRUE(in_child([&] {
+        return classified_after_shutdown<tovi::dup_value_on_index>(file, "INSERT INTO p VALUES(1)");
+    }));
+    EXPECT_TRUE(in_child([&] {
+        return classified_after_shutdown<tovi::no_schema_obj_found>(file, "SELECT * FROM nowhere");
+    }));
+    EXPECT_TRUE(in_child([&] {
+        return classified_after_shutdown<tovi::schema_obj_already_exists>(
+            file, "CREATE TABLE p(a INTEGER)");
+    }));
+    EXPECT_TRUE(in_child([&] {
+        return classified_after_shutdown<tovi::integrity_violation>(file,
+                                                                    "INSERT INTO c VALUES(42)");
+    }));
+    EXPECT_TRUE(in_child(
+        [&] { return classified_after_shutdown<tovi::exception>(file, "NOT SQL AT ALL"); }));
 }
 
 }  // namespace

@@ -67,7 +67,8 @@ TEST_F(SqliteBinding, BindingErrorsCarryTheStatementContext) {
     st << a << extra;
     const std::string text = error_of([&] { st.execute(); });
     EXPECT_NE(text.find("column index out of range"), std::string::npos) << text;
-    EXPECT_NE(text.find("[Statement: 'INSERT INTO t VALUES(:a)'][Driver: tovi_sqlite"), std::string::npos)
+    EXPECT_NE(text.find("[Statement: 'INSERT INTO t VALUES(:a)'][Driver: tovi_sqlite"),
+              std::string::npos)
         << text;
 }
 

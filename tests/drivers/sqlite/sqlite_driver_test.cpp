@@ -25,8 +25,8 @@ int rows_seen_by_new_process(const std::string& file, const std::string& table) 
         int n = 255;
         if (sqlite3_open(file.c_str(), &db) == SQLITE_OK) {
             sqlite3_stmt* s = nullptr;
-            if (sqlite3_prepare_v2(db, ("SELECT COUNT(*) FROM " + table).c_str(), -1, &s, nullptr) ==
-                    SQLITE_OK &&
+            if (sqlite3_prepare_v2(db, ("SELECT COUNT(*) FROM " + table).c_str(), -1, &s,
+                                   nullptr) == SQLITE_OK &&
                 sqlite3_step(s) == SQLITE_ROW)
                 n = sqlite3_column_int(s, 0);
             sqlite3_finalize(s);

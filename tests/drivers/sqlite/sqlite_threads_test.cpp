@@ -55,7 +55,8 @@ TEST_F(SqliteThreads, ConcurrentInsertsFromSeparateDataSources) {
                 st.parse("INSERT INTO t VALUES(:t, :i)");
                 st << thread << i;
                 for (i = 0; i < kRows; ++i) {
-                    for (tovi::auto_trans tr(*st.trans); tr.pending; tr.pending = false) st.execute();
+                    for (tovi::auto_trans tr(*st.trans); tr.pending; tr.pending = false)
+                        st.execute();
                 }
             } catch (const tovi::exception& e) {
                 ADD_FAILURE() << e.get_error_text();

@@ -2,4 +2,6 @@
 namespace {
 int nothing_here = 0;
 }
-int* tovi_empty_module_marker() { return &nothing_here; }
+int* tovi_empty_module_marker() {
+    return &nothing_here;
+}

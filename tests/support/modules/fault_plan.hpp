@@ -13,7 +13,9 @@ enum class native_op { connect, prepare, bind, execute, fetch, commit, rollback,
 TOVI_FAULT_PLAN_API const char* name_of(native_op op);
 
 constexpr unsigned every_op = ~0u;
-constexpr unsigned op_bit(native_op op) { return 1u << static_cast<unsigned>(op); }
+constexpr unsigned op_bit(native_op op) {
+    return 1u << static_cast<unsigned>(op);
+}
 
 struct TOVI_FAULT_PLAN_API fault_plan {
     // Fail the `n`-th operation (counted from 1) among the kinds in `kinds`.

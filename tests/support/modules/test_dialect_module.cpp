@@ -19,7 +19,8 @@ public:
     dialect_server() { tovi_test::record("make_server"); }
     ~dialect_server() override { tovi_test::record("delete server"); }
 
-    [[noreturn]] void translate_error(const tovi::exception& e, const std::string& context) override {
+    [[noreturn]] void translate_error(const tovi::exception& e,
+                                      const std::string& context) override {
         const std::string& m = tovi::dialect::last_entry(e).message;
         if (m.rfind("no such ", 0) == 0) throw tovi::no_schema_obj_found(e, 0);
         if (m.find("duplicate") != std::string::npos)

@@ -15,7 +15,9 @@ driver_control& control() {
     return c;
 }
 
-void record(const std::string& event) { events().push_back(event); }
+void record(const std::string& event) {
+    events().push_back(event);
+}
 
 int count(const std::string& event) {
     return static_cast<int>(std::count(events().begin(), events().end(), event));

@@ -10,12 +10,15 @@ using tovi_test::native_op;
 thread_local const char* injected_failure = nullptr;
 
 exception native_error(sqlite3* db, int rc) {
-    if (injected_failure != nullptr) return exception(std::string("injected ") + injected_failure + " failure", rc);
+    if (injected_failure != nullptr)
+        return exception(std::string("injected ") + injected_failure + " failure", rc);
     return exception(db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc), rc);
 }
 
 namespace {
-int exec(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }
+int exec(sqlite3* db, const char* sql) {
+    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+}
 }  // namespace
 
 void driver::check_service(const service_t& s) {
@@ -36,7 +39,9 @@ connection::connection(DataBase& database_, const session_t& s) : connection_bas
     sqlite3_busy_timeout(db, 5000);
 }
 
-connection::~connection() { sqlite3_close(db); }
+connection::~connection() {
+    sqlite3_close(db);
+}
 
 void connection::close() {
     const int rc = native_call(native_op::close, [] { return SQLITE_OK; });
@@ -75,18 +80,28 @@ void transaction::end(const char* sql, native_op op) {
     owner.for_each_transaction([](transaction& t) { t.active_ = false; });
 }
 
-void transaction::commit() { end("COMMIT", native_op::commit); }
-void transaction::rollback() { end("ROLLBACK", native_op::rollback); }
-void transaction::finish() { end("COMMIT", native_op::commit); }
+void transaction::commit() {
+    end("COMMIT", native_op::commit);
+}
+void transaction::rollback() {
+    end("ROLLBACK", native_op::rollback);
+}
+void transaction::finish() {
+    end("COMMIT", native_op::commit);
+}
 
 // --- statement: prepared on first use, reset for every run
 
 statement::statement(const data_aware_command* command_, unsigned int options_, transaction& owner_)
     : statement_base(command_, options_, owner_), bind_(in, this), define_(out, this) {}
 
-statement::~statement() { finalize(); }
+statement::~statement() {
+    finalize();
+}
 
-sqlite3* statement::db() const { return owner->get_owner().db; }
+sqlite3* statement::db() const {
+    return owner->get_owner().db;
+}
 
 void statement::finalize() noexcept {
     sqlite3_finalize(native_);
@@ -105,7 +120,8 @@ void statement::ready_for_binding() {
     }
     sqlite3_stmt* prepared = nullptr;
     const int rc = native_call(native_op::prepare, [&] {
-        return sqlite3_prepare_v2(db(), native_sql.c_str(), static_cast<int>(native_sql.size()), &prepared, nullptr);
+        return sqlite3_prepare_v2(db(), native_sql.c_str(), static_cast<int>(native_sql.size()),
+                                  &prepared, nullptr);
     });
     if (rc != SQLITE_OK || prepared == nullptr) {
         sqlite3_finalize(prepared);
@@ -154,36 +170,61 @@ void statement::reset() {
 // --- bindings: one rule per kind
 
 namespace {
-int bind_value(sqlite3_stmt* s, int p, long v) { return sqlite3_bind_int64(s, p, v); }
-int bind_value(sqlite3_stmt* s, int p, bool v) { return sqlite3_bind_int64(s, p, v ? 1 : 0); }
-int bind_value(sqlite3_stmt* s, int p, double v) { return sqlite3_bind_double(s, p, v); }
+int bind_value(sqlite3_stmt* s, int p, long v) {
+    return sqlite3_bind_int64(s, p, v);
+}
+int bind_value(sqlite3_stmt* s, int p, bool v) {
+    return sqlite3_bind_int64(s, p, v ? 1 : 0);
+}
+int bind_value(sqlite3_stmt* s, int p, double v) {
+    return sqlite3_bind_double(s, p, v);
+}
 int bind_value(sqlite3_stmt* s, int p, const std::string& v) {
     return sqlite3_bind_text64(s, p, v.data(), v.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
 }
-int bind_value(sqlite3_stmt* s, int p, const tm& v) { return sqlite3_bind_int64(s, p, tm2time_t(v)); }
+int bind_value(sqlite3_stmt* s, int p, const tm& v) {
+    return sqlite3_bind_int64(s, p, tm2time_t(v));
+}
 int bind_value(sqlite3_stmt* s, int p, const _variant_t& v) {
     switch (v.vt) {
         case VT_EMPTY:
-        case VT_NULL: return sqlite3_bind_null(s, p);
-        case VT_I4: return sqlite3_bind_int64(s, p, v.lVal);
-        case VT_I8: return sqlite3_bind_int64(s, p, v.llVal);
-        case VT_BSTR: return bind_value(s, p, variant2string(v));
-        default: throw bad_value_conversion(0);  // the skeleton binds no other variant
+        case VT_NULL:
+            return sqlite3_bind_null(s, p);
+        case VT_I4:
+            return sqlite3_bind_int64(s, p, v.lVal);
+        case VT_I8:
+            return sqlite3_bind_int64(s, p, v.llVal);
+        case VT_BSTR:
+            return bind_value(s, p, variant2string(v));
+        default:
+            throw bad_value_conversion(0);  // the skeleton binds no other variant
     }
 }
 
-void fetch(sqlite3_stmt* s, int c, long& out) { out = static_cast<long>(sqlite3_column_int64(s, c)); }
-void fetch(sqlite3_stmt* s, int c, bool& out) { out = sqlite3_column_int64(s, c) != 0; }
-void fetch(sqlite3_stmt* s, int c, double& out) { out = sqlite3_column_double(s, c); }
+void fetch(sqlite3_stmt* s, int c, long& out) {
+    out = static_cast<long>(sqlite3_column_int64(s, c));
+}
+void fetch(sqlite3_stmt* s, int c, bool& out) {
+    out = sqlite3_column_int64(s, c) != 0;
+}
+void fetch(sqlite3_stmt* s, int c, double& out) {
+    out = sqlite3_column_double(s, c);
+}
 void fetch(sqlite3_stmt* s, int c, std::string& out) {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, c));
     out.assign(text != nullptr ? text : "", static_cast<std::size_t>(sqlite3_column_bytes(s, c)));
 }
-void fetch(sqlite3_stmt* s, int c, tm& out) { time_t2tm(static_cast<long>(sqlite3_column_int64(s, c)), out); }
+void fetch(sqlite3_stmt* s, int c, tm& out) {
+    time_t2tm(static_cast<long>(sqlite3_column_int64(s, c)), out);
+}
 void fetch(sqlite3_stmt* s, int c, _variant_t& out) {
     switch (sqlite3_column_type(s, c)) {
-        case SQLITE_INTEGER: out = _variant_t(static_cast<long>(sqlite3_column_int64(s, c))); break;
-        case SQLITE_FLOAT: out = _variant_t(sqlite3_column_double(s, c)); break;
+        case SQLITE_INTEGER:
+            out = _variant_t(static_cast<long>(sqlite3_column_int64(s, c)));
+            break;
+        case SQLITE_FLOAT:
+            out = _variant_t(sqlite3_column_double(s, c));
+            break;
         default: {
             std::string text;
             fetch(s, c, text);
@@ -197,7 +238,8 @@ template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
 void binding<T, Free>::get_value() {
     const int p = this->position + 1;
     const int rc = native_call(native_op::bind, [&] {
-        return this->owner_is_null() ? sqlite3_bind_null(stmt(), p) : bind_value(stmt(), p, this->data_);
+        return this->owner_is_null() ? sqlite3_bind_null(stmt(), p)
+                                     : bind_value(stmt(), p, this->data_);
     });
     if (rc != SQLITE_OK) this->statement_->fail(native_error(this->statement_->db(), rc));
 }
@@ -228,15 +270,19 @@ template class binding<_variant_t, &impl::value_factory::free_variant_impl>;
 void lob_binding::bind_now(const std::string& data) {
     sqlite3_stmt* s = statement_->current();
     const int rc = native_call(native_op::bind, [&] {
-        return is_blob ? sqlite3_bind_blob64(s, position + 1, data.data(), data.size(), SQLITE_TRANSIENT)
-                       : sqlite3_bind_text64(s, position + 1, data.data(), data.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+        return is_blob ? sqlite3_bind_blob64(s, position + 1, data.data(), data.size(),
+                                             SQLITE_TRANSIENT)
+                       : sqlite3_bind_text64(s, position + 1, data.data(), data.size(),
+                                             SQLITE_TRANSIENT, SQLITE_UTF8);
     });
     if (rc != SQLITE_OK) statement_->fail(native_error(statement_->db(), rc));
 }
 
 void lob_binding::get_value() {
     if (sends_null()) {
-        const int rc = native_call(native_op::bind, [&] { return sqlite3_bind_null(statement_->current(), position + 1); });
+        const int rc = native_call(native_op::bind, [&] {
+            return sqlite3_bind_null(statement_->current(), position + 1);
+        });
         if (rc != SQLITE_OK) statement_->fail(native_error(statement_->db(), rc));
         return;
     }
@@ -248,8 +294,11 @@ void lob_binding::set_value() {
     sqlite3_stmt* s = statement_->current();
     buffer.clear();
     if (record_null(sqlite3_column_type(s, position) == SQLITE_NULL)) {
-        const void* data = is_blob ? sqlite3_column_blob(s, position) : static_cast<const void*>(sqlite3_column_text(s, position));
-        if (data != nullptr) buffer.assign(static_cast<const char*>(data), static_cast<std::size_t>(sqlite3_column_bytes(s, position)));
+        const void* data = is_blob ? sqlite3_column_blob(s, position)
+                                   : static_cast<const void*>(sqlite3_column_text(s, position));
+        if (data != nullptr)
+            buffer.assign(static_cast<const char*>(data),
+                          static_cast<std::size_t>(sqlite3_column_bytes(s, position)));
     }
     fetched = true;
 }
