@@ -131,6 +131,7 @@ void expr_list_t::push_back(const expr_t& e) {
 
 void expr_list_t::push_back(const expr_list_t& other) {
     // Copy first: `other` may share this very body.
+    // NOLINTNEXTLINE(performance-unnecessary-copy-initialization)
     const std::vector<expr_t> items = other.elements();
     auto& list = list_body(p_).list;
     list.insert(list.end(), items.begin(), items.end());

@@ -27,7 +27,7 @@ const std::string& database_name(const connection& c) {
 }
 
 std::string sql_for_context(const std::string& sql) {
-    constexpr std::size_t limit = 64 * 1024;
+    constexpr std::size_t limit = std::size_t{64} * 1024;
     if (sql.size() <= limit) return sql;
     return sql.substr(0, limit) + "...";
 }

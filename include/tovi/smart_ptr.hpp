@@ -84,6 +84,7 @@ public:
         OwnershipPolicy::clone();
     }
     SmartPtr& operator=(const SmartPtr& other) {
+        if (this == &other) return *this;
         SmartPtr copy(other);
         swap(copy);
         return *this;  // the old pointee goes with `copy`

@@ -365,7 +365,8 @@ bool read_source(const VARIANT& in, source_value& v) {
             v.i = 0;
             return true;
         case VT_I1:
-            v.i = static_cast<signed char>(in.cVal);
+            // VT_I1 is signed: the sign extension is meant.
+            v.i = static_cast<signed char>(in.cVal);  // NOLINT(bugprone-signed-char-misuse)
             return true;
         case VT_I2:
             v.i = in.iVal;
