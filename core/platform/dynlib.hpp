@@ -41,7 +41,7 @@ public:
     void keep_loaded(bool keep) { keep_loaded_ = keep; }
 
 private:
-    int flags_;
+    [[maybe_unused]] int flags_;  // the platform loader's flags; dlopen's are fixed
     std::string file_;
     bool keep_loaded_;
     void* handle_;

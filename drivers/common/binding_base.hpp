@@ -86,6 +86,9 @@ public:
           empty(true),
           statement_(f.get_statement()) {}
     ~lob_binding_base() override = default;
+    // Both forms of each: the whole-object text ones and the synchronisation slots.
+    using impl::lob_t::get_value;
+    using impl::lob_t::set_value;
 
     void sync_position() override {
         state = 0;

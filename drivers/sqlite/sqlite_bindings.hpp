@@ -91,7 +91,9 @@ private:
 // Large objects: a pending buffer sent as text or blob; a fetched column copied.
 class lob_binding : public tovi::driver::lob_binding_base<driver> {
 public:
+    using lob_binding_base::get_value;  // the whole-object text forms stay visible
     using lob_binding_base::lob_binding_base;
+    using lob_binding_base::set_value;
     void get_value() override;
     void set_value() override;
 

@@ -126,7 +126,9 @@ using variant_binding = binding<_variant_t, &impl::value_factory::free_variant_i
 
 class lob_binding : public tovi::driver::lob_binding_base<driver> {
 public:
+    using lob_binding_base::get_value;
     using lob_binding_base::lob_binding_base;
+    using lob_binding_base::set_value;
     void get_value() override;
     void set_value() override;
 
