@@ -30,6 +30,7 @@
 #include "error_context.hpp"
 #include "module_cleanup.hpp"
 #include "repository_holder.hpp"
+#include "script_base.hpp"
 #include "statement_base.hpp"
 #include "statement_cache.hpp"
 #include "transaction_base.hpp"

@@ -1,6 +1,6 @@
 // The base of a driver's transaction: its statement cache, the hand-out and
-// take-back of the driver's statements, and the transaction's error context.
-// The driver adds start, commit, rollback and finish.
+// take-back of the driver's statements and scripts, and the transaction's error
+// context. The driver adds start, commit, rollback and finish.
 #ifndef TOVI_DRIVERS_COMMON_TRANSACTION_BASE_HPP
 #define TOVI_DRIVERS_COMMON_TRANSACTION_BASE_HPP
 
@@ -10,12 +10,13 @@
 #include <tovi/tovi.hpp>
 
 #include "error_context.hpp"
+#include "script_base.hpp"
 #include "statement_cache.hpp"
 
 namespace tovi::driver {
 
 template <class D>
-class transaction_base : public impl::transaction {
+class transaction_base : public impl::transaction, public sql::impl::script_factory {
 public:
     using connection_type = typename D::connection;
     using statement_class = typename D::statement;
@@ -51,6 +52,12 @@ public:
         if (D::reset_on_release) own->reset();
         cache.release(own);
     }
+
+    // Scripts run their texts through acquire_statement (see script_base.hpp).
+    sql::impl::script* create_script(data_aware_command* command) override {
+        return new script_base<D>(command, self());
+    }
+    void release_script(sql::impl::script* s) override { delete s; }
 
     // "Database: '<name>'; " + statistics, for transaction operations.
     std::string context() const {

@@ -1,8 +1,8 @@
 // Opening and closing a database file; the driver's service check.
 #include "sqlite_connection.hpp"
 
+#include "sqlite_bindings.hpp"  // the framework instantiates every class of the driver here
 #include "sqlite_errors.hpp"
-#include "sqlite_statement.hpp"  // the transactions it creates hand out statements
 
 namespace tovi::sqlite {
 

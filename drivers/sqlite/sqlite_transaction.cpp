@@ -1,8 +1,8 @@
 // Native transactions: BEGIN at the first change, COMMIT, ROLLBACK, END.
 #include "sqlite_transaction.hpp"
 
+#include "sqlite_bindings.hpp"  // the framework instantiates every class of the driver here
 #include "sqlite_errors.hpp"
-#include "sqlite_statement.hpp"
 
 namespace tovi::sqlite {
 

@@ -9,6 +9,7 @@
 #include <tovi/sql/printers.hpp>
 #include <tovi/sql/query.hpp>
 #include <tovi/sql/schema.hpp>
+#include <tovi/sql/script.hpp>
 #include <tovi/sql/visitor.hpp>
 
 #endif

@@ -10,6 +10,7 @@
 
 #include "conformance.hpp"
 #include "support/seeded_random.hpp"
+#include "support/shop_schema.hpp"
 #include "support/temp_dir.hpp"
 
 #include <boost/filesystem/operations.hpp>
@@ -386,6 +387,38 @@ TEST_P(Conformance, ForeignKeysOfTheDialectHold) {
     exec("INSERT INTO C VALUES(1)");
     EXPECT_THROW(exec("INSERT INTO C VALUES(2)"), tovi::integrity_violation);
     EXPECT_THROW(exec("DELETE FROM P"), tovi::integrity_violation);
+}
+
+// A schema created by one script, used, dropped by another, created again.
+TEST_P(Conformance, ScriptsCreateAndDropASchema) {
+    TOVI_REQUIRE("scripts");
+    sql::Database db = tovi_test::shop_schema();
+    auto run_script = [&](const sql::expr_t& tree) {
+        tovi::transaction tx(*ds);
+        sql::script sc(tx);
+        sc.parse(tree);
+        sc.execute();
+        tx.commit();
+    };
+    run_script(sql::Create(db));
+    exec("INSERT INTO CUSTOMERS VALUES(1, 'Ada')");
+    exec("INSERT INTO ORDERS VALUES(10, 1)");
+    exec("INSERT INTO LINES VALUES(100, 10)");
+    exec("INSERT INTO LINES VALUES(101, 10)");
+    EXPECT_THROW(exec("INSERT INTO ORDERS VALUES(11, 99)"), tovi::integrity_violation);
+    EXPECT_THROW(exec("DELETE FROM CUSTOMERS WHERE ID = 1"), tovi::integrity_violation);
+    EXPECT_THROW(exec("INSERT INTO CUSTOMERS VALUES(1, 'Again')"), tovi::dup_value_on_index);
+    exec("DELETE FROM ORDERS WHERE ID = 10");
+    EXPECT_EQ(count("LINES"), 0);  // the cascade
+    EXPECT_EQ(count("CUSTOMERS"), 1);
+
+    run_script(sql::Drop(db));
+    EXPECT_THROW(exec("SELECT * FROM CUSTOMERS"), tovi::no_schema_obj_found);
+    EXPECT_THROW(exec("SELECT * FROM LINES"), tovi::no_schema_obj_found);
+
+    run_script(sql::Create(db));  // nothing of the first schema is left in the way
+    exec("INSERT INTO CUSTOMERS VALUES(2, 'Grace')");
+    EXPECT_EQ(count("CUSTOMERS"), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, Conformance, ::testing::ValuesIn(tovi_conformance::all_cases()),

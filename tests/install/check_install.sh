@@ -22,6 +22,9 @@ cmake --build "$work/cmake-build" >/dev/null
 # The installed modules are found beside the installed libtovi.so.
 "$work/cmake-build/sqlite_example" "$work/example.db" | tee "$work/example.out"
 grep -q "duplicate key, as expected" "$work/example.out"
+"$work/cmake-build/schema_script" "$work/schema.db" | tee "$work/schema.out"
+grep -q "books left after deleting their author: 0" "$work/schema.out"
+grep -q "schema dropped" "$work/schema.out"
 
 pc_dir=$(dirname "$(find "$prefix" -name tovi.pc | head -n 1)")
 # shellcheck disable=SC2046

@@ -339,3 +339,17 @@ TEST_F(Runtime, FiniDestroysSingletonsLastCreatedFirst) {
     EXPECT_EQ(count("before_module_unload"), 1);
     EXPECT_EQ(count("delete connection"), 1);  // the pooled connection closed with its module
 }
+
+TEST_F(Runtime, ScriptOnADriverWithoutScriptsIsNotImplemented) {
+    tovi::uurl_t u = url("scripts");
+    tovi::udata_source ds(u);
+    tovi::transaction tx(ds);
+    sql::script sc(tx);
+    try {
+        sc.parse(sql::Create(sql::Database("d")));
+        FAIL() << "parse succeeded on a driver without scripts";
+    } catch (const tovi::not_implemented& e) {
+        EXPECT_STREQ(e.what(), "Scripts are not supported by the 'tovi_ORACLE8' driver.");
+    }
+    EXPECT_THROW(sc.execute(), tovi::bad_operation);  // nothing was parsed
+}
