@@ -113,14 +113,15 @@ void statement::reset() {
 }
 
 inline int statement::step() {
-    stepping_ = true;
     const int rc = sqlite3_step(native_);
     if (rc != SQLITE_ROW && rc != SQLITE_DONE && rc != SQLITE_OK) step_failed(rc);
-    stepping_ = false;  // a failed step leaves it set: the statement is prepared again
     return rc;
 }
 
 void statement::step_failed(int rc) {
+    // Nothing watches a step while it runs (one thread per statement): the flag
+    // is set only for the failed one, which is then prepared again.
+    stepping_ = true;
     const exception e = native_error(sqlite3_db_handle(native_), rc);
     owner->native_state_changed();
     fail(e);

@@ -66,7 +66,7 @@ private:
     sqlite3* db() const { return owner->db(); }
 
     sqlite3_stmt* native_;
-    bool stepping_;     // a step is running, or failed: prepare again before reuse
+    bool stepping_;     // the last step failed: prepare again before reuse
     bool ddl_;          // the kind, decided once at prepare
     bool query_;        // the native statement returns rows (whatever its first word)
     bool pending_row_;  // execute() already stepped to the first row; next() hands it out
