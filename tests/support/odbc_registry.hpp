@@ -1,0 +1,36 @@
+// A private ODBC driver registry for a test process: an odbcinst.ini in a
+// directory of the test's own, naming Debian's SQLite ODBC driver as
+// "SQLite3 ODBC Driver", and ODBCSYSINI pointing to it. unixODBC reads the file
+// once per process: make the registry before the first ODBC call.
+#ifndef TOVI_TESTS_SUPPORT_ODBC_REGISTRY_HPP
+#define TOVI_TESTS_SUPPORT_ODBC_REGISTRY_HPP
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "temp_dir.hpp"
+
+namespace tovi_test {
+
+class odbc_registry {
+public:
+    // `sqlite_driver`: the path of the SQLite ODBC driver's library.
+    explicit odbc_registry(const std::string& sqlite_driver) {
+        std::ofstream ini(dir_.file("odbcinst.ini"));
+        ini << "[SQLite3 ODBC Driver]\nDescription=SQLite3 for tovi's tests\nDriver="
+            << sqlite_driver << "\n"
+            << "[Broken Driver]\nDescription=a section without a library\n";
+        ini.close();
+        setenv("ODBCSYSINI", dir_.path().c_str(), 1);
+        setenv("ODBCINSTINI", "odbcinst.ini", 1);
+    }
+    const std::string& path() const { return dir_.path(); }
+
+private:
+    temp_dir dir_;
+};
+
+}  // namespace tovi_test
+
+#endif
