@@ -40,6 +40,20 @@ sql::create_visitor* dialect_server::make_create_visitor() {
     return new create_visitor();
 }
 
+sql::drop_visitor* dialect_server::make_drop_visitor() {
+    return new drop_visitor();
+}
+
+void drop_visitor::visit_constraint_t(sql::impl::constraint_t& n) {
+    const sql::output_callback& run = get_callback();
+    if (!run) {
+        sql::drop_visitor::visit_constraint_t(n);  // printing only: the portable text
+        return;
+    }
+    for (const char* trigger : {"_INS", "_UPD", "_DEL"})
+        run("DROP TRIGGER IF EXISTS " + n.name.get_value() + trigger);
+}
+
 std::string sqlite_type(const sql::impl::field_t& field) {
     const std::string& portable = field.type.get_value();
     std::string type = "TEXT";

@@ -25,11 +25,19 @@ public:
                            sql::impl::constraint_t::action_t action, bool flag) override;
 };
 
-class dialect_server : public dialect::server_base {
+// SQLite's ALTER TABLE cannot drop a constraint, and a relationship here is
+// three triggers (<name>_INS, <name>_UPD, <name>_DEL): dropping it drops them.
+class drop_visitor : public sql::drop_visitor {
+public:
+    void visit_constraint_t(sql::impl::constraint_t& n) override;
+};
+
+class dialect_server : public dialect::server_base, public drop_support {
 public:
     [[noreturn]] void translate_error(const exception& e, const std::string& context) override;
     statement_type get_statement_type(const std::string& sql) override;
     sql::create_visitor* make_create_visitor() override;
+    sql::drop_visitor* make_drop_visitor() override;
 };
 
 }  // namespace tovi::sqlite_dialect

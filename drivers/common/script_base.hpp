@@ -1,6 +1,6 @@
 // The driver-side script every driver gets from the framework: a Create tree is
 // printed by the dialect's create visitor (in dependency order), a Drop tree by
-// a drop visitor (D::drop_visitor when the driver names one, else the core's),
+// the dialect's drop visitor (tovi::drop_support) or else the core's,
 // and each printed text runs on the script's transaction as
 // tovi::statement::execute(text) would: the same cache, DDL rules and error
 // translation, the failing text in the context.
@@ -9,7 +9,6 @@
 
 #include <memory>
 #include <string>
-#include <type_traits>
 
 #include <tovi/tovi.hpp>
 
@@ -17,16 +16,6 @@
 #include "error_context.hpp"
 
 namespace tovi::driver {
-
-// The drop visitor of driver D: D::drop_visitor, or the core's.
-template <class D, class = void>
-struct drop_visitor_of {
-    using type = sql::drop_visitor;
-};
-template <class D>
-struct drop_visitor_of<D, std::void_t<typename D::drop_visitor>> {
-    using type = typename D::drop_visitor;
-};
 
 template <class D>
 class script_base final : public sql::impl::script {
@@ -36,10 +25,13 @@ public:
 
     sql::value_visitor_t* get_visitor() override {
         auto run = [this](const std::string& text) { run_text(text); };
-        if (dynamic_cast<sql::impl::drop_stmt*>(tree.get()) != nullptr) {
-            visitor_.reset(new typename drop_visitor_of<D>::type());
+        sql_support* dialect = server_of(owner_.get_owner()).get_sql_support();
+        if (dynamic_cast<sql::impl::drop_stmt*>(tree.get()) == nullptr) {
+            visitor_.reset(dialect->make_create_visitor());
+        } else if (auto* drops = dynamic_cast<drop_support*>(dialect)) {
+            visitor_.reset(drops->make_drop_visitor());
         } else {
-            visitor_.reset(server_of(owner_.get_owner()).get_sql_support()->make_create_visitor());
+            visitor_.reset(new sql::drop_visitor());
         }
         visitor_->set_callback(run);
         return visitor_.get();

@@ -7,12 +7,10 @@
 //   sqlite_statement    lazily prepared, reset and reused native statements
 //   sqlite_bindings     one binding class per value kind
 //   sqlite_errors       SQLite failures as tovi exceptions
-//   sqlite_script       dropping emulated foreign keys in scripts
 #ifndef TOVI_DRIVERS_SQLITE_SQLITE_DRIVER_HPP
 #define TOVI_DRIVERS_SQLITE_SQLITE_DRIVER_HPP
 
 #include "framework.hpp"
-#include "sqlite_script.hpp"
 
 namespace tovi::sqlite {
 
@@ -29,7 +27,6 @@ struct driver {
     using factory = tovi::driver::binding_factory<driver>;
     using bindings = binding_kinds;
     using repository_key = tovi::driver::one_repository;
-    using drop_visitor = script_drop_visitor;
     static constexpr const char* tag = "tovi_sqlite";
     static constexpr bool start_on_create = true;
     static constexpr bool reset_on_release = true;

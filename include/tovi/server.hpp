@@ -16,7 +16,8 @@
 
 namespace sql {
 class create_visitor;
-}
+class drop_visitor;
+}  // namespace sql
 
 namespace tovi {
 
@@ -48,6 +49,17 @@ public:
     // A new DDL printer for this dialect (no output callback yet); the caller
     // deletes it.
     virtual sql::create_visitor* make_create_visitor() = 0;
+};
+
+// A dialect whose engine cannot run what sql::drop_visitor prints (SQLite has
+// no ALTER TABLE ... DROP CONSTRAINT) implements this interface too, on the
+// object get_sql_support() returns; scripts find it with dynamic_cast.
+class TOVI_API drop_support {
+public:
+    virtual ~drop_support();
+    // A new drop printer for this dialect (no output callback yet); the caller
+    // deletes it.
+    virtual sql::drop_visitor* make_drop_visitor() = 0;
 };
 
 }  // namespace tovi

@@ -25,16 +25,6 @@ class transaction;
 class statement;
 struct binding_kinds;
 
-// Scripts: the SQLite dialect emulates a relationship with three triggers, and
-// SQLite cannot drop a constraint: a dropped relationship drops the triggers.
-class drop_visitor : public sql::drop_visitor {
-public:
-    void visit_constraint_t(sql::impl::constraint_t& n) override {
-        for (const char* t : {"_INS", "_UPD", "_DEL"})
-            get_callback()("DROP TRIGGER IF EXISTS " + n.name.get_value() + t);
-    }
-};
-
 // The traits the framework reads (see drivers/common/framework.hpp).
 struct driver {
     using connection = skeleton::connection;
@@ -43,7 +33,6 @@ struct driver {
     using factory = tovi::driver::binding_factory<driver>;
     using bindings = binding_kinds;
     using repository_key = tovi::driver::one_repository;
-    using drop_visitor = skeleton::drop_visitor;
     static constexpr const char* tag = "tovi_skeleton";
     static constexpr bool start_on_create = true;
     static constexpr bool reset_on_release = true;
