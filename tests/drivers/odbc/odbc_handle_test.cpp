@@ -2,6 +2,7 @@
 // SQLite ODBC driver, registered privately.
 #include <gtest/gtest.h>
 
+#include "odbc_connection_string.hpp"
 #include "odbc_handle.hpp"
 #include "support/odbc_registry.hpp"
 #include "support/temp_dir.hpp"
@@ -40,6 +41,23 @@ TEST(OdbcHandle, NativeErrorsCarryTheFullDiagnostic) {
         EXPECT_EQ(ex.get_entry(0).code, 1);
     }
     SQLDisconnect(dbc.get());
+}
+
+TEST(OdbcHandle, TheUrlsConnectionStringReachesTheDatabaseFile) {
+    tovi_test::temp_dir dir;
+    tovi::uurl_t url("/ODBC/SQLite3 ODBC Driver", "user", "pass;Database=/elsewhere.db",
+                     dir.file("via_url.db"));
+    environment e;
+    tovi::odbc::handle dbc(SQL_HANDLE_DBC, e.env.get());
+    connect(dbc, tovi::odbc::connection_string(url.get_svc_provider(), url.get_service(),
+                                               url.get_session()));
+    tovi::odbc::handle stmt(SQL_HANDLE_STMT, dbc.get());
+    const char* sql = "CREATE TABLE t(a INTEGER)";
+    stmt.check_done(SQLExecDirect(stmt.get(), (SQLCHAR*)sql, SQL_NTS));
+    SQLEndTran(SQL_HANDLE_DBC, dbc.get(), SQL_COMMIT);
+    SQLDisconnect(dbc.get());
+    EXPECT_TRUE(boost::filesystem::exists(dir.file("via_url.db")));  // the file the URL named
+    EXPECT_FALSE(boost::filesystem::exists("/elsewhere.db"));
 }
 
 TEST(OdbcHandle, MissingAndBrokenDriversSayWhy) {
