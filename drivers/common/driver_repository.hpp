@@ -11,6 +11,7 @@
 
 #include <new>
 #include <string>
+#include <type_traits>
 
 #include <tovi/module.hpp>
 #include <tovi/tovi.hpp>
@@ -38,13 +39,42 @@ public:
     void destroy_connection(connection* c) override { delete c; }
 };
 
+// What a driver keeps per repository (the ODBC driver its environment):
+// D::repository_state, constructed from the provider, or nothing.
+template <class D, class = void>
+struct repository_state_of {
+    struct type {
+        explicit type(const svc_provider_t&) {}
+    };
+};
+template <class D>
+struct repository_state_of<D, std::void_t<typename D::repository_state>> {
+    using type = typename D::repository_state;
+};
+
 template <class D>
 class repository final : public Repository {
 public:
-    using Repository::Repository;
+    using state_type = typename repository_state_of<D>::type;
+
+    repository(const boost::shared_ptr<server_t>& s, const svc_provider_t& p)
+        : Repository(s, p), state_(p) {}
     DataBase* create_database(const service_t& s) override { return new database<D>(*this, s); }
     void destroy_database(DataBase* db) override { delete db; }
+    // Outlives the repository's databases and their connections (close() runs
+    // before the repository is deleted).
+    state_type& state() { return state_; }
+
+private:
+    state_type state_;
 };
+
+// The state of the repository `db` belongs to (every database of the module is
+// one of D's).
+template <class D>
+typename repository<D>::state_type& repository_state(DataBase& db) {
+    return static_cast<repository<D>&>(db.get_repository()).state();
+}
 
 template <class D>
 class data_source final : public DataSourceOld {

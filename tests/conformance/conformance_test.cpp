@@ -127,7 +127,10 @@ TEST_P(Conformance, ScalarsRoundTripWithNulls) {
     EXPECT_FALSE(oi.is_null);
     EXPECT_EQ(oi.value, 5000000000L);
     EXPECT_TRUE(ob.value);
-    EXPECT_EQ(orr.value, 0.1 + 0.2);
+    if (GetParam().has("exact_doubles"))
+        EXPECT_EQ(orr.value, 0.1 + 0.2);
+    else
+        EXPECT_NEAR(orr.value, 0.1 + 0.2, 1e-14);
     EXPECT_EQ(ot.value, "it's \xC3\xA4 text");
     EXPECT_EQ(tovi::tm2string(od.value), "2004-Feb-29 13:05:00");
     EXPECT_FALSE(sel.next());
@@ -258,6 +261,7 @@ TEST_P(Conformance, ErrorsArriveClassified) {
 // The statement cache every driver has, seen through its statistics in error
 // contexts: eviction at the 51st text, purges on DDL and on commit.
 TEST_P(Conformance, CacheEvictsAndStatisticsReadAsSpecified) {
+    TOVI_REQUIRE("lazy_prepare");  // the numbers below count a text that fails in execution
     tovi::statement st(*ds, 1);
     // A fresh transaction whose first statement fails during execution.
     const std::string first = error_of([&] { st.execute("INSERT INTO nowhere VALUES(1)"); });
@@ -347,6 +351,7 @@ TEST_P(Conformance, PooledConnectionsAreReusedOnlyForTheSameCredentials) {
 }
 
 TEST_P(Conformance, TransactionsAreSeenFromASecondConnection) {
+    TOVI_REQUIRE("concurrent_readers");
     exec("CREATE TABLE seen(a " + GetParam().integer_type + ")");
     auto other = second_source(GetParam().user, GetParam().password);
     auto count_in = [](tovi::data_source& source) {

@@ -30,15 +30,17 @@ TEST(OdbcHandle, NativeErrorsCarryTheFullDiagnostic) {
     environment e;
     tovi::odbc::handle dbc(SQL_HANDLE_DBC, e.env.get());
     connect(dbc, "DRIVER={SQLite3 ODBC Driver};Database=" + dir.file("x.db"));
-    tovi::odbc::handle stmt(SQL_HANDLE_STMT, dbc.get());
-    const char* sql = "SELECT * FROM nowhere";
-    try {
-        stmt.check_done(SQLExecDirect(stmt.get(), (SQLCHAR*)sql, SQL_NTS));
-        FAIL() << "a missing table went unnoticed";
-    } catch (const tovi::exception& ex) {
-        EXPECT_EQ(ex.get_entry(0).message,
-                  "SQLCode: HY000.Native error: 1.[SQLite]no such table: nowhere (1)");
-        EXPECT_EQ(ex.get_entry(0).code, 1);
+    {
+        tovi::odbc::handle stmt(SQL_HANDLE_STMT, dbc.get());  // freed before the disconnect
+        const char* sql = "SELECT * FROM nowhere";
+        try {
+            stmt.check_done(SQLExecDirect(stmt.get(), (SQLCHAR*)sql, SQL_NTS));
+            FAIL() << "a missing table went unnoticed";
+        } catch (const tovi::exception& ex) {
+            EXPECT_EQ(ex.get_entry(0).message,
+                      "SQLCode: HY000.Native error: 1.[SQLite]no such table: nowhere (1)");
+            EXPECT_EQ(ex.get_entry(0).code, 1);
+        }
     }
     SQLDisconnect(dbc.get());
 }
@@ -51,9 +53,11 @@ TEST(OdbcHandle, TheUrlsConnectionStringReachesTheDatabaseFile) {
     tovi::odbc::handle dbc(SQL_HANDLE_DBC, e.env.get());
     connect(dbc, tovi::odbc::connection_string(url.get_svc_provider(), url.get_service(),
                                                url.get_session()));
-    tovi::odbc::handle stmt(SQL_HANDLE_STMT, dbc.get());
-    const char* sql = "CREATE TABLE t(a INTEGER)";
-    stmt.check_done(SQLExecDirect(stmt.get(), (SQLCHAR*)sql, SQL_NTS));
+    {
+        tovi::odbc::handle stmt(SQL_HANDLE_STMT, dbc.get());  // freed before the disconnect
+        const char* sql = "CREATE TABLE t(a INTEGER)";
+        stmt.check_done(SQLExecDirect(stmt.get(), (SQLCHAR*)sql, SQL_NTS));
+    }
     SQLEndTran(SQL_HANDLE_DBC, dbc.get(), SQL_COMMIT);
     SQLDisconnect(dbc.get());
     EXPECT_TRUE(boost::filesystem::exists(dir.file("via_url.db")));  // the file the URL named

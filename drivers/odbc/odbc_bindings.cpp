@@ -1,0 +1,246 @@
+// The bindings: parameters bound before each execution, columns read with
+// SQLGetData (in 4096-byte pieces for text and bytes).
+#include "odbc_bindings.hpp"
+
+#include <cstring>
+#include <type_traits>
+
+namespace tovi::odbc {
+
+namespace {
+
+// Reads a whole column as text or bytes; false when it is NULL. A piece that
+// does not fit returns success with information, SQLSTATE 01004: read on.
+bool read_all(statement& st, SQLUSMALLINT column, SQLSMALLINT c_type, std::string& out) {
+    out.clear();
+    char piece[4096];
+    for (;;) {
+        SQLLEN indicator = 0;
+        const SQLRETURN rc = SQLGetData(st.stmt(), column, c_type, piece, sizeof piece, &indicator);
+        if (rc == SQL_NO_DATA) return true;
+        if (indicator == SQL_NULL_DATA) return false;
+        if (rc == SQL_SUCCESS_WITH_INFO) {
+            SQLINTEGER native = 0;
+            std::string state;
+            const std::string text = diagnostic_text(SQL_HANDLE_STMT, st.stmt(), native, &state);
+            if (state != "01004") st.check(rc);  // any other warning fails
+            // A full piece (less its terminating NUL for character data).
+            out.append(piece, c_type == SQL_C_CHAR ? sizeof piece - 1 : sizeof piece);
+            continue;
+        }
+        st.check(rc);
+        const std::size_t got = indicator == SQL_NO_TOTAL
+                                    ? (c_type == SQL_C_CHAR ? std::strlen(piece) : sizeof piece)
+                                    : static_cast<std::size_t>(indicator);
+        out.append(piece, got);
+        return true;
+    }
+}
+
+template <class N>
+bool read_fixed(statement& st, SQLUSMALLINT column, SQLSMALLINT c_type, N& out) {
+    SQLLEN indicator = 0;
+    st.check(SQLGetData(st.stmt(), column, c_type, &out, sizeof out, &indicator));
+    return indicator != SQL_NULL_DATA;
+}
+
+SQLRETURN bind(statement& st, SQLUSMALLINT number, SQLSMALLINT c_type, SQLSMALLINT sql_type,
+               SQLULEN size, SQLSMALLINT digits, void* value, SQLLEN length, SQLLEN* indicator) {
+    return st.check(SQLBindParameter(st.stmt(), number, SQL_PARAM_INPUT, c_type, sql_type, size,
+                                     digits, value, length, indicator));
+}
+
+}  // namespace
+
+template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
+void binding<T, Free>::get_value() {
+    statement& st = *this->statement_;
+    const SQLUSMALLINT number = static_cast<SQLUSMALLINT>(this->position + 1);
+    const bool null = this->owner_is_null();
+    indicator_ = null ? SQL_NULL_DATA : 0;
+    T& data = this->data_;
+    if constexpr (std::is_same_v<T, long>) {
+        bind(st, number, SQL_C_SBIGINT, SQL_BIGINT, 0, 0, &data, 0, &indicator_);
+    } else if constexpr (std::is_same_v<T, bool>) {
+        scratch_.assign(1, data ? '\1' : '\0');
+        bind(st, number, SQL_C_BIT, SQL_BIT, 1, 0, &scratch_[0], 1, &indicator_);
+    } else if constexpr (std::is_same_v<T, double>) {
+        bind(st, number, SQL_C_DOUBLE, SQL_DOUBLE, 8, 15, &data, 0, &indicator_);
+    } else if constexpr (std::is_same_v<T, std::string>) {
+        if (!null) indicator_ = static_cast<SQLLEN>(data.size());
+        bind(st, number, SQL_C_CHAR, SQL_VARCHAR, data.empty() ? 1 : data.size(), 0,
+             const_cast<char*>(data.data()), static_cast<SQLLEN>(data.size()), &indicator_);
+    } else if constexpr (std::is_same_v<T, tm>) {
+        SQL_TIMESTAMP_STRUCT ts{};
+        ts.year = static_cast<SQLSMALLINT>(data.tm_year + 1900);
+        ts.month = static_cast<SQLUSMALLINT>(data.tm_mon + 1);
+        ts.day = static_cast<SQLUSMALLINT>(data.tm_mday);
+        ts.hour = static_cast<SQLUSMALLINT>(data.tm_hour);
+        ts.minute = static_cast<SQLUSMALLINT>(data.tm_min);
+        ts.second = static_cast<SQLUSMALLINT>(data.tm_sec);
+        scratch_.assign(reinterpret_cast<const char*>(&ts), sizeof ts);
+        bind(st, number, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 23, 3, &scratch_[0], sizeof ts,
+             &indicator_);
+    } else {  // _variant_t
+        switch (data.vt) {
+            case VT_EMPTY:
+            case VT_NULL:
+            case VT_UNKNOWN:
+                indicator_ = SQL_NULL_DATA;
+                bind(st, number, SQL_C_CHAR, SQL_VARCHAR, 1, 0, nullptr, 0, &indicator_);
+                break;
+            case VT_I2:
+                bind(st, number, SQL_C_SSHORT, SQL_SMALLINT, 2, 0, &data.iVal, 2, &indicator_);
+                break;
+            case VT_I4:
+                bind(st, number, SQL_C_SLONG, SQL_INTEGER, 4, 0, &data.lVal, 4, &indicator_);
+                break;
+            case VT_I8:
+                bind(st, number, SQL_C_SBIGINT, SQL_BIGINT, 8, 0, &data.llVal, 8, &indicator_);
+                break;
+            case VT_UI4:
+                bind(st, number, SQL_C_ULONG, SQL_INTEGER, 4, 0, &data.ulVal, 4, &indicator_);
+                break;
+            case VT_BOOL:
+                scratch_.assign(1, data.boolVal != VARIANT_FALSE ? '\1' : '\0');
+                bind(st, number, SQL_C_BIT, SQL_BIT, 1, 0, &scratch_[0], 1, &indicator_);
+                break;
+            case VT_BSTR:
+                scratch_ = variant2string(data);
+                indicator_ = static_cast<SQLLEN>(scratch_.size());
+                bind(st, number, SQL_C_CHAR, SQL_VARCHAR, scratch_.empty() ? 1 : scratch_.size(), 0,
+                     &scratch_[0], indicator_, &indicator_);
+                break;
+            default:
+                throw bad_value_conversion(0);
+        }
+    }
+}
+
+template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
+void binding<T, Free>::set_value() {
+    if (this->is_parameter()) return;
+    statement& st = *this->statement_;
+    const SQLUSMALLINT column = static_cast<SQLUSMALLINT>(this->position + 1);
+    T& data = this->data_;
+    bool present = false;
+    if constexpr (std::is_same_v<T, long>) {
+        SQLBIGINT v = 0;
+        present = read_fixed(st, column, SQL_C_SBIGINT, v);
+        if (present) data = static_cast<long>(v);
+    } else if constexpr (std::is_same_v<T, bool>) {
+        SQLBIGINT v = 0;
+        present = read_fixed(st, column, SQL_C_SBIGINT, v);
+        if (present) data = v != 0;
+    } else if constexpr (std::is_same_v<T, double>) {
+        present = read_fixed(st, column, SQL_C_DOUBLE, data);
+    } else if constexpr (std::is_same_v<T, std::string>) {
+        present = read_all(st, column, SQL_C_CHAR, data);
+        if (!present) data.clear();
+    } else if constexpr (std::is_same_v<T, tm>) {
+        SQL_TIMESTAMP_STRUCT ts{};
+        present = read_fixed(st, column, SQL_C_TYPE_TIMESTAMP, ts);
+        if (present) {
+            data = tm{};
+            data.tm_year = ts.year - 1900;
+            data.tm_mon = ts.month - 1;
+            data.tm_mday = ts.day;
+            data.tm_hour = ts.hour;
+            data.tm_min = ts.minute;
+            data.tm_sec = ts.second;
+            data.tm_isdst = -1;
+        }
+    } else {  // _variant_t: by the column's SQL type
+        SQLCHAR name[256];
+        SQLSMALLINT name_length = 0, type = 0, digits = 0, nullable = 0;
+        SQLULEN size = 0;
+        st.check(SQLDescribeCol(st.stmt(), column, name, sizeof name, &name_length, &type, &size,
+                                &digits, &nullable));
+        std::string text;
+        switch (type) {
+            case SQL_INTEGER:
+            case SQL_SMALLINT:
+            case SQL_TINYINT:
+            case SQL_BIGINT:
+            case SQL_BIT: {
+                SQLBIGINT v = 0;
+                present = read_fixed(st, column, SQL_C_SBIGINT, v);
+                if (present) data = _variant_t(static_cast<long>(v));
+                break;
+            }
+            case SQL_NUMERIC:
+            case SQL_DECIMAL:
+            case SQL_FLOAT:
+            case SQL_REAL:
+            case SQL_DOUBLE: {
+                double v = 0;
+                present = read_fixed(st, column, SQL_C_DOUBLE, v);
+                if (present) data = _variant_t(v);
+                break;
+            }
+            case SQL_BINARY:
+            case SQL_VARBINARY:
+            case SQL_LONGVARBINARY:
+                present = read_all(st, column, SQL_C_BINARY, text);
+                if (present)
+                    set_variant_from_raw(data, static_cast<unsigned>(text.size()), text.data());
+                break;
+            default:
+                present = read_all(st, column, SQL_C_CHAR, text);
+                if (present)
+                    set_variant_from_str(data, static_cast<unsigned>(text.size()), text.c_str());
+                break;
+        }
+        if (!present) {
+            data.Clear();
+            if (this->owner != nullptr) this->owner->is_null = true;
+            return;
+        }
+    }
+    this->record_null(!present);
+}
+
+template class binding<long, &impl::value_factory::free_long_impl>;
+template class binding<bool, &impl::value_factory::free_long_impl>;
+template class binding<double, &impl::value_factory::free_double_impl>;
+template class binding<std::string, &impl::value_factory::free_string_impl>;
+template class binding<tm, &impl::value_factory::free_date_time_impl>;
+template class binding<_variant_t, &impl::value_factory::free_variant_impl>;
+
+// --- large objects
+
+void lob_binding::bind_now(const std::string& data) {
+    // The fetched object's new value goes out with the next execution.
+    sent_ = data;
+    fetched = false;
+    buffer = data;
+    state = 2;
+    empty = false;
+}
+
+void lob_binding::get_value() {
+    statement& st = *statement_;
+    const SQLUSMALLINT number = static_cast<SQLUSMALLINT>(position + 1);
+    if (sends_null()) {
+        indicator_ = SQL_NULL_DATA;
+        bind(st, number, SQL_C_CHAR, is_blob ? SQL_LONGVARBINARY : SQL_LONGVARCHAR, 1, 0, nullptr,
+             0, &indicator_);
+        return;
+    }
+    sent_ = buffer;
+    indicator_ = static_cast<SQLLEN>(sent_.size());
+    bind(st, number, is_blob ? SQL_C_BINARY : SQL_C_CHAR,
+         is_blob ? SQL_LONGVARBINARY : SQL_LONGVARCHAR, sent_.empty() ? 1 : sent_.size(), 0,
+         &sent_[0], indicator_, &indicator_);
+}
+
+void lob_binding::set_value() {
+    if (factory->get_direction() == in) return;
+    const bool present = read_all(*statement_, static_cast<SQLUSMALLINT>(position + 1),
+                                  is_blob ? SQL_C_BINARY : SQL_C_CHAR, buffer);
+    record_null(!present);
+    if (!present) buffer.clear();
+    fetched = true;
+}
+
+}  // namespace tovi::odbc

@@ -1,0 +1,94 @@
+// Prepared ODBC statements.
+#include "odbc_statement.hpp"
+
+#include "odbc_bindings.hpp"
+
+namespace tovi::odbc {
+
+statement::statement(const data_aware_command* command_, unsigned int options_, transaction& owner_)
+    : statement_base(command_, options_, owner_),
+      eager_prepare_(owner_.get_owner().get_database().get_repository().get_provider().vendor !=
+                     svc_provider_t::vendor_freetds),
+      stmt_(SQL_HANDLE_STMT, owner_.get_owner().dbc.get()),
+      bind_(in, this),
+      define_(out, this) {}
+
+SQLRETURN statement::check(SQLRETURN rc) {
+    try {
+        return stmt_.check_done(rc);
+    } catch (const exception& e) {
+        fail(e);
+    }
+}
+
+void statement::prepare(const std::string& sql) {
+    statement_base::prepare(sql);
+    if (eager_prepare_) native_prepare();
+}
+
+void statement::native_prepare() {
+    check(SQLPrepare(stmt(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(native_sql.c_str())),
+                     static_cast<SQLINTEGER>(native_sql.size())));
+    prepared_ = true;
+    cursor_state_ = 1;
+}
+
+void statement::reused() {
+    SQLFreeStmt(stmt(), SQL_RESET_PARAMS);
+}
+
+void statement::close_cursor() {
+    if (cursor_state_ != 2) return;
+    SQLFreeStmt(stmt(), SQL_UNBIND);
+    SQLCloseCursor(stmt());
+    cursor_state_ = 1;
+}
+
+void statement::execute() {
+    at_end = false;
+    if (is_ddl(kind)) {
+        owner->rollback();
+        if (!prepared_) native_prepare();
+        check(SQLExecute(stmt()));
+        owner->commit();
+        at_end = true;
+        return;
+    }
+    columns_bound_ = true;
+    close_cursor();
+    const SQLRETURN rc = check(SQLExecute(stmt()));
+    if (rc == SQL_NO_DATA || kind != stmt_select) {
+        // Anything but a query: nothing to fetch, and no cursor to keep open.
+        if (kind != stmt_select) SQLFreeStmt(stmt(), SQL_CLOSE);
+        cursor_state_ = 1;
+        at_end = true;
+    } else {
+        cursor_state_ = 2;
+    }
+}
+
+bool statement::next() {
+    if (at_end || kind != stmt_select) return false;
+    if (columns_bound_) {
+        define_.call_setup();
+        columns_bound_ = false;
+    }
+    const SQLRETURN rc = check(SQLFetch(stmt()));
+    if (rc == SQL_NO_DATA) {
+        at_end = true;
+        return false;
+    }
+    return true;
+}
+
+void statement::reset() {
+    check(SQLCancel(stmt()));
+    // ODBC 3.5's SQLCancel leaves an idle cursor open: close it too.
+    SQLFreeStmt(stmt(), SQL_CLOSE);
+    prepared_ = false;
+    cursor_state_ = 0;
+    at_end = true;
+    columns_bound_ = true;
+}
+
+}  // namespace tovi::odbc

@@ -1,0 +1,23 @@
+// Manual-commit transactions.
+#include "odbc_transaction.hpp"
+
+#include "odbc_bindings.hpp"  // the framework instantiates every class of the driver here
+
+namespace tovi::odbc {
+
+transaction::transaction(impl::TxnType type, connection& owner_) : transaction_base(type, owner_) {}
+
+void transaction::end(SQLSMALLINT how) {
+    for_each_in_use([](statement& s) { s.reset(); });
+    cache.purge();
+    owner.dbc.check(SQLEndTran(SQL_HANDLE_DBC, owner.dbc.get(), how));
+}
+
+void transaction::commit() {
+    end(SQL_COMMIT);
+}
+void transaction::rollback() {
+    end(SQL_ROLLBACK);
+}
+
+}  // namespace tovi::odbc
