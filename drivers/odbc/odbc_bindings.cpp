@@ -227,11 +227,19 @@ void lob_binding::get_value() {
              0, &indicator_);
         return;
     }
+    // Data at execution, in the length form that every ODBC 3 driver accepts
+    // (DECISIONS 7); the binding itself is the token SQLParamData hands back.
     sent_ = buffer;
-    indicator_ = static_cast<SQLLEN>(sent_.size());
+    indicator_ = SQL_LEN_DATA_AT_EXEC(static_cast<SQLLEN>(sent_.size()));
     bind(st, number, is_blob ? SQL_C_BINARY : SQL_C_CHAR,
          is_blob ? SQL_LONGVARBINARY : SQL_LONGVARCHAR, sent_.empty() ? 1 : sent_.size(), 0,
-         &sent_[0], indicator_, &indicator_);
+         static_cast<impl::lob_t*>(this), 0, &indicator_);
+}
+
+void lob_binding::put_data() {
+    statement& st = *statement_;
+    st.check(SQLPutData(st.stmt(), sent_.empty() ? nullptr : &sent_[0],
+                        static_cast<SQLLEN>(sent_.size())));
 }
 
 void lob_binding::set_value() {

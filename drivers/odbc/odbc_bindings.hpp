@@ -37,6 +37,8 @@ public:
     using lob_binding_base::set_value;
     void get_value() override;
     void set_value() override;
+    // Sends the bytes of this data-at-execution parameter (SQLPutData).
+    void put_data();
 
 protected:
     void bind_now(const std::string& data) override;

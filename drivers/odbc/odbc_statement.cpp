@@ -33,6 +33,18 @@ void statement::native_prepare() {
     cursor_state_ = 1;
 }
 
+SQLRETURN statement::send_data(SQLRETURN rc) {
+    // Each data-at-execution parameter asks for its bytes in turn; its token is
+    // its binding.
+    while (rc == SQL_NEED_DATA) {
+        SQLPOINTER token = nullptr;
+        rc = check(SQLParamData(stmt(), &token));
+        if (rc == SQL_NEED_DATA)
+            static_cast<lob_binding*>(static_cast<impl::lob_t*>(token))->put_data();
+    }
+    return rc;
+}
+
 void statement::reused() {
     SQLFreeStmt(stmt(), SQL_RESET_PARAMS);
 }
@@ -49,14 +61,14 @@ void statement::execute() {
     if (is_ddl(kind)) {
         owner->rollback();
         if (!prepared_) native_prepare();
-        check(SQLExecute(stmt()));
+        send_data(check(SQLExecute(stmt())));
         owner->commit();
         at_end = true;
         return;
     }
     columns_bound_ = true;
     close_cursor();
-    const SQLRETURN rc = check(SQLExecute(stmt()));
+    const SQLRETURN rc = send_data(check(SQLExecute(stmt())));
     if (rc == SQL_NO_DATA || kind != stmt_select) {
         // Anything but a query: nothing to fetch, and no cursor to keep open.
         if (kind != stmt_select) SQLFreeStmt(stmt(), SQL_CLOSE);

@@ -31,6 +31,8 @@ public:
 private:
     void native_prepare();
     void close_cursor();
+    // After SQLExecute: sends the large objects it asks for; the final code.
+    SQLRETURN send_data(SQLRETURN rc);
 
     bool eager_prepare_;
     bool prepared_ = false;
