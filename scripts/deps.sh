@@ -9,7 +9,7 @@ packages=(
   libboost-dev libboost-date-time-dev libboost-filesystem-dev
   libboost-program-options-dev libboost-serialization-dev libboost-thread-dev
   libgtest-dev libgmock-dev libsqlite3-dev sqlite3
-  unixodbc-dev libsqliteodbc
+  unixodbc-dev libsqliteodbc locales-all
   tzdata clang-format clang-tidy
 )
 
