@@ -228,7 +228,8 @@ void lob_binding::get_value() {
         return;
     }
     // Data at execution, in the length form that every ODBC 3 driver accepts
-    // (DECISIONS 7); the binding itself is the token SQLParamData hands back.
+    // (Debian's SQLite ODBC driver loses data sent otherwise); the binding itself is the token
+    // SQLParamData hands back.
     sent_ = buffer;
     indicator_ = SQL_LEN_DATA_AT_EXEC(static_cast<SQLLEN>(sent_.size()));
     bind(st, number, is_blob ? SQL_C_BINARY : SQL_C_CHAR,

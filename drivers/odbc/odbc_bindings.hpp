@@ -29,7 +29,8 @@ using text_binding = binding<std::string, &impl::value_factory::free_string_impl
 using date_time_binding = binding<tm, &impl::value_factory::free_date_time_impl>;
 using variant_binding = binding<_variant_t, &impl::value_factory::free_variant_impl>;
 
-// Large objects: clobs as character data, blobs as binary (DECISIONS 7).
+// Large objects: clobs as character data (bound as binary, a driver may store them
+// as blobs), blobs as binary.
 class lob_binding : public tovi::driver::lob_binding_base<driver> {
 public:
     using lob_binding_base::get_value;
