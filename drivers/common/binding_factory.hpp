@@ -13,6 +13,19 @@
 
 namespace tovi::driver {
 
+// The binding classes of a driver, by kind (D::bindings derives from it).
+template <class Boolean, class Integer, class Real, class Text, class DateTime, class Lob,
+          class Variant>
+struct binding_set {
+    using boolean = Boolean;
+    using integer = Integer;
+    using real = Real;
+    using text = Text;
+    using date_time = DateTime;
+    using lob = Lob;
+    using variant = Variant;
+};
+
 template <class D>
 class binding_factory : public impl::value_factory {
 public:

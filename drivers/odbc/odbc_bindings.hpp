@@ -49,15 +49,9 @@ private:
     std::string sent_;
 };
 
-struct binding_kinds {
-    using boolean = boolean_binding;
-    using integer = integer_binding;
-    using real = real_binding;
-    using text = text_binding;
-    using date_time = date_time_binding;
-    using lob = lob_binding;
-    using variant = variant_binding;
-};
+struct binding_kinds
+    : tovi::driver::binding_set<boolean_binding, integer_binding, real_binding, text_binding,
+                                date_time_binding, lob_binding, variant_binding> {};
 
 }  // namespace tovi::odbc
 
