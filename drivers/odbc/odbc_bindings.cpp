@@ -2,6 +2,8 @@
 // SQLGetData (in 4096-byte pieces for text and bytes).
 #include "odbc_bindings.hpp"
 
+#include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <type_traits>
 
@@ -50,71 +52,126 @@ SQLRETURN bind(statement& st, SQLUSMALLINT number, SQLSMALLINT c_type, SQLSMALLI
                                      digits, value, length, indicator));
 }
 
+// A printable value for error contexts; long texts are cut.
+std::string printable(const std::string& text) {
+    const std::size_t limit = 64;
+    return "'" + (text.size() > limit ? text.substr(0, limit) + "..." : text) + "'";
+}
+
 }  // namespace
+
+template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
+binding<T, Free>::~binding() {
+    // The statement must not use this binding's buffers again: bind afresh.
+    if (this->statement_ != nullptr) this->statement_->binding_gone(this->is_parameter());
+}
+
+template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
+void binding<T, Free>::bind(SQLSMALLINT c_type, SQLSMALLINT sql_type, SQLULEN size,
+                            SQLSMALLINT digits, void* value, SQLLEN length) {
+    statement& st = *this->statement_;
+    const SQLSMALLINT kind =
+        this->factory->get_direction() == in_out ? SQL_PARAM_INPUT_OUTPUT : SQL_PARAM_INPUT;
+    st.check(SQLBindParameter(st.stmt(), static_cast<SQLUSMALLINT>(this->position + 1), kind,
+                              c_type, sql_type, size, digits, value, length, &indicator_));
+    bound_in_ = st.parameter_generation();
+}
+
+template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
+void binding<T, Free>::setup() {
+    if (this->is_parameter()) return;
+    statement& st = *this->statement_;
+    const SQLUSMALLINT column = static_cast<SQLUSMALLINT>(this->position + 1);
+    T& data = this->data_;
+    // Fixed-size columns land in the binding's buffers at each SQLFetch (a
+    // driver may write there for a NULL too: the application's storage keeps its
+    // value then).
+    SQLRETURN rc = SQL_SUCCESS;
+    if constexpr (std::is_same_v<T, long> || std::is_same_v<T, bool>)
+        rc = SQLBindCol(st.stmt(), column, SQL_C_SBIGINT, &integer_, sizeof integer_, &indicator_);
+    else if constexpr (std::is_same_v<T, double>)
+        rc = SQLBindCol(st.stmt(), column, SQL_C_DOUBLE, &real_, sizeof real_, &indicator_);
+    else if constexpr (std::is_same_v<T, tm>)
+        rc = SQLBindCol(st.stmt(), column, SQL_C_TYPE_TIMESTAMP, &stamp_, sizeof stamp_,
+                        &indicator_);
+    else
+        (void)data;
+    st.check(rc);
+}
 
 template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
 void binding<T, Free>::get_value() {
     statement& st = *this->statement_;
-    const SQLUSMALLINT number = static_cast<SQLUSMALLINT>(this->position + 1);
     const bool null = this->owner_is_null();
-    indicator_ = null ? SQL_NULL_DATA : 0;
+    const bool bound = bound_in_ == st.parameter_generation();
     T& data = this->data_;
     if constexpr (std::is_same_v<T, long>) {
-        bind(st, number, SQL_C_SBIGINT, SQL_BIGINT, 0, 0, &data, 0, &indicator_);
+        if (!bound) bind(SQL_C_SBIGINT, SQL_BIGINT, 0, 0, &data, 0);
     } else if constexpr (std::is_same_v<T, bool>) {
-        scratch_.assign(1, data ? '\1' : '\0');
-        bind(st, number, SQL_C_BIT, SQL_BIT, 1, 0, &scratch_[0], 1, &indicator_);
+        integer_ = data ? 1 : 0;
+        if (!bound) bind(SQL_C_SBIGINT, SQL_BIT, 1, 0, &integer_, 0);
     } else if constexpr (std::is_same_v<T, double>) {
-        bind(st, number, SQL_C_DOUBLE, SQL_DOUBLE, 8, 15, &data, 0, &indicator_);
+        if (!bound) bind(SQL_C_DOUBLE, SQL_DOUBLE, 8, 15, &data, 0);
     } else if constexpr (std::is_same_v<T, std::string>) {
-        if (!null) indicator_ = static_cast<SQLLEN>(data.size());
-        bind(st, number, SQL_C_CHAR, SQL_VARCHAR, data.empty() ? 1 : data.size(), 0,
-             const_cast<char*>(data.data()), static_cast<SQLLEN>(data.size()), &indicator_);
+        // Column size and buffer follow the text: bind again when its bytes move.
+        const SQLLEN length = static_cast<SQLLEN>(data.size());
+        if (!bound || data.data() != bound_text_ || length != bound_length_) {
+            bind(SQL_C_CHAR, SQL_VARCHAR, data.empty() ? 1 : data.size(), 0,
+                 const_cast<char*>(data.data()), length);
+            bound_text_ = data.data();
+            bound_length_ = length;
+        }
+        indicator_ = null ? SQL_NULL_DATA : length;
+        return;
     } else if constexpr (std::is_same_v<T, tm>) {
-        SQL_TIMESTAMP_STRUCT ts{};
-        ts.year = static_cast<SQLSMALLINT>(data.tm_year + 1900);
-        ts.month = static_cast<SQLUSMALLINT>(data.tm_mon + 1);
-        ts.day = static_cast<SQLUSMALLINT>(data.tm_mday);
-        ts.hour = static_cast<SQLUSMALLINT>(data.tm_hour);
-        ts.minute = static_cast<SQLUSMALLINT>(data.tm_min);
-        ts.second = static_cast<SQLUSMALLINT>(data.tm_sec);
-        scratch_.assign(reinterpret_cast<const char*>(&ts), sizeof ts);
-        bind(st, number, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 23, 3, &scratch_[0], sizeof ts,
-             &indicator_);
-    } else {  // _variant_t
+        stamp_ = SQL_TIMESTAMP_STRUCT{};
+        if (!null) {
+            stamp_.year = static_cast<SQLSMALLINT>(data.tm_year + 1900);
+            stamp_.month = static_cast<SQLUSMALLINT>(data.tm_mon + 1);
+            stamp_.day = static_cast<SQLUSMALLINT>(data.tm_mday);
+            stamp_.hour = static_cast<SQLUSMALLINT>(data.tm_hour);
+            stamp_.minute = static_cast<SQLUSMALLINT>(data.tm_min);
+            stamp_.second = static_cast<SQLUSMALLINT>(data.tm_sec);
+        }
+        if (!bound) bind(SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 23, 3, &stamp_, sizeof stamp_);
+    } else {  // _variant_t: its type decides, at every execution
+        indicator_ = 0;
         switch (data.vt) {
             case VT_EMPTY:
             case VT_NULL:
             case VT_UNKNOWN:
                 indicator_ = SQL_NULL_DATA;
-                bind(st, number, SQL_C_CHAR, SQL_VARCHAR, 1, 0, nullptr, 0, &indicator_);
+                bind(SQL_C_CHAR, SQL_VARCHAR, 1, 0, nullptr, 0);
                 break;
             case VT_I2:
-                bind(st, number, SQL_C_SSHORT, SQL_SMALLINT, 2, 0, &data.iVal, 2, &indicator_);
+                bind(SQL_C_SSHORT, SQL_SMALLINT, 2, 0, &data.iVal, 2);
                 break;
             case VT_I4:
-                bind(st, number, SQL_C_SLONG, SQL_INTEGER, 4, 0, &data.lVal, 4, &indicator_);
+                bind(SQL_C_SLONG, SQL_INTEGER, 4, 0, &data.lVal, 4);
                 break;
             case VT_I8:
-                bind(st, number, SQL_C_SBIGINT, SQL_BIGINT, 8, 0, &data.llVal, 8, &indicator_);
+                bind(SQL_C_SBIGINT, SQL_BIGINT, 8, 0, &data.llVal, 8);
                 break;
             case VT_UI4:
-                bind(st, number, SQL_C_ULONG, SQL_INTEGER, 4, 0, &data.ulVal, 4, &indicator_);
+                bind(SQL_C_ULONG, SQL_INTEGER, 4, 0, &data.ulVal, 4);
                 break;
             case VT_BOOL:
                 scratch_.assign(1, data.boolVal != VARIANT_FALSE ? '\1' : '\0');
-                bind(st, number, SQL_C_BIT, SQL_BIT, 1, 0, &scratch_[0], 1, &indicator_);
+                bind(SQL_C_BIT, SQL_BIT, 1, 0, &scratch_[0], 1);
                 break;
             case VT_BSTR:
                 scratch_ = variant2string(data);
+                bind(SQL_C_CHAR, SQL_VARCHAR, scratch_.empty() ? 1 : scratch_.size(), 0,
+                     &scratch_[0], static_cast<SQLLEN>(scratch_.size()));
                 indicator_ = static_cast<SQLLEN>(scratch_.size());
-                bind(st, number, SQL_C_CHAR, SQL_VARCHAR, scratch_.empty() ? 1 : scratch_.size(), 0,
-                     &scratch_[0], indicator_, &indicator_);
                 break;
             default:
                 throw bad_value_conversion(0);
         }
+        bound_in_ = 0;  // a variant binds afresh each time
+        return;
     }
+    indicator_ = null ? SQL_NULL_DATA : 0;
 }
 
 template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
@@ -125,29 +182,27 @@ void binding<T, Free>::set_value() {
     T& data = this->data_;
     bool present = false;
     if constexpr (std::is_same_v<T, long>) {
-        SQLBIGINT v = 0;
-        present = read_fixed(st, column, SQL_C_SBIGINT, v);
-        if (present) data = static_cast<long>(v);
-    } else if constexpr (std::is_same_v<T, bool>) {
-        SQLBIGINT v = 0;
-        present = read_fixed(st, column, SQL_C_SBIGINT, v);
-        if (present) data = v != 0;
+        present = indicator_ != SQL_NULL_DATA;
+        if (present) data = static_cast<long>(integer_);
     } else if constexpr (std::is_same_v<T, double>) {
-        present = read_fixed(st, column, SQL_C_DOUBLE, data);
+        present = indicator_ != SQL_NULL_DATA;
+        if (present) data = real_;
+    } else if constexpr (std::is_same_v<T, bool>) {
+        present = indicator_ != SQL_NULL_DATA;
+        if (present) data = integer_ != 0;
     } else if constexpr (std::is_same_v<T, std::string>) {
         present = read_all(st, column, SQL_C_CHAR, data);
         if (!present) data.clear();
     } else if constexpr (std::is_same_v<T, tm>) {
-        SQL_TIMESTAMP_STRUCT ts{};
-        present = read_fixed(st, column, SQL_C_TYPE_TIMESTAMP, ts);
+        present = indicator_ != SQL_NULL_DATA;
         if (present) {
             data = tm{};
-            data.tm_year = ts.year - 1900;
-            data.tm_mon = ts.month - 1;
-            data.tm_mday = ts.day;
-            data.tm_hour = ts.hour;
-            data.tm_min = ts.minute;
-            data.tm_sec = ts.second;
+            data.tm_year = stamp_.year - 1900;
+            data.tm_mon = stamp_.month - 1;
+            data.tm_mday = stamp_.day;
+            data.tm_hour = stamp_.hour;
+            data.tm_min = stamp_.minute;
+            data.tm_sec = stamp_.second;
             data.tm_isdst = -1;
         }
     } else {  // _variant_t: by the column's SQL type
@@ -198,6 +253,41 @@ void binding<T, Free>::set_value() {
         }
     }
     this->record_null(!present);
+}
+
+template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
+std::string binding<T, Free>::as_string() const {
+    if (this->owner_is_null()) return "NULL";
+    const T& data = this->data_;
+    if constexpr (std::is_same_v<T, long>) {
+        return std::to_string(data);
+    } else if constexpr (std::is_same_v<T, bool>) {
+        return data ? "true" : "false";
+    } else if constexpr (std::is_same_v<T, double>) {
+        char text[32];  // shortest exact form, whatever the process locale
+        return std::string(text, std::to_chars(text, text + sizeof text, data).ptr);
+    } else if constexpr (std::is_same_v<T, std::string>) {
+        return printable(data);
+    } else if constexpr (std::is_same_v<T, tm>) {
+        char text[80];
+        std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", data.tm_year + 1900,
+                      data.tm_mon + 1, data.tm_mday, data.tm_hour, data.tm_min, data.tm_sec);
+        return text;
+    } else {
+        switch (data.vt) {
+            case VT_EMPTY:
+            case VT_NULL:
+                return "NULL";
+            case VT_I4:
+                return std::to_string(data.lVal);
+            case VT_I8:
+                return std::to_string(data.llVal);
+            case VT_BSTR:
+                return printable(variant2string(data));
+            default:
+                return "(variant)";
+        }
+    }
 }
 
 template class binding<long, &impl::value_factory::free_long_impl>;

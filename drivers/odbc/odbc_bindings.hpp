@@ -1,6 +1,9 @@
-// One binding class per value kind. Parameters are bound before every
-// execution (to the application's storage or a buffer of the binding); columns
-// are read with SQLGetData after each fetch.
+// One binding class per value kind. Fixed-size parameters (integers, reals,
+// booleans, dates) are bound once, to the application's storage or a buffer of
+// the binding, and bound again only when the statement's parameters were reset;
+// texts when their bytes move; variants and large objects at every execution.
+// Fixed-size columns are bound with SQLBindCol before the first fetch; texts,
+// variants and large objects are read with SQLGetData after each fetch.
 #ifndef TOVI_DRIVERS_ODBC_ODBC_BINDINGS_HPP
 #define TOVI_DRIVERS_ODBC_ODBC_BINDINGS_HPP
 
@@ -14,12 +17,25 @@ template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
 class binding : public tovi::driver::typed_binding<driver, T, Free> {
 public:
     using tovi::driver::typed_binding<driver, T, Free>::typed_binding;
+    ~binding() override;
+    void setup() override;
     void get_value() override;
     void set_value() override;
+    std::string as_string() const override;
 
 private:
+    // Binds the parameter (SQLBindParameter, number position + 1).
+    void bind(SQLSMALLINT c_type, SQLSMALLINT sql_type, SQLULEN size, SQLSMALLINT digits,
+              void* value, SQLLEN length);
+
     SQLLEN indicator_ = 0;
-    std::string scratch_;  // text of a variant, or a boolean's and a date's buffer
+    unsigned bound_in_ = 0;             // the statement's parameter generation bound in (0: none)
+    const char* bound_text_ = nullptr;  // a text's bytes and length as last bound
+    SQLLEN bound_length_ = -1;
+    SQLBIGINT integer_ = 0;         // a boolean's buffer; an integer or boolean column's
+    double real_ = 0;               // a real column's
+    SQL_TIMESTAMP_STRUCT stamp_{};  // a date's buffer
+    std::string scratch_;           // a variant's text or flag
 };
 
 using integer_binding = binding<long, &impl::value_factory::free_long_impl>;

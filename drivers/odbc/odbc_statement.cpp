@@ -45,8 +45,21 @@ SQLRETURN statement::send_data(SQLRETURN rc) {
     return rc;
 }
 
-void statement::reused() {
+void statement::reset_parameters() {
     SQLFreeStmt(stmt(), SQL_RESET_PARAMS);
+    ++generation_;
+    params_reset_ = false;
+}
+
+std::string statement::error_context() const {
+    std::string text;
+    if (bind_.size() != 0) text += "[Input data: " + bind_.as_string() + "]";
+    if (define_.size() != 0) text += "[Output data: " + define_.as_string() + "]";
+    return text + statement_base::error_context();
+}
+
+void statement::fail(const exception& e) const {
+    translate(owner->get_owner(), e, error_context());
 }
 
 void statement::close_cursor() {
@@ -81,8 +94,11 @@ void statement::execute() {
 
 bool statement::next() {
     if (at_end || kind != stmt_select) return false;
-    if (columns_bound_) {
+    if (columns_bound_ || define_.changed()) {
+        // Bound afresh: a column binding may have gone or moved.
+        SQLFreeStmt(stmt(), SQL_UNBIND);
         define_.call_setup();
+        define_.clear_changed();
         columns_bound_ = false;
     }
     const SQLRETURN rc = check(SQLFetch(stmt()));

@@ -19,18 +19,37 @@ public:
     impl::value_factory& get_bind() override { return bind_; }
     impl::value_factory& get_define() override { return define_; }
     // A new command binds from scratch: the earlier command's parameters go.
-    void reused();
+    void reused() {
+        params_reset_ = true;
+        columns_bound_ = true;
+    }
+    // Before the parameters bind: prepared (FreeTDS: again after a reset), and
+    // the native parameters cleared when a binding went.
     void ready_for_binding() {
         if (!prepared_ && !eager_prepare_) native_prepare();
+        if (params_reset_) reset_parameters();
+    }
+    // Parameters bound in an earlier generation bind again.
+    unsigned parameter_generation() const { return generation_; }
+    // A binding is gone: nothing native may point to its buffers any more.
+    void binding_gone(bool parameter) {
+        if (parameter)
+            params_reset_ = true;
+        else
+            columns_bound_ = true;
     }
 
     SQLHSTMT stmt() const { return stmt_.get(); }
     // The return-code rule for a call on this statement, translated with its context.
     SQLRETURN check(SQLRETURN rc);
+    // The bound values, then the statement's context and the cache's statistics.
+    std::string error_context() const;
+    [[noreturn]] void fail(const exception& e) const;
 
 private:
     void native_prepare();
     void close_cursor();
+    void reset_parameters();
     // After SQLExecute: sends the large objects it asks for; the final code.
     SQLRETURN send_data(SQLRETURN rc);
 
@@ -38,6 +57,8 @@ private:
     bool prepared_ = false;
     bool columns_bound_ = true;  // the columns are (re)bound before the next fetch
     int cursor_state_ = 0;       // 0 none, 1 closed, 2 open
+    bool params_reset_ = false;  // the native parameters are cleared before the next binding
+    unsigned generation_ = 1;
     handle stmt_;
     binding_factory bind_;
     binding_factory define_;

@@ -22,7 +22,7 @@ public:
         // keeps for good is still reachable for the leak checker, not a leak.
         ini << "[SQLite3 ODBC Driver]\nDescription=SQLite3 for tovi's tests\nDriver="
             << sqlite_driver << "\nDontDLClose=1\n"
-            << "[Broken Driver]\nDescription=a section without a library\n";
+            << "[SQLite3 Broken]\nDescription=a section without a library\n";
         ini.close();
         setenv("ODBCSYSINI", dir_.path().c_str(), 1);
         setenv("ODBCINSTINI", "odbcinst.ini", 1);

@@ -66,7 +66,7 @@ TEST(OdbcHandle, TheUrlsConnectionStringReachesTheDatabaseFile) {
 
 TEST(OdbcHandle, MissingAndBrokenDriversSayWhy) {
     environment e;
-    for (const char* driver : {"SQLite3 Missing", "Broken Driver"}) {
+    for (const char* driver : {"SQLite3 Missing", "SQLite3 Broken"}) {
         SCOPED_TRACE(driver);
         tovi::odbc::handle dbc(SQL_HANDLE_DBC, e.env.get());
         try {

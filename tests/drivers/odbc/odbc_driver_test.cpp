@@ -1,0 +1,177 @@
+// What only the ODBC road has, through tovi against Debian's SQLite ODBC
+// driver: data definition ending the transaction, cursors closed before a
+// re-execution, parameters and columns bound once (and nothing left pointing at
+// a binding that went), bound values in error texts, failing drivers.
+#include <tovi/tovi.hpp>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "support/odbc_registry.hpp"
+#include "support/temp_dir.hpp"
+
+namespace {
+
+tovi_test::odbc_registry registry(TOVI_TEST_SQLITE_ODBC_DRIVER);  // before any ODBC call
+
+class OdbcDriver : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tovi::api::init();
+        url_ = std::make_unique<tovi::uurl_t>("/ODBC/SQLite3 ODBC Driver", "", "",
+                                              dir_.file("odbc.db"));
+        ds_ = std::make_unique<tovi::udata_source>(*url_);
+    }
+    void TearDown() override {
+        ds_.reset();
+        url_.reset();
+        tovi::api::fini();
+    }
+    void exec(const std::string& sql) {
+        tovi::statement st(*ds_, 1);
+        st.execute(sql);
+    }
+    long count(const std::string& table, tovi::data_source& source) {
+        tovi::statement st(source, 1);
+        long n = -1;
+        st.parse("SELECT COUNT(*) FROM " + table);
+        st >> n;
+        st.execute();
+        EXPECT_TRUE(st.next());
+        return n;
+    }
+
+    tovi_test::temp_dir dir_;
+    std::unique_ptr<tovi::uurl_t> url_;
+    std::unique_ptr<tovi::udata_source> ds_;
+};
+
+TEST_F(OdbcDriver, DataDefinitionRollsBackPendingWorkThenCommits) {
+    exec("CREATE TABLE kept(a INTEGER)");
+    tovi::transaction tx(*ds_);
+    tovi::statement st(tx, 1);
+    st.execute("INSERT INTO kept VALUES(1)");
+    st.execute("CREATE TABLE made(a INTEGER)");  // ends the pending insert first
+    tx.commit();
+    EXPECT_EQ(count("kept", *ds_), 0);
+
+    // The new table is committed: a second connection sees it.
+    tovi::uurl_t other_url("/ODBC/SQLite3 ODBC Driver", "other", "", dir_.file("odbc.db"));
+    tovi::udata_source other(other_url);
+    EXPECT_EQ(count("made", other), 0);
+}
+
+TEST_F(OdbcDriver, AnOpenSelectRunsAgainFromItsFirstRow) {
+    exec("CREATE TABLE rows3(a INTEGER)");
+    exec("INSERT INTO rows3 VALUES(1)");
+    exec("INSERT INTO rows3 VALUES(2)");
+    exec("INSERT INTO rows3 VALUES(3)");
+    tovi::statement sel(*ds_, 1);
+    sel.parse("SELECT a FROM rows3 WHERE a >= :low ORDER BY a");
+    long low = 1, a = 0;
+    sel << low;
+    sel >> a;
+    sel.execute();
+    ASSERT_TRUE(sel.next());
+    EXPECT_EQ(a, 1);
+    low = 2;
+    sel.execute();  // the first cursor still has rows
+    ASSERT_TRUE(sel.next());
+    EXPECT_EQ(a, 2);
+    ASSERT_TRUE(sel.next());
+    EXPECT_EQ(a, 3);
+    EXPECT_FALSE(sel.next());
+}
+
+// Parameters and columns stay bound across executions to buffers the bindings
+// own; when a binding goes, nothing native may still point at it (the
+// sanitizer build sees any such read or write).
+TEST_F(OdbcDriver, BindingsThatGoLeaveNothingBoundBehind) {
+    exec("CREATE TABLE pairs(a INTEGER, b INTEGER, d REAL, w TIMESTAMP)");
+    tovi::statement ins(*ds_, 1);
+    ins.parse("INSERT INTO pairs VALUES(:a, :b, :d, :w)");
+    long a = 1;
+    double d = 0.5;
+    tm when{};
+    tovi::string2tm("2024-Feb-29 10:11:12", when);
+    auto b = std::make_unique<tovi::long_t>(10);
+    ins << a << *b << d << when;
+    for (; a <= 3; ++a) ins.execute();             // bound once, read at each execution
+    b.reset();                                     // its binding goes with it
+    EXPECT_THROW(ins.execute(), tovi::exception);  // a parameter has no value now
+
+    tovi::statement sel(*ds_, 1);
+    sel.parse("SELECT a, b, d, w FROM pairs ORDER BY a");
+    long got_a = 0;
+    double got_d = 0;
+    tm got_w{};
+    auto got_b = std::make_unique<tovi::long_t>();
+    sel >> got_a >> *got_b >> got_d >> got_w;
+    sel.execute();
+    ASSERT_TRUE(sel.next());
+    EXPECT_EQ(got_a, 1);
+    EXPECT_EQ(long(*got_b), 10);
+    EXPECT_EQ(got_d, 0.5);
+    EXPECT_EQ(tovi::tm2string(got_w), "2024-Feb-29 10:11:12");
+    got_b.reset();  // its column is unbound before the next fetch
+    ASSERT_TRUE(sel.next());
+    EXPECT_EQ(got_a, 2);
+}
+
+TEST_F(OdbcDriver, ErrorsNameTheBoundValues) {
+    exec("CREATE TABLE uniq(a INTEGER PRIMARY KEY, t TEXT)");
+    tovi::statement ins(*ds_, 1);
+    ins.parse("INSERT INTO uniq VALUES(:a, :t)");
+    long a = 7;
+    std::string t = "seven";
+    ins << a << t;
+    ins.execute();
+    try {
+        ins.execute();
+        FAIL() << "a duplicate key was stored";
+    } catch (const tovi::dup_value_on_index& e) {
+        EXPECT_NE(e.get_error_text().find("[Input data: 7, 'seven'][Statement: 'INSERT INTO uniq"),
+                  std::string::npos)
+            << e.get_error_text();
+        // The driver's diagnostic, with the SQLSTATE and native code in front.
+        EXPECT_EQ(e.get_entry(0).message.rfind("SQLCode: ", 0), 0u) << e.get_entry(0).message;
+    }
+}
+
+TEST_F(OdbcDriver, DriversThatCannotOpenSayWhy) {
+    // Known to the URL (an "SQLite3" name) but not installed, and a section without a library.
+    for (const char* name : {"SQLite3 Missing", "SQLite3 Broken"}) {
+        SCOPED_TRACE(name);
+        tovi::uurl_t url(std::string("/ODBC/") + name, "", "", dir_.file("x.db"));
+        try {
+            tovi::udata_source ds(url);
+            tovi::statement st(ds, 1);
+            st.execute("SELECT 1");
+            FAIL() << "connected through a driver that is not there";
+        } catch (const tovi::exception& e) {
+            EXPECT_NE(e.get_error_text().find("Can't open lib"), std::string::npos)
+                << e.get_error_text();
+        }
+    }
+    // A name the URL does not know fails before any ODBC call.
+    EXPECT_THROW(
+        {
+            tovi::uurl_t unknown("/ODBC/Nonesuch Driver", "", "", dir_.file("x.db"));
+            tovi::udata_source ds(unknown);
+        },
+        tovi::ds_exception);
+    // A database file that cannot be made.
+    tovi::uurl_t url("/ODBC/SQLite3 ODBC Driver", "", "", dir_.file("no/such/dir/x.db"));
+    try {
+        tovi::udata_source ds(url);
+        tovi::statement st(ds, 1);
+        st.execute("SELECT 1");
+        FAIL() << "opened a database in a directory that does not exist";
+    } catch (const tovi::exception& e) {
+        EXPECT_NE(e.get_error_text().find("SQLCode: "), std::string::npos) << e.get_error_text();
+    }
+}
+
+}  // namespace
