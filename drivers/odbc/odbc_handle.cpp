@@ -31,7 +31,7 @@ std::string diagnostic_text(SQLSMALLINT type, SQLHANDLE h, SQLINTEGER& first_nat
     return text;
 }
 
-SQLRETURN check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE h) {
+SQLRETURN check_rest(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE h) {
     if (rc == SQL_INVALID_HANDLE) throw exception("SQL_INVALID_HANDLE", 0);
     if (rc != SQL_ERROR && rc != SQL_SUCCESS_WITH_INFO) return rc;
     SQLINTEGER native = 0;
@@ -43,8 +43,8 @@ SQLRETURN check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE h) {
     throw exception(text, native);
 }
 
-SQLRETURN check_done(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE h) {
-    rc = check(rc, type, h);
+SQLRETURN check_done_rest(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE h) {
+    rc = check_rest(rc, type, h);
     if (rc == SQL_STILL_EXECUTING) throw exception("SQL_STILL_EXECUTING", 0);
     return rc;
 }

@@ -23,10 +23,25 @@ std::string diagnostic_text(SQLSMALLINT type, SQLHANDLE h, SQLINTEGER& first_nat
 // text with the first native error as the code, except a warning whose first
 // native error is 5701 or whose first SQLSTATE is "00000" (a server notice),
 // which is success. Any other code is returned.
-SQLRETURN check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE h);
+inline SQLRETURN check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE h);
 // check(), and SQL_STILL_EXECUTING throws "SQL_STILL_EXECUTING" (after the calls
 // that may run asynchronously: execute, fetch, prepare, data transfer).
-SQLRETURN check_done(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE h);
+inline SQLRETURN check_done(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE h);
+
+// The codes that need no diagnostics: handled inline, on every call's way.
+inline bool plain_success(SQLRETURN rc) {
+    return rc == SQL_SUCCESS || rc == SQL_NO_DATA || rc == SQL_NEED_DATA;
+}
+// The rest of check() and check_done(), out of line.
+SQLRETURN check_rest(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE h);
+SQLRETURN check_done_rest(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE h);
+
+inline SQLRETURN check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE h) {
+    return plain_success(rc) ? rc : check_rest(rc, type, h);
+}
+inline SQLRETURN check_done(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE h) {
+    return plain_success(rc) ? rc : check_done_rest(rc, type, h);
+}
 
 // One ODBC handle, freed with it.
 class handle {

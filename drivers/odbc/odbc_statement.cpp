@@ -13,7 +13,7 @@ statement::statement(const data_aware_command* command_, unsigned int options_, 
       bind_(in, this),
       define_(out, this) {}
 
-SQLRETURN statement::check(SQLRETURN rc) {
+SQLRETURN statement::check_rest(SQLRETURN rc) {
     try {
         return stmt_.check_done(rc);
     } catch (const exception& e) {

@@ -41,12 +41,13 @@ public:
 
     SQLHSTMT stmt() const { return stmt_.get(); }
     // The return-code rule for a call on this statement, translated with its context.
-    SQLRETURN check(SQLRETURN rc);
+    SQLRETURN check(SQLRETURN rc) { return plain_success(rc) ? rc : check_rest(rc); }
     // The bound values, then the statement's context and the cache's statistics.
     std::string error_context() const;
     [[noreturn]] void fail(const exception& e) const;
 
 private:
+    SQLRETURN check_rest(SQLRETURN rc);
     void native_prepare();
     void close_cursor();
     void reset_parameters();
