@@ -4,13 +4,24 @@
 # tovi / native, the same for the whole suite, each program's peak memory, and
 # whether both fetched the same rows (checksums of fetched values).
 #
-#   bench/compare.sh [BUILD_DIR] [RUNS]        (defaults: build, 9)
+# With --odbc: tovibench through ODBC ("/ODBC/SQLite3 ODBC Driver") against
+# tovibench_odbc, the same workloads written against the ODBC C API, both through
+# Debian's SQLite ODBC driver registered in a private odbcinst.ini.
+#
+#   bench/compare.sh [--odbc] [BUILD_DIR] [RUNS]        (defaults: build, 9)
 set -euo pipefail
+odbc=false
+if [ "${1:-}" = "--odbc" ]; then odbc=true; shift; fi
 build=${1:-build}
 runs=${2:-9}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export TOVI_BENCH_CHECKSUMS=1
+if $odbc; then
+  driver=$(find /usr/lib -name libsqlite3odbc.so -print -quit)
+  printf '[SQLite3 ODBC Driver]\nDriver=%s\n' "$driver" >"$work/odbcinst.ini"
+  export ODBCSYSINI="$work" ODBCINSTINI=odbcinst.ini
+fi
 
 names=("INSERT 01" "INSERT 02" "INSERT 03" "SELECT 02" "SELECT 03" "INNER JOIN 01"
        "CREATE INDEX 01" "CREATE INDEX 02" "SELECT 04" "UPDATE 01" "UPDATE 02" "UPDATE 03"
@@ -21,8 +32,13 @@ times() { grep -E '^[0-9.e+-]+ sec\.$' "$1" | awk '{ print $1 }'; }
 
 for ((r = 1; r <= runs; r++)); do
   rm -f "$work"/*.db
-  run_tovi() { "$build/bin/tovibench" --conn_str /SQLITE --db_name "$work/tovi.db" >"$work/tovi.$r" 2>"$work/tovi.err.$r"; }
-  run_native() { "$build/bin/tovibench_native" "$work/native.db" >"$work/native.$r" 2>"$work/native.err.$r"; }
+  if $odbc; then
+    run_tovi() { "$build/bin/tovibench" --conn_str "/ODBC/SQLite3 ODBC Driver" --db_name "$work/tovi.db" >"$work/tovi.$r" 2>"$work/tovi.err.$r"; }
+    run_native() { "$build/bin/tovibench_odbc" "SQLite3 ODBC Driver" "$work/native.db" >"$work/native.$r" 2>"$work/native.err.$r"; }
+  else
+    run_tovi() { "$build/bin/tovibench" --conn_str /SQLITE --db_name "$work/tovi.db" >"$work/tovi.$r" 2>"$work/tovi.err.$r"; }
+    run_native() { "$build/bin/tovibench_native" "$work/native.db" >"$work/native.$r" 2>"$work/native.err.$r"; }
+  fi
   # Alternate which goes first, so that drift in the machine's speed cancels out.
   if ((r % 2)); then run_tovi; run_native; else run_native; run_tovi; fi
   times "$work/tovi.$r" >"$work/t.$r"

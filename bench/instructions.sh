@@ -11,13 +11,26 @@
 # the cost of one iteration on each road, SQLite's own work included; tovi's
 # minus the native one is what tovi adds.
 #
-#   bench/instructions.sh [BUILD_DIR]        (default: build)
+# With --odbc the two roads are tovi over ODBC and the ODBC C API by hand, both
+# through Debian's SQLite ODBC driver (registered in a private odbcinst.ini), and
+# a third line compares whole tovibench runs with tovibench_odbc.
+#
+#   bench/instructions.sh [--odbc] [BUILD_DIR]        (default: build)
 set -euo pipefail
+odbc=false
+if [ "${1:-}" = "--odbc" ]; then odbc=true; shift; fi
 build=${1:-build}
 probe="$build/bin/tovibench_probe"
 n=10000
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+tovi_road=tovi native_road=native
+if $odbc; then
+  tovi_road=tovi-odbc native_road=odbc
+  driver=$(find /usr/lib -name libsqlite3odbc.so -print -quit)
+  printf '[SQLite3 ODBC Driver]\nDriver=%s\n' "$driver" >"$work/odbcinst.ini"
+  export ODBCSYSINI="$work" ODBCINSTINI=odbcinst.ini
+fi
 
 per_iteration() {  # road workload -> instructions per iteration
   rm -f "$work/p.db"
@@ -28,8 +41,22 @@ per_iteration() {  # road workload -> instructions per iteration
 }
 
 for workload in insert join; do
-  t=$(per_iteration tovi "$workload")
-  v=$(per_iteration native "$workload")
+  t=$(per_iteration "$tovi_road" "$workload")
+  v=$(per_iteration "$native_road" "$workload")
   unit=$([ "$workload" = insert ] && echo "execution of INSERT 02" || echo "fetched row of INNER JOIN 02")
-  echo "$workload: one $unit: tovi $t, native $v instructions; tovi adds $((t - v))"
+  echo "$workload: one $unit: $tovi_road $t, $native_road $v instructions;" \
+    "tovi adds $((t - v)) ($(awk -v t="$t" -v v="$v" 'BEGIN { printf "%+.1f %%", 100 * (t - v) / v }'))"
 done
+
+if $odbc; then  # whole runs, everything counted (start-up included)
+  whole() {
+    rm -f "$work"/*.db
+    valgrind --tool=callgrind --callgrind-out-file="$work/cg.out" "$@" >/dev/null 2>&1
+    callgrind_annotate "$work/cg.out" 2>/dev/null |
+      awk '/PROGRAM TOTALS/ { gsub(",", "", $1); print $1 }'
+  }
+  t=$(whole "$build/bin/tovibench" --conn_str "/ODBC/SQLite3 ODBC Driver" --db_name "$work/t.db")
+  v=$(whole "$build/bin/tovibench_odbc" "SQLite3 ODBC Driver" "$work/v.db")
+  echo "suite: whole tovibench run: tovi-odbc $t, odbc $v instructions;" \
+    "ratio $(awk -v t="$t" -v v="$v" 'BEGIN { printf "%.4f", t / v }')"
+fi

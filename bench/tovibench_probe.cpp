@@ -1,16 +1,25 @@
 // tovibench_probe: one workload of tovibench, N times, through tovi or straight
-// through SQLite, for counting instructions per execution or per row with
-// callgrind (bench/instructions.sh runs it twice with different N and takes the
-// difference, which leaves only the per-iteration cost).
+// through SQLite (or through tovi's ODBC driver or straight through ODBC), for
+// counting instructions per execution or per row with callgrind (see
+// bench/instructions.sh).
 //
-//   tovibench_probe (tovi|native) (insert|join) N DATABASE_FILE
+//   tovibench_probe (tovi|native|tovi-odbc|odbc) (insert|join) N DATABASE_FILE
+// The ODBC roads use the ODBC driver named by TOVI_PROBE_ODBC_DRIVER (default
+// "SQLite3 ODBC Driver").
 #include <tovi/tovi.hpp>
 
 #include <sqlite3.h>
 
 #include <cstdlib>
 #include <iostream>
+#include <stdexcept>
 #include <string>
+
+// The ODBC C API road (tovibench_probe_odbc.cpp: its headers and tovi's
+// Windows type names do not mix).
+long odbc_insert(const char* file, long n);
+long odbc_join(const char* file, long n);
+std::string odbc_driver();
 
 namespace {
 
@@ -42,6 +51,8 @@ __attribute__((noinline)) bool tovi_join_iteration(tovi::statement& st, const lo
     sum += a;
     return true;
 }
+
+}  // namespace
 
 void prepare_tables(sqlite3* db, long rows) {
     sqlite3_exec(db, "PRAGMA synchronous = OFF;", nullptr, nullptr, nullptr);
@@ -94,13 +105,19 @@ long native_join(const char* file, long n) {
     return sum;
 }
 
-long tovi_insert(const char* file, long n) {
+namespace {
+
+std::string url_of(const std::string& road) {
+    return road == "tovi-odbc" ? "/ODBC/" + odbc_driver() : "/SQLITE";
+}
+
+long tovi_insert(const std::string& road, const char* file, long n) {
     sqlite3* db = nullptr;
     sqlite3_open(file, &db);
     prepare_tables(db, 0);
     sqlite3_close(db);
     tovi::api library;
-    tovi::uurl_t url("/SQLITE", "", "", file);
+    tovi::uurl_t url(url_of(road), "", "", file);
     tovi::udata_source ds(url);
     tovi::statement st(ds, 1);
     st.parse("INSERT INTO t2 VALUES(:?, :?, :?)");
@@ -112,13 +129,13 @@ long tovi_insert(const char* file, long n) {
     return n;
 }
 
-long tovi_join(const char* file, long n) {
+long tovi_join(const std::string& road, const char* file, long n) {
     sqlite3* db = nullptr;
     sqlite3_open(file, &db);
     prepare_tables(db, n);
     sqlite3_close(db);
     tovi::api library;
-    tovi::uurl_t url("/SQLITE", "", "", file);
+    tovi::uurl_t url(url_of(road), "", "", file);
     tovi::udata_source ds(url);
     tovi::statement st(ds, 1);
     st.parse("SELECT t1.a FROM t1 INNER JOIN t2 ON t1.b = t2.b");
@@ -134,19 +151,26 @@ long tovi_join(const char* file, long n) {
 
 int main(int argc, char** argv) {
     if (argc != 5) {
-        std::cerr << "usage: tovibench_probe (tovi|native) (insert|join) N DATABASE_FILE\n";
+        std::cerr << "usage: tovibench_probe (tovi|native|tovi-odbc|odbc) (insert|join) N "
+                     "DATABASE_FILE\n";
         return 2;
     }
     const std::string road = argv[1], workload = argv[2];
     const long n = std::atol(argv[3]);
     long result = 0;
     try {
+        const bool insert = workload == "insert";
         if (road == "native")
-            result = workload == "insert" ? native_insert(argv[4], n) : native_join(argv[4], n);
+            result = insert ? native_insert(argv[4], n) : native_join(argv[4], n);
+        else if (road == "odbc")
+            result = insert ? odbc_insert(argv[4], n) : odbc_join(argv[4], n);
         else
-            result = workload == "insert" ? tovi_insert(argv[4], n) : tovi_join(argv[4], n);
+            result = insert ? tovi_insert(road, argv[4], n) : tovi_join(road, argv[4], n);
     } catch (const tovi::exception& e) {
         std::cerr << e.get_error_text();
+        return 1;
+    } catch (const std::exception& e) {
+        std::cerr << e.what() << "\n";
         return 1;
     }
     std::cout << result << "\n";

@@ -2,15 +2,17 @@
 # tovibench as a user meets it: the banner, --help, the "//" rule, the missing
 # database name warning, a whole run against SQLite (the report's shape, titles and
 # SQL texts), a configuration file with two databases run in order, and errors
-# ending the run with exit code 1 and the text on standard error.
+# ending the run with exit code 1 and the text on standard error, and a whole run
+# through ODBC (Debian's SQLite ODBC driver in a private odbcinst.ini).
 #
-#   check_tovibench.sh TOVIBENCH GOLDEN_REPORT GOLDEN_CHECKSUMS
+#   check_tovibench.sh TOVIBENCH GOLDEN_REPORT GOLDEN_CHECKSUMS SQLITE_ODBC_DRIVER
 # (The checksums of the fetched values are those of tovibench_native, the same
 # workload written against the SQLite C API by hand.)
 set -uo pipefail
 bench=$1
 golden=$2
 golden_checksums=$3
+odbc_driver=$4
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -103,8 +105,19 @@ mkdir tovibench_conf.xml
 [ $rc -eq 0 ] || fail "configuration directory: exit code $rc: $(cat dir.err)"
 rmdir tovibench_conf.xml
 
+# 9. The whole suite through ODBC fetches the same values and prints the same report.
+mkdir odbc
+printf '[SQLite3 ODBC Driver]\nDriver=%s\n' "$odbc_driver" >odbc/odbcinst.ini
+ODBCSYSINI="$work/odbc" ODBCINSTINI=odbcinst.ini TOVI_BENCH_CHECKSUMS=1 \
+  "$bench" --conn_str "/ODBC/SQLite3 ODBC Driver" --db_name "$work/odbc/b.db" >odbc.out 2>odbc.err; rc=$?
+[ $rc -eq 0 ] || fail "ODBC run: exit code $rc: $(cat odbc.err)"
+[ -s odbc/b.db ] || fail "ODBC run: no database file"
+diff <(masked odbc.out) "$golden" >diff.out || fail "ODBC run: report differs from the golden text: $(cat diff.out)"
+diff <(grep '^checksum ' odbc.err) "$golden_checksums" >diff.out ||
+  fail "ODBC run: fetched values differ from the golden checksums: $(cat diff.out)"
+
 if [ $failures -eq 0 ]; then
-  echo "tovibench checks: 8 passed, 0 failed"
+  echo "tovibench checks: 9 passed, 0 failed"
   exit 0
 fi
 exit 1
