@@ -94,7 +94,15 @@ void binding<T, Free>::setup() {
     else if constexpr (std::is_same_v<T, tm>)
         rc = SQLBindCol(st.stmt(), column, SQL_C_TYPE_TIMESTAMP, &stamp_, sizeof stamp_,
                         &indicator_);
-    else
+    else if constexpr (std::is_same_v<T, _variant_t>) {
+        // The column's type decides how each row is read (the name is not needed).
+        SQLCHAR name[256];
+        SQLSMALLINT name_length = 0, digits = 0, nullable = 0;
+        SQLULEN size = 0;
+        rc = SQLDescribeCol(st.stmt(), column, name, sizeof name, &name_length, &column_type_,
+                            &size, &digits, &nullable);
+        (void)data;
+    } else
         (void)data;
     st.check(rc);
 }
@@ -143,17 +151,35 @@ void binding<T, Free>::get_value() {
                 indicator_ = SQL_NULL_DATA;
                 bind(SQL_C_CHAR, SQL_VARCHAR, 1, 0, nullptr, 0);
                 break;
+            // Integers go through a 64-bit buffer: Debian's SQLite ODBC driver stores a
+            // negative SQL_C_STINYINT and a large SQL_C_ULONG wrongly.
+            case VT_I1:
+                integer_ = data.cVal;
+                bind(SQL_C_SBIGINT, SQL_TINYINT, 1, 0, &integer_, 0);
+                break;
+            case VT_UI1:
+                integer_ = data.bVal;
+                bind(SQL_C_SBIGINT, SQL_TINYINT, 1, 0, &integer_, 0);
+                break;
             case VT_I2:
-                bind(SQL_C_SSHORT, SQL_SMALLINT, 2, 0, &data.iVal, 2);
+                integer_ = data.iVal;
+                bind(SQL_C_SBIGINT, SQL_SMALLINT, 2, 0, &integer_, 0);
+                break;
+            case VT_UI2:
+                integer_ = data.uiVal;
+                bind(SQL_C_SBIGINT, SQL_SMALLINT, 2, 0, &integer_, 0);
                 break;
             case VT_I4:
-                bind(SQL_C_SLONG, SQL_INTEGER, 4, 0, &data.lVal, 4);
+                integer_ = data.lVal;
+                bind(SQL_C_SBIGINT, SQL_INTEGER, 4, 0, &integer_, 0);
+                break;
+            case VT_UI4:  // beyond SQL_INTEGER's range above 2^31 - 1
+                integer_ = data.ulVal;
+                bind(SQL_C_SBIGINT, SQL_BIGINT, 8, 0, &integer_, 0);
                 break;
             case VT_I8:
-                bind(SQL_C_SBIGINT, SQL_BIGINT, 8, 0, &data.llVal, 8);
-                break;
-            case VT_UI4:
-                bind(SQL_C_ULONG, SQL_INTEGER, 4, 0, &data.ulVal, 4);
+                integer_ = data.llVal;
+                bind(SQL_C_SBIGINT, SQL_BIGINT, 8, 0, &integer_, 0);
                 break;
             case VT_BOOL:
                 scratch_.assign(1, data.boolVal != VARIANT_FALSE ? '\1' : '\0');
@@ -206,13 +232,8 @@ void binding<T, Free>::set_value() {
             data.tm_isdst = -1;
         }
     } else {  // _variant_t: by the column's SQL type
-        SQLCHAR name[256];
-        SQLSMALLINT name_length = 0, type = 0, digits = 0, nullable = 0;
-        SQLULEN size = 0;
-        st.check(SQLDescribeCol(st.stmt(), column, name, sizeof name, &name_length, &type, &size,
-                                &digits, &nullable));
         std::string text;
-        switch (type) {
+        switch (column_type_) {
             case SQL_INTEGER:
             case SQL_SMALLINT:
             case SQL_TINYINT:
@@ -240,11 +261,18 @@ void binding<T, Free>::set_value() {
                 if (present)
                     set_variant_from_raw(data, static_cast<unsigned>(text.size()), text.data());
                 break;
-            default:
+            case SQL_CHAR:
+            case SQL_VARCHAR:
+            case SQL_LONGVARCHAR:
+            case SQL_WCHAR:
+            case SQL_WVARCHAR:
+            case SQL_WLONGVARCHAR:
                 present = read_all(st, column, SQL_C_CHAR, text);
                 if (present)
                     set_variant_from_str(data, static_cast<unsigned>(text.size()), text.c_str());
                 break;
+            default:  // dates and times among them: a variant holds no date here
+                throw bad_value_conversion(0);
         }
         if (!present) {
             data.Clear();

@@ -36,6 +36,7 @@ private:
     double real_ = 0;               // a real column's
     SQL_TIMESTAMP_STRUCT stamp_{};  // a date's buffer
     std::string scratch_;           // a variant's text or flag
+    SQLSMALLINT column_type_ = 0;   // a variant column's SQL type
 };
 
 using integer_binding = binding<long, &impl::value_factory::free_long_impl>;

@@ -120,6 +120,67 @@ TEST_F(OdbcDriver, BindingsThatGoLeaveNothingBoundBehind) {
     EXPECT_EQ(got_a, 2);
 }
 
+// Variants bind by their type and read by the column's SQL type.
+TEST_F(OdbcDriver, VariantsBothWays) {
+    exec("CREATE TABLE v(n INTEGER, i INTEGER, r REAL, t TEXT, b BLOB, w TIMESTAMP)");
+    tovi::statement ins(*ds_, 1);
+    ins.parse("INSERT INTO v(n, i) VALUES(:n, :i)");
+    long n = 0;
+    _variant_t value;
+    ins << n << value;
+    auto put = [&](VARTYPE type, auto set) {
+        value.Clear();
+        value.vt = type;
+        set(value);
+        ++n;
+        ins.execute();
+    };
+    put(VT_I1, [](_variant_t& v) { v.cVal = -5; });
+    put(VT_UI1, [](_variant_t& v) { v.bVal = 250; });
+    put(VT_I2, [](_variant_t& v) { v.iVal = -30000; });
+    put(VT_UI2, [](_variant_t& v) { v.uiVal = 60000; });
+    put(VT_I4, [](_variant_t& v) { v.lVal = -2000000000; });
+    put(VT_UI4, [](_variant_t& v) { v.ulVal = 4000000000u; });
+    put(VT_BOOL, [](_variant_t& v) { v.boolVal = VARIANT_TRUE; });
+    value.Clear();
+    value.vt = VT_DATE;
+    EXPECT_THROW(ins.execute(), tovi::bad_value_conversion);
+
+    tovi::statement sel(*ds_, 1);
+    sel.parse("SELECT i FROM v ORDER BY n");
+    _variant_t got;
+    sel >> got;
+    sel.execute();
+    for (long expected : {-5L, 250L, -30000L, 60000L, -2000000000L, 4000000000L, 1L}) {
+        ASSERT_TRUE(sel.next());
+        EXPECT_EQ(long(got), expected);
+    }
+    EXPECT_FALSE(sel.next());
+
+    exec("INSERT INTO v(n, r, b, w) VALUES(100, 2.5, x'00ff', '2024-02-29 10:11:12')");
+    tovi::statement text(*ds_, 1);
+    text.parse("UPDATE v SET t = :t WHERE n = 100");
+    _variant_t words("words");
+    text << words;
+    text.execute();
+    tovi::statement cols(*ds_, 1);
+    cols.parse("SELECT r, t, b FROM v WHERE n = 100");
+    _variant_t r, t, b;
+    cols >> r >> t >> b;
+    cols.execute();
+    ASSERT_TRUE(cols.next());
+    EXPECT_EQ(double(r), 2.5);
+    EXPECT_EQ(tovi::variant2string(t), "words");
+    EXPECT_EQ(b.vt, VT_ARRAY | VT_UI1);
+
+    tovi::statement dates(*ds_, 1);
+    dates.parse("SELECT w FROM v WHERE n = 100");
+    _variant_t w;
+    dates >> w;
+    dates.execute();
+    EXPECT_THROW(dates.next(), tovi::bad_value_conversion);  // no date in a variant here
+}
+
 TEST_F(OdbcDriver, ErrorsNameTheBoundValues) {
     exec("CREATE TABLE uniq(a INTEGER PRIMARY KEY, t TEXT)");
     tovi::statement ins(*ds_, 1);
