@@ -6,6 +6,7 @@
 //   ok (or unset)  success
 //   5701           success with information, first record native error 5701
 //                  ("Changed database context", as SQL Server says)
+//   notice         success with information, SQLSTATE 00000 (a server's notice)
 //   warning        success with information, native error 1 (any other warning)
 //   two            an error with two diagnostic records (native 18456, then 4060)
 //
@@ -80,6 +81,14 @@ SQLRETURN SQL_API SQLSetEnvAttr(SQLHENV, SQLINTEGER, SQLPOINTER, SQLINTEGER) {
     return SQL_SUCCESS;
 }
 
+// The driver manager asks which ODBC version the driver speaks.
+SQLRETURN SQL_API SQLGetEnvAttr(SQLHENV, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER,
+                                SQLINTEGER*) {
+    if (attribute != SQL_ATTR_ODBC_VERSION) return SQL_ERROR;
+    *static_cast<SQLINTEGER*>(value) = SQL_OV_ODBC3;
+    return SQL_SUCCESS;
+}
+
 SQLRETURN SQL_API SQLDriverConnect(SQLHDBC dbc, SQLHWND, SQLCHAR* in, SQLSMALLINT in_length,
                                    SQLCHAR* out, SQLSMALLINT out_size, SQLSMALLINT* out_length,
                                    SQLUSMALLINT) {
@@ -92,6 +101,9 @@ SQLRETURN SQL_API SQLDriverConnect(SQLHDBC dbc, SQLHWND, SQLCHAR* in, SQLSMALLIN
     if (mode == "5701")
         return answer(dbc, SQL_SUCCESS_WITH_INFO,
                       {{"01000", 5701, "[stub]Changed database context to 'stub'."}});
+    if (mode == "notice")
+        return answer(dbc, SQL_SUCCESS_WITH_INFO,
+                      {{"00000", 0, "[stub]NOTICE: nothing to worry about"}});
     if (mode == "warning")
         return answer(dbc, SQL_SUCCESS_WITH_INFO, {{"01000", 1, "[stub]Something to know."}});
     if (mode == "two") return answer(dbc, SQL_ERROR, two_records());
