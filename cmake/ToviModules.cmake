@@ -19,10 +19,11 @@ function(tovi_add_module target file_name)
   endif()
 endfunction()
 
-# tovi_add_dialect(<target> <file name> SOURCES ... [LIBRARIES ...] [NO_INSTALL]):
+# tovi_add_dialect(<target> <file name> SOURCES ... [LIBRARIES ...] [NO_INSTALL]
+#                  [DRIVER <target> CONFORMANCE_CASE <file>]):
 # a dialect module on dialects/common.
 function(tovi_add_dialect target file_name)
-  cmake_parse_arguments(ARG "NO_INSTALL" "" "SOURCES;LIBRARIES" ${ARGN})
+  cmake_parse_arguments(ARG "NO_INSTALL" "DRIVER;CONFORMANCE_CASE" "SOURCES;LIBRARIES" ${ARGN})
   set(no_install)
   if(ARG_NO_INSTALL)
     set(no_install NO_INSTALL)
@@ -30,6 +31,13 @@ function(tovi_add_dialect target file_name)
   tovi_add_module(${target} ${file_name} ${no_install}
     SOURCES ${ARG_SOURCES}
     LIBRARIES tovi_dialect_common ${ARG_LIBRARIES})
+  # A dialect reached through another's driver (a server through ODBC) joins the
+  # conformance suite with its own case.
+  if(ARG_CONFORMANCE_CASE)
+    set_property(GLOBAL APPEND PROPERTY TOVI_DRIVER_MODULES ${target} ${ARG_DRIVER})
+    get_filename_component(case_file ${ARG_CONFORMANCE_CASE} ABSOLUTE)
+    set_property(GLOBAL APPEND PROPERTY TOVI_CONFORMANCE_CASES ${case_file})
+  endif()
 endfunction()
 
 # tovi_add_driver(<target> <file name> SOURCES ... [LIBRARIES ...] DIALECT <target>

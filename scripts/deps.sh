@@ -10,6 +10,7 @@ packages=(
   libboost-program-options-dev libboost-serialization-dev libboost-thread-dev
   libgtest-dev libgmock-dev libsqlite3-dev sqlite3
   unixodbc-dev libsqliteodbc locales-all
+  postgresql odbc-postgresql
   tzdata clang-format clang-tidy
 )
 

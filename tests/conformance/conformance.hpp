@@ -35,6 +35,9 @@ struct driver_case {
     std::function<std::string(const std::string& dir)> database;
     std::string user;
     std::string password;
+    // What error contexts name as the database, when not the database name (a
+    // server's host, say).
+    std::string context_database;
     // SQL types for the round-trip tables.
     std::string integer_type = "INTEGER";
     std::string real_type = "REAL";

@@ -3,12 +3,9 @@
 #include "conformance.hpp"
 #include "support/odbc_registry.hpp"
 
-namespace {
-// unixODBC reads its registry once per process: made at start-up.
-tovi_test::odbc_registry registry(TOVI_TEST_SQLITE_ODBC_DRIVER);
-}  // namespace
-
 TOVI_CONFORMANCE_CASE(odbc) {
+    // unixODBC reads its registry once per process: cases register at start-up.
+    tovi_test::process_registry().add("SQLite3 ODBC Driver", TOVI_TEST_SQLITE_ODBC_DRIVER);
     tovi_conformance::driver_case c;
     c.name = "odbc";
     c.url = "/ODBC/SQLite3 ODBC Driver";
