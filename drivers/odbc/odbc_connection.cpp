@@ -21,8 +21,13 @@ environment::environment(const svc_provider_t&) : env(SQL_HANDLE_ENV, SQL_NULL_H
 connection::connection(DataBase& database_, const session_t& s)
     : connection_base(database_, s),
       dbc(SQL_HANDLE_DBC, tovi::driver::repository_state<driver>(database_).env.get()) {
-    const std::string text =
-        connection_string(database_.get_repository().get_provider(), database_.get_service(), s);
+    connect();
+}
+
+void connection::connect() {
+    const DataBase& database_ = get_database();
+    const std::string text = connection_string(database_.get_repository().get_provider(),
+                                               database_.get_service(), get_session());
     dbc.check(SQLDriverConnect(
         dbc.get(), nullptr, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.c_str())),
         static_cast<SQLSMALLINT>(text.size()), nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT));
@@ -40,6 +45,25 @@ connection::~connection() {
     // A connected handle cannot be freed: disconnect first (freeing alone leaks
     // the connection).
     SQLDisconnect(dbc.get());
+}
+
+void connection::check_alive() {
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    if (SQL_SUCCEEDED(SQLGetConnectAttr(dbc.get(), SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
+        dead == SQL_CD_TRUE)
+        lost_ = true;
+}
+
+void connection::reconnect_if_lost() {
+    if (!lost_) return;
+    bool busy = false;
+    for_each_transaction([&](transaction& t) { busy = busy || !t.get_cache().in_use().empty(); });
+    if (busy) return;
+    // The free statements go first: disconnecting frees their handles natively.
+    for_each_transaction([](transaction& t) { t.get_cache().purge(); });
+    SQLDisconnect(dbc.get());
+    connect();
+    lost_ = false;
 }
 
 void connection::close() {

@@ -16,7 +16,21 @@ public:
     // Rolls back what is open (SQLEndTran).
     void close() override;
 
+    // After a failed call: whether the driver now reports the connection dead
+    // (the server went away); a lost connection connects again at its next
+    // transaction.
+    void check_alive();
+    bool lost() const { return lost_; }
+    // Connects again when the connection was lost and none of its statements is
+    // in use (their handles die with the old connection); a failure leaves it lost.
+    void reconnect_if_lost();
+
     handle dbc;
+
+private:
+    void connect();
+
+    bool lost_ = false;
 };
 
 }  // namespace tovi::odbc

@@ -14,6 +14,7 @@ statement::statement(const data_aware_command* command_, unsigned int options_, 
       define_(out, this) {}
 
 SQLRETURN statement::check_rest(SQLRETURN rc) {
+    if (rc == SQL_ERROR) owner->get_owner().check_alive();
     try {
         return stmt_.check_done(rc);
     } catch (const exception& e) {
@@ -110,7 +111,9 @@ bool statement::next() {
 }
 
 void statement::reset() {
-    check(SQLCancel(stmt()));
+    // Nothing to cancel on a lost connection (and a reset must not fail there:
+    // it runs when the statement is handed back).
+    if (!owner->get_owner().lost()) check(SQLCancel(stmt()));
     // ODBC 3.5's SQLCancel leaves an idle cursor open: close it too.
     SQLFreeStmt(stmt(), SQL_CLOSE);
     prepared_ = false;

@@ -10,7 +10,9 @@ transaction::transaction(impl::TxnType type, connection& owner_) : transaction_b
 void transaction::end(SQLSMALLINT how) {
     for_each_in_use([](statement& s) { s.reset(); });
     cache.purge();
-    owner.dbc.check(SQLEndTran(SQL_HANDLE_DBC, owner.dbc.get(), how));
+    const SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, owner.dbc.get(), how);
+    if (rc == SQL_ERROR) owner.check_alive();
+    owner.dbc.check(rc);
 }
 
 void transaction::commit() {

@@ -11,6 +11,13 @@ class transaction : public tovi::driver::transaction_base<driver> {
 public:
     transaction(impl::TxnType type, connection& owner);
     void start() override {}
+    // A connection lost to its server connects again before it hands out a
+    // statement.
+    impl::statement* acquire_statement(const std::string& sql,
+                                       const data_aware_command* command) override {
+        owner.reconnect_if_lost();
+        return transaction_base::acquire_statement(sql, command);
+    }
     // Statements in use are reset and the free ones dropped first; a failure
     // leaves untranslated.
     void commit() override;

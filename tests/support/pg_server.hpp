@@ -3,6 +3,7 @@
 #ifndef TOVI_TESTS_SUPPORT_PG_SERVER_HPP
 #define TOVI_TESTS_SUPPORT_PG_SERVER_HPP
 
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -16,7 +17,9 @@ struct pg_server {
     bool running = false;
 
     // Reads `env_file`; `running` stays false when there is none (no server).
-    explicit pg_server(const std::string& env_file) : env_file_(env_file) {
+    // `script`: tests/support/pg_server.sh.
+    pg_server(const std::string& env_file, const std::string& script)
+        : env_file_(env_file), script_(script) {
         std::ifstream in(env_file);
         std::map<std::string, std::string> values;
         for (std::string line; std::getline(in, line);) {
@@ -31,18 +34,32 @@ struct pg_server {
     }
     // The tovi URL of the server through psqlODBC.
     std::string url() const { return "/ODBC/PostgreSQL Unicode/127.0.0.1/" + port; }
-    // An empty public schema in the test database.
-    void reset(const std::string& script) const {
+    // A new, empty database for one test (tests run at the same time), named
+    // from `dir`, the test's own directory; drop() removes it.
+    std::string create(const std::string& dir) const {
         if (!running)
             throw std::runtime_error("no PostgreSQL test server (" + env_file_ +
                                      "): run the tests through ctest, which starts it");
-        const std::string command = "bash '" + script + "' reset '" + env_file_ + "'";
-        if (std::system(command.c_str()) != 0)
-            throw std::runtime_error("could not reset the test database: " + command);
+        std::string name = "t_";
+        for (char c : dir.substr(dir.find_last_of('/') + 1))
+            name += std::isalnum(static_cast<unsigned char>(c))
+                        ? static_cast<char>(std::tolower(static_cast<unsigned char>(c)))
+                        : '_';
+        run("create", name);
+        return name;
     }
+    void drop(const std::string& name) const { run("drop", name); }
 
 private:
+    void run(const std::string& command, const std::string& name) const {
+        const std::string line =
+            "bash '" + script_ + "' " + command + " '" + env_file_ + "' '" + name + "'";
+        if (std::system(line.c_str()) != 0)
+            throw std::runtime_error("the test server failed: " + line);
+    }
+
     std::string env_file_;
+    std::string script_;
 };
 
 }  // namespace tovi_test

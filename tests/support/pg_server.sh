@@ -9,7 +9,11 @@
 #   pg_server.sh stop ENV_FILE    stops the server, removes its directory and
 #                                 ENV_FILE; fails if a server process or the
 #                                 directory is left behind
-#   pg_server.sh reset ENV_FILE   drops and recreates the test database's public schema
+#   pg_server.sh create ENV_FILE NAME   a new, empty database NAME (tests that run
+#                                       at the same time each use their own)
+#   pg_server.sh drop ENV_FILE NAME     drops it (its connections with it)
+#   pg_server.sh pause ENV_FILE   stops the server, keeping its data
+#   pg_server.sh resume ENV_FILE  starts it again on the same port
 set -euo pipefail
 command=${1:?start, stop or reset}
 env_file=${2:?environment file}
@@ -51,10 +55,23 @@ CONF
     "$port" "$password" "$dir" >"$env_file"
   echo "PostgreSQL test server on 127.0.0.1:$port, data in $dir"
   ;;
-reset)
+create | drop)
+  name=${3:?database name}
   set -a; . "$env_file"; set +a
-  "$bin/psql" -q -v ON_ERROR_STOP=1 \
-    -c "DROP SCHEMA public CASCADE" -c "CREATE SCHEMA public" >/dev/null 2>&1
+  if [ "$command" = create ]; then
+    sql="CREATE DATABASE \"$name\""
+  else
+    sql="DROP DATABASE IF EXISTS \"$name\" WITH (FORCE)"
+  fi
+  "$bin/psql" -q -v ON_ERROR_STOP=1 -d postgres -c "$sql" >/dev/null
+  ;;
+pause | resume)
+  dir=$(sed -n 's/^TOVI_PG_DIR=//p' "$env_file")
+  if [ "$command" = pause ]; then
+    as_owner "$bin/pg_ctl" -D "$dir/data" -m fast -w -t 60 stop >/dev/null
+  else
+    as_owner "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 start >/dev/null
+  fi
   ;;
 stop)
   [ -f "$env_file" ] || { echo "pg_server.sh: no server recorded in $env_file" >&2; exit 1; }
