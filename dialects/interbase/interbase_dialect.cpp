@@ -1,0 +1,120 @@
+// The InterBase dialect's tables.
+#include "interbase_dialect.hpp"
+
+namespace tovi::interbase_dialect {
+
+namespace {
+
+const dialect::keyword_rule keywords[] = {
+    {"CREATE", stmt_create, "DATABASE", stmt_create_database},
+    {"SELECT", stmt_select},
+    {"SHOW", stmt_select},
+    {"DECRIBE", stmt_select},  // as the engine's tools have always spelt it
+    {"EXPLAIN", stmt_select},
+    {"UPDATE", stmt_update},
+    {"DELETE", stmt_delete},
+    {"INSERT", stmt_insert},
+    {"DROP", stmt_drop},
+    {"ALTER", stmt_alter},
+    {"SET", stmt_set, "TRANSACTION", stmt_set_transaction},
+};
+
+bool contains(const std::string& text, const char* phrase) {
+    return text.find(phrase) != std::string::npos;
+}
+
+// Whether `field` is a column of any index of its table (the primary key included).
+bool indexed(const sql::impl::field_t& field) {
+    if (field.table == nullptr) return false;
+    auto in = [&](const sql::expr_t& index) {
+        const auto* body = dynamic_cast<const sql::impl::index_t*>(index.get());
+        if (body == nullptr) return false;
+        for (const sql::expr_t& column : body->fields.elements())
+            if (column.get() == &field) return true;
+        return false;
+    };
+    if (in(field.table->primary_index)) return true;
+    for (const sql::expr_t& index : field.table->index_list.elements())
+        if (in(index)) return true;
+    return false;
+}
+
+}  // namespace
+
+statement_type dialect_server::get_statement_type(const std::string& sql) {
+    return dialect::classify(sql, keywords);
+}
+
+void dialect_server::translate_error(const exception& e, const std::string& context) {
+    const error_info& last = dialect::last_entry(e);
+    const int c = last.code;
+    const std::string& m = last.message;
+    switch (c) {
+        case -803:
+            throw dup_value_on_index(e, c);
+        case -607:
+            if (contains(m, "already exists") || contains(m, "duplicate value"))
+                throw schema_obj_already_exists(e, c);
+            if (contains(m, "does not exist") || contains(m, "not found"))
+                throw no_schema_obj_found(e, c);
+            break;
+        case -530:
+            throw integrity_violation(e, c);
+        case -204:
+            throw no_schema_obj_found(e, c);
+        default:
+            break;
+    }
+    dialect::throw_unmatched(e, context);
+}
+
+sql::create_visitor* dialect_server::make_create_visitor() {
+    return new create_visitor();
+}
+
+std::string create_visitor::conv_datatype(const sql::impl::field_t& field) {
+    const std::string& portable = field.type.get_value();
+    std::string type = "VARCHAR(32765)";
+    if (portable == "VARCHAR")
+        type = "VARCHAR";
+    else if (portable == "TEXT")
+        type = "CHAR";
+    else if (portable == "UNIQUEID" || portable == "INTEGER" || portable == "LONG")
+        type = "INTEGER";
+    else if (portable == "LARGE BINARY")
+        type = "BLOB";
+    else if (portable == "LONG TEXT")
+        type = "BLOB SUB_TYPE 1";
+    else if (portable == "FLOAT")
+        type = "DOUBLE PRECISION";
+    else if (portable == "BOOLEAN")
+        type = "NUMERIC(1)";
+    else if (portable == "DATE")
+        type = "TIMESTAMP";
+    if (!field.size.empty() && field.size.get_value() != 0) {
+        long size = field.size.get_value();
+        if (size > 251 && indexed(field)) size = 252;  // the engine's index key limit
+        type += "(" + std::to_string(size) + ")";
+    }
+    if (portable == "UNIQUEID" && field.table != nullptr) {
+        const std::string t = field.table->name.get_value();
+        const std::string f = field.name.get_value();
+        const std::string generator = t + "_" + f + "_SEQ";
+        work.push_back("CREATE GENERATOR " + generator);
+        work.push_back("CREATE TRIGGER " + t + "_BI" + " FOR " + t + "\n" + "BEFORE INSERT\n" +
+                       "AS BEGIN \n" + "\tNEW." + f + " = GEN_ID(" + generator + ", 1);\n" + "END");
+    }
+    return type;
+}
+
+void create_visitor::make_table(const std::string& name, const sql::expr_list_t& fields,
+                                const sql::expr_list_t& indexes, const sql::expr_t& primary_key) {
+    work.clear();
+    sql::create_visitor::make_table(name, fields, indexes, primary_key);
+    // Generators and triggers run after their table exists.
+    int n = 0;
+    for (const std::string& text : work) add_stmt(name + "#" + std::to_string(++n), text, {name});
+    work.clear();
+}
+
+}  // namespace tovi::interbase_dialect
