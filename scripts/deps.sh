@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libsqlite3-dev sqlite3
   unixodbc-dev libsqliteodbc locales-all
   postgresql odbc-postgresql
+  firebird-dev libfbclient2 firebird3.0-server-core
   tzdata clang-format clang-tidy
 )
 

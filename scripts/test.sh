@@ -29,6 +29,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 cmake -S . -B "$build_dir" -G Ninja "${options[@]}"
 cmake --build "$build_dir" --parallel "$jobs" "${targets[@]}"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/tests/support/lsan.supp}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
 ctest --test-dir "$build_dir" --output-on-failure --parallel "$jobs" "${filter[@]}"

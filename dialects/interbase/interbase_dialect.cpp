@@ -79,8 +79,10 @@ std::string create_visitor::conv_datatype(const sql::impl::field_t& field) {
         type = "VARCHAR";
     else if (portable == "TEXT")
         type = "CHAR";
-    else if (portable == "UNIQUEID" || portable == "INTEGER" || portable == "LONG")
+    else if (portable == "INTEGER" || portable == "LONG")
         type = "INTEGER";
+    else if (portable == "UNIQUEID")
+        type = "INTEGER UNIQUE";  // a key, so that foreign keys may refer to it
     else if (portable == "LARGE BINARY")
         type = "BLOB";
     else if (portable == "LONG TEXT")

@@ -40,6 +40,13 @@ public:
     std::string statistics() const;
 
     const std::vector<statement*>& in_use() const { return in_use_; }
+    // Calls `f` with every statement of the cache, in use and free.
+    template <class F>
+    void for_each(F f) const {
+        for (statement* s : in_use_) f(s);
+        for (const auto& entry : free_lists_)
+            for (statement* s : entry.second) f(s);
+    }
     int allocated() const { return allocated_; }
     int cached() const { return cached_; }
     std::size_t sql_count() const { return free_lists_.size(); }

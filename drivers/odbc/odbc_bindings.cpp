@@ -154,7 +154,7 @@ void binding<T, Free>::get_value() {
             // Integers go through a 64-bit buffer: Debian's SQLite ODBC driver stores a
             // negative SQL_C_STINYINT and a large SQL_C_ULONG wrongly.
             case VT_I1:
-                integer_ = data.cVal;
+                integer_ = data.cVal;  // NOLINT(bugprone-signed-char-misuse): a signed byte
                 bind(SQL_C_SBIGINT, SQL_TINYINT, 1, 0, &integer_, 0);
                 break;
             case VT_UI1:

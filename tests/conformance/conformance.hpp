@@ -38,11 +38,14 @@ struct driver_case {
     // What error contexts name as the database, when not the database name (a
     // server's host, say).
     std::string context_database;
+    // What stands between a statement's context and the cache statistics.
+    std::string before_statistics;
     // SQL types for the round-trip tables.
     std::string integer_type = "INTEGER";
     std::string real_type = "REAL";
     std::string text_type = "TEXT";
     std::string blob_type = "BLOB";
+    std::string clob_type;  // large text; empty: text_type
     std::string date_type = "INTEGER";
     // Run before and after each check (a server to start, files to remove).
     std::function<void()> set_up;

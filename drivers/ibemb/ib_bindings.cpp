@@ -1,0 +1,274 @@
+// The bindings: descriptor variables, value copies, blobs by segments.
+#include "ib_bindings.hpp"
+
+#include <cstring>
+#include <type_traits>
+
+namespace tovi::ib {
+
+namespace {
+
+const std::size_t segment = 65535;  // the most one segment call moves
+const short default_text_length = 8192;
+
+bool is_text(short type) {
+    return type == SQL_TEXT || type == SQL_VARYING;
+}
+bool is_real(short type) {
+    return type == SQL_FLOAT || type == SQL_DOUBLE || type == SQL_D_FLOAT;
+}
+bool is_integer(short type) {
+    return type == SQL_SHORT || type == SQL_LONG || type == SQL_INT64;
+}
+
+// A variant's text for a text column or a text blob: booleans as "Yes"/"No",
+// byte arrays as their bytes.
+std::string text_of(const _variant_t& v) {
+    if (v.vt == VT_BOOL) return v.boolVal != VARIANT_FALSE ? "Yes" : "No";
+    if (v.vt == (VT_ARRAY | VT_UI1)) return safearray_to_raw(v.parray);
+    _variant_t text;
+    if (FAILED(VariantChangeType(&text, &v, 0, VT_BSTR))) throw bad_value_conversion(0);
+    return variant2string(text);
+}
+
+}  // namespace
+
+void write_blob(statement& st, const std::string& bytes, ISC_QUAD& id) {
+    isc_blob_handle h = 0;
+    isc_create_blob2(status(), st.db(), st.tr(), &h, &id, 0, nullptr);
+    st.check();
+    for (std::size_t offset = 0; offset < bytes.size(); offset += segment) {
+        const std::size_t n = std::min(segment, bytes.size() - offset);
+        isc_put_segment(status(), &h, static_cast<unsigned short>(n), bytes.data() + offset);
+        if (failed(status())) {
+            const exception e = native_error(status());
+            ISC_STATUS_ARRAY ignored;
+            isc_cancel_blob(ignored, &h);
+            st.fail(e);
+        }
+    }
+    isc_close_blob(status(), &h);
+    st.check();
+}
+
+std::string read_blob(statement& st, ISC_QUAD& id) {
+    isc_blob_handle h = 0;
+    isc_open_blob2(status(), st.db(), st.tr(), &h, &id, 0, nullptr);
+    st.check();
+    std::string all, piece(segment, '\0');
+    for (;;) {
+        unsigned short got = 0;
+        const ISC_STATUS rc =
+            isc_get_segment(status(), &h, &got, static_cast<unsigned short>(segment), &piece[0]);
+        if (rc == 0 || rc == isc_segment) {
+            all.append(piece, 0, got);
+            continue;
+        }
+        if (rc == isc_segstr_eof) break;
+        const exception e = native_error(status());
+        ISC_STATUS_ARRAY ignored;
+        isc_close_blob(ignored, &h);
+        st.fail(e);
+    }
+    isc_close_blob(status(), &h);
+    st.check();
+    return all;
+}
+
+template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
+void binding<T, Free>::setup() {
+    XSQLVAR& v = var();
+    const described& d = this->statement_->description(input(), this->position);
+    v.sqlind = &indicator_;
+    v.sqlscale = 0;
+    v.sqlsubtype = 0;
+    short length = 8;
+    char* data = nullptr;
+    if constexpr (std::is_same_v<T, long> || std::is_same_v<T, bool>) {
+        type_ = SQL_INT64;  // 64-bit long
+        data = reinterpret_cast<char*>(&integer_);
+    } else if constexpr (std::is_same_v<T, double>) {
+        type_ = SQL_DOUBLE;
+        data = reinterpret_cast<char*>(&real_);
+    } else if constexpr (std::is_same_v<T, tm>) {
+        type_ = SQL_TIMESTAMP;
+        data = reinterpret_cast<char*>(&stamp_);
+    } else {
+        const bool text = std::is_same_v<T, std::string> || is_text(d.type);
+        if (text) {
+            type_ = SQL_VARYING;
+            length = is_text(d.type) && d.length > 0 ? d.length : default_text_length;
+            text_.assign(static_cast<std::size_t>(length) + 2, '\0');
+            data = &text_[0];
+        } else if (is_real(d.type)) {
+            type_ = SQL_DOUBLE;
+            data = reinterpret_cast<char*>(&real_);
+        } else if (is_integer(d.type)) {
+            type_ = SQL_INT64;
+            data = reinterpret_cast<char*>(&integer_);
+        } else if (d.type == SQL_BLOB) {
+            type_ = SQL_BLOB;
+            v.sqlsubtype = d.subtype;
+            data = reinterpret_cast<char*>(&blob_);
+        } else {
+            // No variant kind for this column type: get_value and set_value refuse
+            // it; the engine still gets a buffer it may fill.
+            type_ = 0;
+            length = default_text_length;
+            text_.assign(static_cast<std::size_t>(length) + 2, '\0');
+            data = &text_[0];
+        }
+    }
+    v.sqltype = static_cast<short>((type_ != 0 ? type_ : SQL_VARYING) | 1);
+    v.sqllen = length;
+    v.sqldata = data;
+}
+
+template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
+void binding<T, Free>::get_value() {
+    const bool null = this->owner_is_null();
+    indicator_ = null ? -1 : 0;
+    T& data = this->data_;
+    if constexpr (std::is_same_v<T, long>) {
+        integer_ = data;
+    } else if constexpr (std::is_same_v<T, bool>) {
+        integer_ = data ? 1 : 0;
+    } else if constexpr (std::is_same_v<T, double>) {
+        real_ = data;
+    } else if constexpr (std::is_same_v<T, tm>) {
+        if (!null) {
+            tm copy = data;
+            isc_encode_timestamp(&copy, &stamp_);
+        }
+    } else {
+        std::string bytes;
+        if constexpr (std::is_same_v<T, std::string>) {
+            if (!null) bytes = data;
+        } else {  // _variant_t: by the parameter's described type
+            if (data.vt == VT_EMPTY || data.vt == VT_NULL || data.vt == VT_UNKNOWN) {
+                indicator_ = -1;
+                return;
+            }
+            if (type_ == SQL_INT64) {
+                integer_ = static_cast<long>(data);
+                return;
+            }
+            if (type_ == SQL_DOUBLE) {
+                real_ = static_cast<double>(data);
+                return;
+            }
+            const described& d = this->statement_->description(true, this->position);
+            if (type_ == SQL_BLOB && d.subtype == 1) {
+                write_blob(*this->statement_, text_of(data), blob_);
+                return;
+            }
+            if (type_ != SQL_VARYING) throw bad_value_conversion(0);
+            bytes = text_of(data);
+        }
+        if (bytes.size() > 32765) throw value_is_truncated(0);
+        text_.assign(2, '\0');
+        const short n = static_cast<short>(bytes.size());
+        std::memcpy(&text_[0], &n, sizeof n);
+        text_ += bytes;
+        XSQLVAR& v = var();
+        v.sqldata = &text_[0];
+        v.sqllen = n;
+    }
+}
+
+template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
+void binding<T, Free>::set_value() {
+    if (input()) return;
+    const bool null = indicator_ == -1;
+    T& data = this->data_;
+    if constexpr (std::is_same_v<T, _variant_t>) {
+        if (null) {
+            data.Clear();
+            if (this->owner != nullptr) this->owner->is_null = true;
+            return;
+        }
+        if (type_ == SQL_VARYING) {
+            short n = 0;
+            std::memcpy(&n, text_.data(), sizeof n);
+            set_variant_from_str(data, static_cast<unsigned>(n), text_.data() + 2);
+        } else if (type_ == SQL_DOUBLE) {
+            data = _variant_t(real_);
+        } else if (type_ == SQL_INT64) {
+            data = _variant_t(static_cast<long>(integer_));
+        } else if (type_ == SQL_BLOB) {
+            const described& d = this->statement_->description(false, this->position);
+            if (d.subtype != 1) return;  // binary blobs leave the variant as it is
+            const std::string text = read_blob(*this->statement_, blob_);
+            set_variant_from_str(data, static_cast<unsigned>(text.size()), text.c_str());
+        } else {
+            throw bad_value_conversion(0);
+        }
+        this->record_value();
+        return;
+    }
+    if (!this->record_null(null)) return;
+    if constexpr (std::is_same_v<T, long>) {
+        data = static_cast<long>(integer_);
+    } else if constexpr (std::is_same_v<T, bool>) {
+        data = integer_ != 0;
+    } else if constexpr (std::is_same_v<T, double>) {
+        data = real_;
+    } else if constexpr (std::is_same_v<T, tm>) {
+        tm t{};
+        isc_decode_timestamp(&stamp_, &t);
+        t.tm_isdst = -1;
+        data = t;
+    } else if constexpr (std::is_same_v<T, std::string>) {
+        short n = 0;
+        std::memcpy(&n, text_.data(), sizeof n);
+        data.assign(text_.data() + 2, static_cast<std::size_t>(n));
+    }
+}
+
+template class binding<long, &impl::value_factory::free_long_impl>;
+template class binding<bool, &impl::value_factory::free_long_impl>;
+template class binding<double, &impl::value_factory::free_double_impl>;
+template class binding<std::string, &impl::value_factory::free_string_impl>;
+template class binding<tm, &impl::value_factory::free_date_time_impl>;
+template class binding<_variant_t, &impl::value_factory::free_variant_impl>;
+
+// --- large objects
+
+void lob_binding::setup() {
+    XSQLVAR& v = statement_->variable(input(), position);
+    v.sqltype = SQL_BLOB | 1;
+    v.sqlsubtype = is_blob ? 0 : 1;
+    v.sqlscale = 0;
+    v.sqllen = sizeof blob_;
+    v.sqldata = reinterpret_cast<char*>(&blob_);
+    v.sqlind = &indicator_;
+}
+
+void lob_binding::get_value() {
+    if (sends_null()) {
+        indicator_ = -1;
+        return;
+    }
+    indicator_ = 0;
+    write_blob(*statement_, buffer, blob_);
+}
+
+void lob_binding::set_value() {
+    if (input()) return;
+    const bool present = record_null(indicator_ == -1);
+    if (present)
+        buffer = read_blob(*statement_, blob_);
+    else
+        buffer.clear();
+    fetched = true;
+}
+
+void lob_binding::bind_now(const std::string& data) {
+    // The fetched object's new value goes out with the next execution.
+    buffer = data;
+    fetched = false;
+    state = 2;
+    empty = false;
+}
+
+}  // namespace tovi::ib

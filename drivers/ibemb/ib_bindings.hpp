@@ -1,0 +1,72 @@
+// One binding class per value kind. Each fills its variable of the input area
+// (parameters) or the output area (columns) in setup(), and copies values in
+// get_value() (before execution) and set_value() (after each fetch).
+#ifndef TOVI_DRIVERS_IBEMB_IB_BINDINGS_HPP
+#define TOVI_DRIVERS_IBEMB_IB_BINDINGS_HPP
+
+#include <string>
+
+#include "ib_statement.hpp"
+
+namespace tovi::ib {
+
+template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
+class binding : public tovi::driver::typed_binding<driver, T, Free> {
+public:
+    using tovi::driver::typed_binding<driver, T, Free>::typed_binding;
+    void setup() override;
+    void get_value() override;
+    void set_value() override;
+
+private:
+    bool input() const { return this->factory->get_direction() != out; }
+    XSQLVAR& var() { return this->statement_->variable(input(), this->position); }
+
+    short indicator_ = 0;
+    short type_ = 0;  // the variable's type as this binding set it (nullable bit cleared)
+    ISC_INT64 integer_ = 0;
+    double real_ = 0;
+    ISC_TIMESTAMP stamp_{};
+    ISC_QUAD blob_{};
+    std::string text_;  // varying text: 2 length bytes, then the bytes
+};
+
+using integer_binding = binding<long, &impl::value_factory::free_long_impl>;
+using boolean_binding = binding<bool, &impl::value_factory::free_long_impl>;
+using real_binding = binding<double, &impl::value_factory::free_double_impl>;
+using text_binding = binding<std::string, &impl::value_factory::free_string_impl>;
+using date_time_binding = binding<tm, &impl::value_factory::free_date_time_impl>;
+using variant_binding = binding<_variant_t, &impl::value_factory::free_variant_impl>;
+
+// Large objects: clobs as text blobs (subtype 1), blobs as binary ones, written
+// and read by segments of at most 65535 bytes.
+class lob_binding : public tovi::driver::lob_binding_base<driver> {
+public:
+    using lob_binding_base::get_value;
+    using lob_binding_base::lob_binding_base;
+    using lob_binding_base::set_value;
+    void setup() override;
+    void get_value() override;
+    void set_value() override;
+
+protected:
+    void bind_now(const std::string& data) override;
+
+private:
+    bool input() const { return factory->get_direction() != out; }
+    short indicator_ = 0;
+    ISC_QUAD blob_{};
+};
+
+// Writes `bytes` as a new blob of `st`'s transaction; its identifier into `id`.
+void write_blob(statement& st, const std::string& bytes, ISC_QUAD& id);
+// The whole content of blob `id`.
+std::string read_blob(statement& st, ISC_QUAD& id);
+
+struct binding_kinds
+    : tovi::driver::binding_set<boolean_binding, integer_binding, real_binding, text_binding,
+                                date_time_binding, lob_binding, variant_binding> {};
+
+}  // namespace tovi::ib
+
+#endif

@@ -1,0 +1,34 @@
+// A connection: the database attachment and the service-manager attachment.
+#ifndef TOVI_DRIVERS_IBEMB_IB_CONNECTION_HPP
+#define TOVI_DRIVERS_IBEMB_IB_CONNECTION_HPP
+
+#include "ib_driver.hpp"
+#include "ib_status.hpp"
+
+namespace tovi::ib {
+
+// The service manager's name for a service: by its protocol, "service_mgr" on
+// this machine.
+std::string service_manager_name(const service_t& s);
+
+class connection : public tovi::driver::connection_base<driver> {
+public:
+    // Attaches the database named by the service (an embedded one that does not
+    // exist is created) and the service manager; failures are translated with
+    // "[Driver: tovi_ib; Database: '<server>']".
+    connection(DataBase& db, const session_t& s);
+    // Detaches both; failures are of no use here.
+    ~connection() override;
+    void open() override {}
+    void close() override {}
+
+    isc_db_handle db = 0;
+    isc_svc_handle service = 0;
+
+private:
+    param_buffer dpb_;
+};
+
+}  // namespace tovi::ib
+
+#endif
