@@ -102,6 +102,8 @@ void statement::describe_outputs() {
 }
 
 void statement::ready_for_binding() {
+    // These run as immediate statements; the engine cannot prepare them.
+    if (kind == stmt_create_database || kind == stmt_set_transaction) return;
     if (!prepared_) native_prepare();
     if (define_.changed()) describe_outputs();
     if (!bindings_ready_) {

@@ -1,0 +1,175 @@
+// What only the embedded Firebird driver has, on the real engine: retaining
+// commits, data definition restarting the transaction, blobs by segments,
+// booleans as "Yes"/"No" text, CREATE DATABASE on a handle of its own, bounded
+// parameter buffers, files that cannot be opened, and two threads at once.
+#include <tovi/tovi.hpp>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "support/temp_dir.hpp"
+
+namespace {
+
+// The engine's lock files go to a directory of this process, set before it starts.
+const tovi_test::temp_dir& lock_dir() {
+    static tovi_test::temp_dir locks;
+    setenv("FIREBIRD_LOCK", locks.path().c_str(), 1);
+    return locks;
+}
+const bool locks_set = (lock_dir(), true);
+
+class IbembDriver : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tovi::api::init();
+        ds_ = open(dir_.file("main.fdb"));
+    }
+    void TearDown() override {
+        ds_.reset();
+        urls_.clear();
+        tovi::api::fini();
+    }
+    std::unique_ptr<tovi::udata_source> open(const std::string& file,
+                                             const std::string& user = "SYSDBA") {
+        urls_.push_back(std::make_unique<tovi::uurl_t>("/InterBase_EMB", user, "", file));
+        return std::make_unique<tovi::udata_source>(*urls_.back());
+    }
+    void exec(const std::string& sql) {
+        tovi::statement st(*ds_, 1);
+        st.execute(sql);
+        st.trans->commit();
+    }
+    long transaction_number() {
+        tovi::statement st(*ds_, 1);
+        long n = 0;
+        st.parse("SELECT CURRENT_TRANSACTION FROM RDB$DATABASE");
+        st >> n;
+        st.execute();
+        EXPECT_TRUE(st.next());
+        return n;
+    }
+
+    tovi_test::temp_dir dir_;
+    std::vector<std::unique_ptr<tovi::uurl_t>> urls_;
+    std::unique_ptr<tovi::udata_source> ds_;
+};
+
+TEST_F(IbembDriver, CommitRetainsDataDefinitionRestarts) {
+    tovi::statement st(*ds_, 1);
+    st.parse("SELECT 1 FROM RDB$DATABASE");
+    const tovi::impl::statement* prepared = st.get_impl();
+    st.parse("SELECT 2 FROM RDB$DATABASE");  // the first goes back to the cache
+    st.trans->commit();
+    st.parse("SELECT 1 FROM RDB$DATABASE");
+    EXPECT_EQ(st.get_impl(), prepared);  // still prepared after the commit
+
+    const long before = transaction_number();
+    exec("CREATE TABLE t(a INTEGER)");
+    EXPECT_NE(transaction_number(), before);  // ended and started again
+}
+
+TEST_F(IbembDriver, LargeBlobsAndBooleanText) {
+    exec("CREATE TABLE b(n INTEGER, data BLOB, note VARCHAR(10))");
+    std::string bytes(200000, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 % 251);
+    tovi::statement ins(*ds_, 1);
+    ins.parse("INSERT INTO b VALUES(1, :data, :note)");
+    tovi::blob_t blob;
+    _variant_t yes(true);
+    ins << blob << yes;
+    blob.set_entire(bytes);
+    ins.execute();
+    ins.trans->commit();
+
+    tovi::statement sel(*ds_, 1);
+    sel.parse("SELECT data, note FROM b");
+    tovi::blob_t got;
+    std::string note;
+    sel >> got >> note;
+    sel.execute();
+    ASSERT_TRUE(sel.next());
+    EXPECT_EQ(got.get_entire(), bytes);
+    EXPECT_EQ(note, "Yes");
+}
+
+TEST_F(IbembDriver, CreateDatabaseLeavesTheConnectionOnItsOwn) {
+    exec("CREATE TABLE mine(a INTEGER)");
+    const std::string other = dir_.file("other.fdb");
+    tovi::statement st(*ds_, 1);
+    st.execute("CREATE DATABASE '" + other + "' USER 'SYSDBA' PAGE_SIZE 8192");
+    EXPECT_TRUE(std::ifstream(other).good());
+    EXPECT_NO_THROW(exec("INSERT INTO mine VALUES(1)"));  // still attached to main.fdb
+}
+
+TEST_F(IbembDriver, BadInputAndUnopenableFilesAreErrors) {
+    try {
+        auto ds = open(dir_.file("long.fdb"), std::string(300, 'u'));
+        tovi::statement st(*ds, 1);
+        st.execute("SELECT 1 FROM RDB$DATABASE");
+        FAIL() << "a 300-byte user name was accepted";
+    } catch (const tovi::exception& e) {
+        EXPECT_NE(e.get_error_text().find("Parameter buffer item is too long."), std::string::npos)
+            << e.get_error_text();
+    }
+    std::ofstream(dir_.file("not.fdb")) << "this is not a Firebird database";
+    for (const std::string& file : {dir_.file("not.fdb"), dir_.file("no/such/dir/x.fdb")}) {
+        SCOPED_TRACE(file);
+        try {
+            auto ds = open(file);
+            tovi::statement st(*ds, 1);
+            st.execute("SELECT 1 FROM RDB$DATABASE");
+            FAIL() << "opened " << file;
+        } catch (const tovi::exception& e) {
+            EXPECT_NE(e.get_error_text().find("[Driver: tovi_ib; Database: '" + file + "']"),
+                      std::string::npos)
+                << e.get_error_text();
+        }
+    }
+}
+
+// Each thread with its own data source on its own file: errors and results stay
+// each thread's own.
+TEST_F(IbembDriver, TwoThreadsOnTwoDatabases) {
+    auto work = [this](const std::string& file, long base, long& sum, std::string& failure) {
+        try {
+            tovi::uurl_t url("/InterBase_EMB", "SYSDBA", "", file);
+            tovi::udata_source ds(url);
+            tovi::statement ddl(ds, 1);
+            ddl.execute("CREATE TABLE w(a INTEGER)");
+            tovi::statement ins(ds, 1);
+            ins.parse("INSERT INTO w VALUES(:a)");
+            long a = 0;
+            ins << a;
+            for (a = base; a < base + 200; ++a) ins.execute();
+            ins.trans->commit();
+            tovi::statement bad(ds, 1);
+            EXPECT_THROW(bad.execute("SELECT * FROM missing_" + std::to_string(base)),
+                         tovi::no_schema_obj_found);
+            tovi::statement sel(ds, 1);
+            sel.parse("SELECT SUM(a) FROM w");
+            sel >> sum;
+            sel.execute();
+            EXPECT_TRUE(sel.next());
+        } catch (const tovi::exception& e) {
+            failure = e.get_error_text();
+        }
+    };
+    long sum1 = 0, sum2 = 0;
+    std::string failure1, failure2;
+    std::thread one(work, dir_.file("one.fdb"), 0, std::ref(sum1), std::ref(failure1));
+    std::thread two(work, dir_.file("two.fdb"), 1000, std::ref(sum2), std::ref(failure2));
+    one.join();
+    two.join();
+    EXPECT_EQ(failure1, "");
+    EXPECT_EQ(failure2, "");
+    EXPECT_EQ(sum1, 199 * 200 / 2);
+    EXPECT_EQ(sum2, 1000 * 200 + 199 * 200 / 2);
+}
+
+}  // namespace
