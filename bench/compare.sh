@@ -8,10 +8,15 @@
 # tovibench_odbc, the same workloads written against the ODBC C API, both through
 # Debian's SQLite ODBC driver registered in a private odbcinst.ini.
 #
-#   bench/compare.sh [--odbc] [BUILD_DIR] [RUNS]        (defaults: build, 9)
+# With --firebird: tovibench on "/InterBase_EMB" against tovibench_fb, the same
+# workloads written against the Firebird C API, both on the embedded engine.
+#
+#   bench/compare.sh [--odbc|--firebird] [BUILD_DIR] [RUNS]        (defaults: build, 9)
 set -euo pipefail
 odbc=false
+firebird=false
 if [ "${1:-}" = "--odbc" ]; then odbc=true; shift; fi
+if [ "${1:-}" = "--firebird" ]; then firebird=true; shift; fi
 build=${1:-build}
 runs=${2:-9}
 work=$(mktemp -d)
@@ -22,6 +27,7 @@ if $odbc; then
   printf '[SQLite3 ODBC Driver]\nDriver=%s\n' "$driver" >"$work/odbcinst.ini"
   export ODBCSYSINI="$work" ODBCINSTINI=odbcinst.ini
 fi
+$firebird && export FIREBIRD_LOCK="$work/lock"
 
 names=("INSERT 01" "INSERT 02" "INSERT 03" "SELECT 02" "SELECT 03" "INNER JOIN 01"
        "CREATE INDEX 01" "CREATE INDEX 02" "SELECT 04" "UPDATE 01" "UPDATE 02" "UPDATE 03"
@@ -31,8 +37,11 @@ names=("INSERT 01" "INSERT 02" "INSERT 03" "SELECT 02" "SELECT 03" "INNER JOIN 0
 times() { grep -E '^[0-9.e+-]+ sec\.$' "$1" | awk '{ print $1 }'; }
 
 for ((r = 1; r <= runs; r++)); do
-  rm -f "$work"/*.db
-  if $odbc; then
+  rm -f "$work"/*.db "$work"/*.fdb
+  if $firebird; then
+    run_tovi() { "$build/bin/tovibench" --conn_str /InterBase_EMB --user_name SYSDBA --db_name "$work/tovi.fdb" >"$work/tovi.$r" 2>"$work/tovi.err.$r"; }
+    run_native() { "$build/bin/tovibench_fb" "$work/native.fdb" >"$work/native.$r" 2>"$work/native.err.$r"; }
+  elif $odbc; then
     run_tovi() { "$build/bin/tovibench" --conn_str "/ODBC/SQLite3 ODBC Driver" --db_name "$work/tovi.db" >"$work/tovi.$r" 2>"$work/tovi.err.$r"; }
     run_native() { "$build/bin/tovibench_odbc" "SQLite3 ODBC Driver" "$work/native.db" >"$work/native.$r" 2>"$work/native.err.$r"; }
   else

@@ -15,10 +15,16 @@
 # through Debian's SQLite ODBC driver (registered in a private odbcinst.ini), and
 # a third line compares whole tovibench runs with tovibench_odbc.
 #
-#   bench/instructions.sh [--odbc] [BUILD_DIR]        (default: build)
+# With --firebird the roads are tovi's Firebird driver and the Firebird C API by
+# hand, both on the embedded engine (no whole-run line: the engine's own work in
+# SELECT 05 takes hours under callgrind).
+#
+#   bench/instructions.sh [--odbc|--firebird] [BUILD_DIR]        (default: build)
 set -euo pipefail
 odbc=false
+firebird=false
 if [ "${1:-}" = "--odbc" ]; then odbc=true; shift; fi
+if [ "${1:-}" = "--firebird" ]; then firebird=true; shift; fi
 build=${1:-build}
 probe="$build/bin/tovibench_probe"
 n=10000
@@ -31,11 +37,15 @@ if $odbc; then
   printf '[SQLite3 ODBC Driver]\nDriver=%s\n' "$driver" >"$work/odbcinst.ini"
   export ODBCSYSINI="$work" ODBCINSTINI=odbcinst.ini
 fi
+if $firebird; then
+  tovi_road=tovi-fb native_road=fb
+  export FIREBIRD_LOCK="$work/lock"
+fi
 
 per_iteration() {  # road workload -> instructions per iteration
-  rm -f "$work/p.db"
+  rm -f "$work/p.db" "$work/p.fdb"
   valgrind --tool=callgrind --callgrind-out-file="$work/cg.out" --collect-atstart=no \
-    --toggle-collect="*_iteration*" "$probe" "$1" "$2" "$n" "$work/p.db" >/dev/null 2>&1
+    --toggle-collect="*_iteration*" "$probe" "$1" "$2" "$n" "$work/p.$([ "$1" = tovi-fb ] || [ "$1" = fb ] && echo fdb || echo db)" >/dev/null 2>&1
   callgrind_annotate "$work/cg.out" 2>/dev/null |
     awk -v n="$n" '/PROGRAM TOTALS/ { gsub(",", "", $1); printf "%.0f\n", $1 / n }'
 }

@@ -3,9 +3,9 @@
 // counting instructions per execution or per row with callgrind (see
 // bench/instructions.sh).
 //
-//   tovibench_probe (tovi|native|tovi-odbc|odbc) (insert|join) N DATABASE_FILE
+//   tovibench_probe (tovi|native|tovi-odbc|odbc|tovi-fb|fb) (insert|join) N DATABASE_FILE
 // The ODBC roads use the ODBC driver named by TOVI_PROBE_ODBC_DRIVER (default
-// "SQLite3 ODBC Driver").
+// "SQLite3 ODBC Driver"); the Firebird roads the embedded engine.
 #include <tovi/tovi.hpp>
 
 #include <sqlite3.h>
@@ -20,6 +20,10 @@
 long odbc_insert(const char* file, long n);
 long odbc_join(const char* file, long n);
 std::string odbc_driver();
+// The Firebird C API road (tovibench_probe_fb.cpp), and its tables for tovi's.
+long fb_insert(const char* file, long n);
+long fb_join(const char* file, long n);
+void fb_prepare_tables(const char* file, long rows);
 
 namespace {
 
@@ -108,16 +112,26 @@ long native_join(const char* file, long n) {
 namespace {
 
 std::string url_of(const std::string& road) {
+    if (road == "tovi-fb") return "/InterBase_EMB";
     return road == "tovi-odbc" ? "/ODBC/" + odbc_driver() : "/SQLITE";
 }
 
-long tovi_insert(const std::string& road, const char* file, long n) {
+// The tables of both workloads, `rows` rows in each, in the road's database.
+void tables_for(const std::string& road, const char* file, long rows) {
+    if (road == "tovi-fb") {
+        fb_prepare_tables(file, rows);
+        return;
+    }
     sqlite3* db = nullptr;
     sqlite3_open(file, &db);
-    prepare_tables(db, 0);
+    prepare_tables(db, rows);
     sqlite3_close(db);
+}
+
+long tovi_insert(const std::string& road, const char* file, long n) {
+    tables_for(road, file, 0);
     tovi::api library;
-    tovi::uurl_t url(url_of(road), "", "", file);
+    tovi::uurl_t url(url_of(road), road == "tovi-fb" ? "SYSDBA" : "", "", file);
     tovi::udata_source ds(url);
     tovi::statement st(ds, 1);
     st.parse("INSERT INTO t2 VALUES(:?, :?, :?)");
@@ -130,12 +144,9 @@ long tovi_insert(const std::string& road, const char* file, long n) {
 }
 
 long tovi_join(const std::string& road, const char* file, long n) {
-    sqlite3* db = nullptr;
-    sqlite3_open(file, &db);
-    prepare_tables(db, n);
-    sqlite3_close(db);
+    tables_for(road, file, n);
     tovi::api library;
-    tovi::uurl_t url(url_of(road), "", "", file);
+    tovi::uurl_t url(url_of(road), road == "tovi-fb" ? "SYSDBA" : "", "", file);
     tovi::udata_source ds(url);
     tovi::statement st(ds, 1);
     st.parse("SELECT t1.a FROM t1 INNER JOIN t2 ON t1.b = t2.b");
@@ -151,8 +162,8 @@ long tovi_join(const std::string& road, const char* file, long n) {
 
 int main(int argc, char** argv) {
     if (argc != 5) {
-        std::cerr << "usage: tovibench_probe (tovi|native|tovi-odbc|odbc) (insert|join) N "
-                     "DATABASE_FILE\n";
+        std::cerr << "usage: tovibench_probe (tovi|native|tovi-odbc|odbc|tovi-fb|fb) "
+                     "(insert|join) N DATABASE_FILE\n";
         return 2;
     }
     const std::string road = argv[1], workload = argv[2];
@@ -164,6 +175,8 @@ int main(int argc, char** argv) {
             result = insert ? native_insert(argv[4], n) : native_join(argv[4], n);
         else if (road == "odbc")
             result = insert ? odbc_insert(argv[4], n) : odbc_join(argv[4], n);
+        else if (road == "fb")
+            result = insert ? fb_insert(argv[4], n) : fb_join(argv[4], n);
         else
             result = insert ? tovi_insert(road, argv[4], n) : tovi_join(road, argv[4], n);
     } catch (const tovi::exception& e) {
