@@ -138,8 +138,14 @@ long tovi_insert(const std::string& road, const char* file, long n) {
     long a = 0, b = 0;
     std::string c = "oops oops oops";
     st << a << b << c;
-    for (tovi::auto_trans at(*st.trans); at.pending; at.pending = false)
+    for (tovi::auto_trans at(*st.trans); at.pending; at.pending = false) {
+        // One execution first, uncounted: a driver that prepares at the first
+        // execution (Firebird's) then pays what the hand-written loops pay
+        // before theirs.
+        a = b = -1;
+        st.execute();
         for (long i = 0; i < n; ++i) tovi_insert_iteration(st, a, b, i);
+    }
     return n;
 }
 

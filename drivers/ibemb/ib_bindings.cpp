@@ -140,31 +140,33 @@ void binding<T, Free>::get_value() {
             tm copy = data;
             isc_encode_timestamp(&copy, &stamp_);
         }
-    } else {
-        std::string bytes;
-        if constexpr (std::is_same_v<T, std::string>) {
-            if (!null) bytes = data;
-        } else {  // _variant_t: by the parameter's described type
-            if (data.vt == VT_EMPTY || data.vt == VT_NULL || data.vt == VT_UNKNOWN) {
-                indicator_ = -1;
-                return;
-            }
-            if (type_ == SQL_INT64) {
-                integer_ = static_cast<long>(data);
-                return;
-            }
-            if (type_ == SQL_DOUBLE) {
-                real_ = static_cast<double>(data);
-                return;
-            }
-            const described& d = this->statement_->description(true, this->position);
-            if (type_ == SQL_BLOB && d.subtype == 1) {
-                write_blob(*this->statement_, text_of(data), blob_);
-                return;
-            }
-            if (type_ != SQL_VARYING) throw bad_value_conversion(0);
-            bytes = text_of(data);
+    } else if constexpr (std::is_same_v<T, std::string>) {
+        // Fixed-length text straight from the application's string: no copy.
+        if (data.size() > 32767) throw value_is_truncated(0);
+        XSQLVAR& v = var();
+        v.sqltype = SQL_TEXT | 1;
+        v.sqldata = const_cast<char*>(data.data());
+        v.sqllen = static_cast<short>(data.size());
+    } else {  // _variant_t: by the parameter's described type
+        if (data.vt == VT_EMPTY || data.vt == VT_NULL || data.vt == VT_UNKNOWN) {
+            indicator_ = -1;
+            return;
         }
+        if (type_ == SQL_INT64) {
+            integer_ = static_cast<long>(data);
+            return;
+        }
+        if (type_ == SQL_DOUBLE) {
+            real_ = static_cast<double>(data);
+            return;
+        }
+        const described& d = this->statement_->description(true, this->position);
+        if (type_ == SQL_BLOB && d.subtype == 1) {
+            write_blob(*this->statement_, text_of(data), blob_);
+            return;
+        }
+        if (type_ != SQL_VARYING) throw bad_value_conversion(0);
+        const std::string bytes = text_of(data);
         if (bytes.size() > 32765) throw value_is_truncated(0);
         text_.assign(2, '\0');
         const short n = static_cast<short>(bytes.size());

@@ -96,6 +96,25 @@ TEST_F(IbembDriver, LargeBlobsAndBooleanText) {
     ASSERT_TRUE(sel.next());
     EXPECT_EQ(got.get_entire(), bytes);
     EXPECT_EQ(note, "Yes");
+
+    // Text keeps its blanks and its length, empty text stays empty, not NULL.
+    tovi::statement texts(*ds_, 1);
+    texts.parse("INSERT INTO b(n, note) VALUES(:n, :note)");
+    long n = 2;
+    std::string text = "ab  ";
+    texts << n << text;
+    texts.execute();
+    n = 3;
+    text.clear();
+    texts.execute();
+    tovi::statement read(*ds_, 1);
+    read.parse("SELECT note || '|' FROM b WHERE n >= 2 ORDER BY n");
+    read >> note;
+    read.execute();
+    ASSERT_TRUE(read.next());
+    EXPECT_EQ(note, "ab  |");
+    ASSERT_TRUE(read.next());
+    EXPECT_EQ(note, "|");
 }
 
 TEST_F(IbembDriver, CreateDatabaseLeavesTheConnectionOnItsOwn) {
