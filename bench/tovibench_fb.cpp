@@ -40,10 +40,11 @@ void start() {
 }
 
 XSQLDA* area(short n) {
-    auto* a = static_cast<XSQLDA*>(std::calloc(1, XSQLDA_LENGTH(n > 0 ? n : 1)));
+    const short size = n > 0 ? n : static_cast<short>(1);
+    auto* a = static_cast<XSQLDA*>(std::calloc(1, XSQLDA_LENGTH(size)));
     if (a == nullptr) throw std::bad_alloc();
     a->version = SQLDA_VERSION1;
-    a->sqln = n > 0 ? n : 1;
+    a->sqln = size;
     return a;
 }
 
