@@ -3,13 +3,10 @@
 #define TOVI_DRIVERS_IBEMB_IB_CONNECTION_HPP
 
 #include "ib_driver.hpp"
+#include "ib_service.hpp"
 #include "ib_status.hpp"
 
 namespace tovi::ib {
-
-// The service manager's name for a service: by its protocol, "service_mgr" on
-// this machine.
-std::string service_manager_name(const service_t& s);
 
 class connection : public tovi::driver::connection_base<driver> {
 public:

@@ -12,6 +12,9 @@
 #include <string>
 #include <thread>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "support/temp_dir.hpp"
 
 namespace {
@@ -189,6 +192,52 @@ TEST_F(IbembDriver, TwoThreadsOnTwoDatabases) {
     EXPECT_EQ(failure2, "");
     EXPECT_EQ(sum1, 199 * 200 / 2);
     EXPECT_EQ(sum2, 1000 * 200 + 199 * 200 / 2);
+}
+
+// A database held by another process: a tovi::exception with the engine's
+// message, never a crash or a hang.
+TEST(IbembProcesses, ADatabaseInUseElsewhereIsAnError) {
+    tovi_test::temp_dir dir;
+    const std::string file = dir.file("shared.fdb");
+    int ready[2], done[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(done), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {  // holds the database open until told to stop
+        int code = 1;
+        try {
+            tovi::api::init();
+            tovi::uurl_t url("/InterBase_EMB", "SYSDBA", "", file);
+            tovi::udata_source ds(url);
+            tovi::statement st(ds, 1);
+            st.execute("CREATE TABLE held(a INTEGER)");
+            code = 0;
+        } catch (...) {
+        }
+        char byte = static_cast<char>(code);
+        (void)!write(ready[1], &byte, 1);
+        (void)!read(done[0], &byte, 1);
+        _exit(code);
+    }
+    char byte = 1;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    ASSERT_EQ(byte, 0) << "the other process could not make its database";
+    tovi::api::init();
+    try {
+        tovi::uurl_t url("/InterBase_EMB", "SYSDBA", "", file);
+        tovi::udata_source ds(url);
+        tovi::statement st(ds, 1);
+        st.execute("SELECT COUNT(*) FROM held");
+        ADD_FAILURE() << "opened a database another process holds";
+    } catch (const tovi::exception& e) {
+        EXPECT_NE(e.get_error_text().find(file), std::string::npos) << e.get_error_text();
+    }
+    tovi::api::fini();
+    (void)!write(done[1], &byte, 1);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 }  // namespace
