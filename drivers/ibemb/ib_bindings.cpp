@@ -25,7 +25,11 @@ bool is_integer(short type) {
 // byte arrays as their bytes.
 std::string text_of(const _variant_t& v) {
     if (v.vt == VT_BOOL) return v.boolVal != VARIANT_FALSE ? "Yes" : "No";
-    if (v.vt == (VT_ARRAY | VT_UI1)) return safearray_to_raw(v.parray);
+    if (v.vt == (VT_ARRAY | VT_UI1)) {
+        std::string bytes = safearray_to_raw(v.parray);
+        if (bytes.size() > 32766) throw value_is_truncated(0);  // the longest text value
+        return bytes;
+    }
     _variant_t text;
     if (FAILED(VariantChangeType(&text, &v, 0, VT_BSTR))) throw bad_value_conversion(0);
     return variant2string(text);
@@ -51,11 +55,36 @@ void write_blob(statement& st, const std::string& bytes, ISC_QUAD& id) {
     st.check();
 }
 
+blob_info read_blob_info(statement& st, isc_blob_handle& h) {
+    const char items[] = {isc_info_blob_total_length, isc_info_blob_max_segment,
+                          isc_info_blob_num_segments, isc_info_blob_type};
+    char result[40];
+    isc_blob_info(status(), &h, sizeof items, items, sizeof result, result);
+    st.check();
+    blob_info info;
+    for (const char* p = result; p < result + sizeof result && *p != isc_info_end;) {
+        const char tag = *p++;
+        if (tag == isc_info_truncated) throw exception("BLOB information was truncated.", 0);
+        if (tag == isc_info_error) throw exception("Requested BLOB information is unavailable.", 0);
+        const auto length =
+            static_cast<short>(isc_portable_integer(reinterpret_cast<const ISC_UCHAR*>(p), 2));
+        p += 2;
+        const ISC_INT64 value = isc_portable_integer(reinterpret_cast<const ISC_UCHAR*>(p), length);
+        p += length;
+        if (tag == isc_info_blob_total_length) info.total_length = value;
+        if (tag == isc_info_blob_max_segment) info.largest_segment = value;
+        if (tag == isc_info_blob_num_segments) info.segments = value;
+        if (tag == isc_info_blob_type) info.segmented = value == 0;
+    }
+    return info;
+}
+
 std::string read_blob(statement& st, ISC_QUAD& id) {
     isc_blob_handle h = 0;
     isc_open_blob2(status(), st.db(), st.tr(), &h, &id, 0, nullptr);
     st.check();
     std::string all, piece(segment, '\0');
+    all.reserve(static_cast<std::size_t>(read_blob_info(st, h).total_length));
     for (;;) {
         unsigned short got = 0;
         const ISC_STATUS rc =

@@ -58,6 +58,16 @@ private:
     ISC_QUAD blob_{};
 };
 
+// What the engine tells of an open blob (its information items).
+struct blob_info {
+    ISC_INT64 total_length = 0;
+    ISC_INT64 largest_segment = 0;
+    ISC_INT64 segments = 0;
+    bool segmented = true;
+};
+// The information items of open blob `h`; "BLOB information was truncated." and
+// "Requested BLOB information is unavailable." (code 0) when the engine says so.
+blob_info read_blob_info(statement& st, isc_blob_handle& h);
 // Writes `bytes` as a new blob of `st`'s transaction; its identifier into `id`.
 void write_blob(statement& st, const std::string& bytes, ISC_QUAD& id);
 // The whole content of blob `id`.
