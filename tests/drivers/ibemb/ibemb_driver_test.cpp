@@ -5,6 +5,7 @@
 #include <tovi/tovi.hpp>
 
 #include <gtest/gtest.h>
+#include <ibase.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -26,6 +27,59 @@ const tovi_test::temp_dir& lock_dir() {
     return locks;
 }
 const bool locks_set = (lock_dir(), true);
+
+// How the engine stored the blob of `column` in the one row of `table`: read
+// through the client library itself, beside tovi's attachment.
+struct stored_blob {
+    ISC_INT64 segments = 0, largest = 0, total = 0;
+};
+stored_blob blob_as_stored(const std::string& file, const std::string& sql) {
+    ISC_STATUS_ARRAY st;
+    isc_db_handle db = 0;
+    isc_tr_handle tr = 0;
+    isc_stmt_handle s = 0;
+    isc_blob_handle h = 0;
+    const std::string dpb = std::string{isc_dpb_version1, isc_dpb_user_name, 6} + "SYSDBA";
+    stored_blob result;
+    if (isc_attach_database(st, 0, file.c_str(), &db, static_cast<short>(dpb.size()), dpb.data()) !=
+            0 ||
+        isc_start_transaction(st, &tr, 1, &db, 0, nullptr) != 0 ||
+        isc_dsql_allocate_statement(st, &db, &s) != 0) {
+        ADD_FAILURE() << "the client library could not open " << file;
+        return result;
+    }
+    XSQLDA out{};
+    out.version = SQLDA_VERSION1;
+    out.sqln = 1;
+    ISC_QUAD id{};
+    short null = 0;
+    EXPECT_EQ(isc_dsql_prepare(st, &tr, &s, 0, sql.c_str(), 3, &out), 0);
+    out.sqlvar[0].sqldata = reinterpret_cast<char*>(&id);
+    out.sqlvar[0].sqlind = &null;
+    EXPECT_EQ(isc_dsql_execute(st, &tr, &s, 3, nullptr), 0);
+    EXPECT_EQ(isc_dsql_fetch(st, &s, 3, &out), 0);
+    EXPECT_EQ(isc_open_blob2(st, &db, &tr, &h, &id, 0, nullptr), 0);
+    const char items[] = {isc_info_blob_num_segments, isc_info_blob_max_segment,
+                          isc_info_blob_total_length};
+    char info[64];
+    EXPECT_EQ(isc_blob_info(st, &h, sizeof items, items, sizeof info, info), 0);
+    for (const char* p = info; *p != isc_info_end && p < info + sizeof info;) {
+        const char item = *p++;
+        const short length =
+            static_cast<short>(isc_portable_integer(reinterpret_cast<const ISC_UCHAR*>(p), 2));
+        p += 2;
+        const ISC_INT64 value = isc_portable_integer(reinterpret_cast<const ISC_UCHAR*>(p), length);
+        p += length;
+        if (item == isc_info_blob_num_segments) result.segments = value;
+        if (item == isc_info_blob_max_segment) result.largest = value;
+        if (item == isc_info_blob_total_length) result.total = value;
+    }
+    isc_close_blob(st, &h);
+    isc_dsql_free_statement(st, &s, DSQL_drop);
+    isc_commit_transaction(st, &tr);
+    isc_detach_database(st, &db);
+    return result;
+}
 
 class IbembDriver : public ::testing::Test {
 protected:
@@ -99,6 +153,11 @@ TEST_F(IbembDriver, LargeBlobsAndBooleanText) {
     ASSERT_TRUE(sel.next());
     EXPECT_EQ(got.get_entire(), bytes);
     EXPECT_EQ(note, "Yes");
+    // Written in segments of 65535 bytes, the last one shorter.
+    const stored_blob stored = blob_as_stored(dir_.file("main.fdb"), "SELECT data FROM b");
+    EXPECT_EQ(stored.total, 200000);
+    EXPECT_EQ(stored.segments, 4);
+    EXPECT_EQ(stored.largest, 65535);
 
     // Text keeps its blanks and its length, empty text stays empty, not NULL.
     tovi::statement texts(*ds_, 1);
@@ -118,6 +177,20 @@ TEST_F(IbembDriver, LargeBlobsAndBooleanText) {
     EXPECT_EQ(note, "ab  |");
     ASSERT_TRUE(read.next());
     EXPECT_EQ(note, "|");
+}
+
+// A CREATE text keeps its ":name" markers (a procedure's own variables); other
+// texts have theirs turned into parameters.
+TEST_F(IbembDriver, CreateTextsKeepTheirMarkers) {
+    exec("CREATE PROCEDURE twice(a INTEGER) RETURNS (b INTEGER) AS BEGIN b = :a * 2; SUSPEND; END");
+    tovi::statement st(*ds_, 1);
+    st.parse("SELECT b FROM twice(:a)");
+    long a = 21, b = 0;
+    st << a;
+    st >> b;
+    st.execute();
+    ASSERT_TRUE(st.next());
+    EXPECT_EQ(b, 42);
 }
 
 TEST_F(IbembDriver, CreateDatabaseLeavesTheConnectionOnItsOwn) {
