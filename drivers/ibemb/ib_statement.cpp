@@ -135,10 +135,11 @@ void statement::execute_immediate() {
         isc_detach_database(ignored, &other);
         return;
     }
-    isc_tr_handle started = 0;
-    isc_dsql_execute_immediate(status(), db(), &started, 0, native_sql.c_str(), sql_dialect,
-                               nullptr);
-    check();
+    try {
+        owner->restart_as(native_sql);
+    } catch (const exception& e) {
+        fail(e);
+    }
 }
 
 void statement::execute() {

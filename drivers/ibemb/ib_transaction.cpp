@@ -61,6 +61,21 @@ void transaction::end_fully(End end) {
     begin();
 }
 
+void transaction::restart_as(const std::string& sql) {
+    isc_commit_transaction(status(), &tr);
+    if (failed(status())) fail(native_error(status()));
+    tr = 0;
+    pending_ = false;
+    cache.for_each([](impl::string_stmt* s) { static_cast<statement*>(s)->transaction_ended(); });
+    isc_dsql_execute_immediate(status(), &owner.db, &tr, 0, sql.c_str(), 3, nullptr);
+    if (failed(status())) {
+        const exception e = native_error(status());
+        tr = 0;
+        begin();
+        throw e;
+    }
+}
+
 void transaction::full_commit() {
     end_fully(isc_commit_transaction);
 }

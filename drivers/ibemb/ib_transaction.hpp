@@ -23,6 +23,9 @@ public:
     // cursor closed and starts a new one.
     void full_commit();
     void full_rollback();
+    // SET TRANSACTION: the native transaction is committed fully and `sql` starts
+    // its successor (with the default one started again if it fails).
+    void restart_as(const std::string& sql);
     // A statement changed data: there is work to commit.
     void changed() { pending_ = true; }
     // Before data definition on another transaction of the connection: a

@@ -193,6 +193,23 @@ TEST_F(IbembDriver, CreateTextsKeepTheirMarkers) {
     EXPECT_EQ(b, 42);
 }
 
+// SET TRANSACTION replaces the native transaction with one of its options.
+TEST_F(IbembDriver, SetTransactionStartsTheNextTransaction) {
+    exec("CREATE TABLE ro(a INTEGER)");
+    tovi::transaction tx(*ds_);
+    tovi::statement st(tx, 1);
+    st.execute("INSERT INTO ro VALUES(1)");
+    st.execute("SET TRANSACTION READ ONLY");  // the insert is committed first
+    EXPECT_THROW(st.execute("INSERT INTO ro VALUES(2)"), tovi::exception);
+    tovi::statement count(tx, 1);
+    long n = 0;
+    count.parse("SELECT COUNT(*) FROM ro");
+    count >> n;
+    count.execute();
+    ASSERT_TRUE(count.next());
+    EXPECT_EQ(n, 1);
+}
+
 TEST_F(IbembDriver, CreateDatabaseLeavesTheConnectionOnItsOwn) {
     exec("CREATE TABLE mine(a INTEGER)");
     const std::string other = dir_.file("other.fdb");
