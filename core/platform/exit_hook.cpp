@@ -22,6 +22,10 @@
 
 namespace tovi::win_hook {
 
+// Module images are addressed as loaded base + offset: integers become pointers
+// throughout.
+// NOLINTBEGIN(performance-no-int-to-ptr)
+
 namespace {
 
 const char* const libc_name = "libc.so.6";
@@ -304,6 +308,8 @@ void at_exit() {
 }
 
 }  // namespace
+
+// NOLINTEND(performance-no-int-to-ptr)
 
 // --- import_patcher
 
