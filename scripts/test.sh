@@ -3,6 +3,8 @@
 #   scripts/test.sh             the normal build, in build/
 #   scripts/test.sh --sanitize  AddressSanitizer + UndefinedBehaviorSanitizer, in build-asan/
 #   scripts/test.sh --threads   the tests that use threads, under ThreadSanitizer, in build-tsan/
+#   scripts/test.sh --fuzz [SECONDS]  each fuzz target for SECONDS (default 20) on its
+#                               committed corpus, built with clang in build-fuzz/
 # With CI=true, warnings are errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,6 +14,27 @@ build_dir=build
 options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
 targets=()
 filter=()
+if [ "${1:-}" = "--fuzz" ]; then
+  seconds=${2:-20}
+  CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DTOVI_FUZZ=ON -DTOVI_BUILD_TESTS=OFF -DTOVI_BUILD_EXAMPLES=OFF -DTOVI_BUILD_BENCH=OFF
+  cmake --build build-fuzz --target fuzz_targets --parallel "$(nproc 2>/dev/null || echo 2)"
+  failures=0
+  for target in url sql_param date odbc_value; do
+    work=$(mktemp -d)
+    cp tests/fuzz/corpus/$target/* "$work/"
+    if (cd "$work" && "$OLDPWD/build-fuzz/bin/${target}_fuzz" -max_total_time="$seconds" \
+          -timeout=10 -print_final_stats=1 "$work" >log 2>&1); then
+      echo "fuzz $target: $(grep -o 'number_of_executed_units: [0-9]*' "$work/log" | cut -d' ' -f2) inputs, no failure"
+    else
+      echo "fuzz $target FAILED:"; tail -30 "$work/log"; ls "$work"/crash-* "$work"/leak-* 2>/dev/null
+      failures=$((failures + 1))
+    fi
+    rm -rf "$work"
+  done
+  echo "fuzz: $((4 - failures)) passed, $failures failed"
+  exit $((failures != 0))
+fi
 if [ "${1:-}" = "--sanitize" ]; then
   build_dir=build-asan
   options=(-DCMAKE_BUILD_TYPE=Debug -DTOVI_SANITIZE=ON)

@@ -103,15 +103,15 @@ void check_fields(const tm& t) {
         throw std::out_of_range("Time of day is out of range 00:00:00..23:59:60");
 }
 
-// Digit runs longer than any field (a fraction of a second aside) would
-// overflow the parser's integers.
+// Digit runs longer than any field (four digits of a year; a fraction of a second
+// aside) are no date, and would overflow the parser's integers.
 void check_text(const std::string& s) {
     std::size_t run = 0;
     bool fraction = false;
     for (std::size_t i = 0; i < s.size(); ++i) {
         const char c = s[i];
         if (c >= '0' && c <= '9') {
-            if (++run > 9 && !fraction)
+            if (++run > 4 && !fraction)
                 throw std::out_of_range("Cannot parse the date and time text '" + s + "'");
         } else {
             fraction = c == '.';

@@ -93,6 +93,10 @@ TEST(DateText, UnparsableTextIsAnOutOfRangeError) {
     EXPECT_NE(out_of_range_text("2004-02-29 xx"), "(no error)");
     EXPECT_NE(out_of_range_text("99999999999-01-01 00:00:00"), "(no error)");
     EXPECT_NE(out_of_range_text(std::string("2004\0-01-01", 11)), "(no error)");
+    // Found by fuzzing: five digits overflowed an integer inside the parser.
+    EXPECT_NE(out_of_range_text(std::string("Q2\x02\0\0\0 02021", 12)), "(no error)");
+    EXPECT_NE(out_of_range_text("12004-01-01 00:00:00"), "(no error)");
+    EXPECT_EQ(out_of_range_text("2004-01-01 00:00:00.123456"), "(no error)");  // a fraction may
 }
 
 TEST(DateText, RoundTripsOverTheTextRange) {
