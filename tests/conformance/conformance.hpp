@@ -40,6 +40,10 @@ struct driver_case {
     std::string context_database;
     // What stands between a statement's context and the cache statistics.
     std::string before_statistics;
+    // The context a driver of its own format writes for a statement of `sql`, up
+    // to the statistics; empty: "[Statement: '<sql>'][Driver: <tag>; Database:
+    // '<database>']" and before_statistics, as the framework writes it.
+    std::function<std::string(const std::string& sql)> statement_context;
     // SQL types for the round-trip tables.
     std::string integer_type = "INTEGER";
     std::string real_type = "REAL";

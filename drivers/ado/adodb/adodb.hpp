@@ -108,6 +108,7 @@ public:
     // Creates the object a ProgID names (the one T is); the HRESULT of creation.
     HRESULT CreateInstance(const char* progid);
     T* operator->() const noexcept { return p_; }
+    T& operator*() const noexcept { return *p_; }
     T* get() const noexcept { return p_; }
     explicit operator bool() const noexcept { return p_ != nullptr; }
 
@@ -193,13 +194,17 @@ public:
     // Runs one statement; `affected` (may be null) receives the rows changed. With
     // adExecuteNoRecords in `options` no recordset is returned.
     ptr<Recordset> Execute(const _bstr_t& text, VARIANT* affected, long options);
-    // Levels nest; the new level is returned.
+    // Levels nest; the new level is returned. The provider begins natively at
+    // the first change in a level, so that work that only reads holds no lock
+    // (Jet readers never keep a writer from committing).
     long BeginTrans();
     void CommitTrans();
     void RollbackTrans();
 
     // --- for the stand-in's own objects
     provider_session& session();  // adErrObjectClosed when not open
+    // Before a change: the levels begun but not yet native begin natively.
+    void before_write();
     // Records a provider failure in Errors and throws it.
     [[noreturn]] void fail(HRESULT hr, const std::string& sql_state, long native,
                            const std::string& description);
@@ -214,6 +219,7 @@ private:
     provider_session* session_ = nullptr;
     long mode_ = 0;
     int level_ = 0;
+    int begun_ = 0;  // levels begun natively
     long opens_ = 0;
 };
 

@@ -160,7 +160,7 @@ void Connection::Open(const _bstr_t& connection_string, const _bstr_t&, const _b
     }
     ++opens_;
     errors_->Clear();
-    level_ = 0;
+    level_ = begun_ = 0;
     properties_ = new Properties();
     properties_->add(new Property("Jet OLEDB:User Commit Sync", _variant_t(short(-1))));
     properties_->add(new Property("Jet OLEDB:Implicit Commit Sync", _variant_t(short(0))));
@@ -175,7 +175,7 @@ void Connection::Close() {
         ado_error(adErrObjectClosed, "Operation is not allowed when the object is closed.");
     delete session_;  // an open transaction is rolled back
     session_ = nullptr;
-    level_ = 0;
+    level_ = begun_ = 0;
 }
 
 ptr<Properties> Connection::GetProperties() const {
@@ -207,22 +207,32 @@ ptr<Recordset> Connection::Execute(const _bstr_t& text, VARIANT* affected, long 
 }
 
 long Connection::BeginTrans() {
+    session();
+    return ++level_;
+}
+
+void Connection::before_write() {
     provider_session& s = session();
     try {
-        s.begin(level_ + 1);
+        while (begun_ < level_) {
+            s.begin(begun_ + 1);
+            ++begun_;
+        }
     } catch (const provider_error& e) {
         fail(e.hr, e.sql_state, e.native, e.description);
     }
-    return ++level_;
 }
 
 void Connection::CommitTrans() {
     provider_session& s = session();
     if (level_ == 0) fail(E_FAIL, "HY000", 0, "No transaction is active.");
-    try {
-        s.commit(level_);
-    } catch (const provider_error& e) {
-        fail(e.hr, e.sql_state, e.native, e.description);
+    if (begun_ >= level_) {
+        try {
+            s.commit(level_);
+        } catch (const provider_error& e) {
+            fail(e.hr, e.sql_state, e.native, e.description);
+        }
+        begun_ = level_ - 1;
     }
     --level_;
 }
@@ -230,11 +240,14 @@ void Connection::CommitTrans() {
 void Connection::RollbackTrans() {
     provider_session& s = session();
     if (level_ == 0) fail(E_FAIL, "HY000", 0, "No transaction is active.");
-    --level_;  // ended even when the engine had ended it already
-    try {
-        s.rollback(level_ + 1);
-    } catch (const provider_error& e) {
-        fail(e.hr, e.sql_state, e.native, e.description);
+    const int level = level_--;  // ended even when the engine had ended it already
+    if (begun_ >= level) {
+        begun_ = level - 1;
+        try {
+            s.rollback(level);
+        } catch (const provider_error& e) {
+            fail(e.hr, e.sql_state, e.native, e.description);
+        }
     }
 }
 
@@ -305,6 +318,7 @@ ptr<Recordset> Command::Execute(VARIANT* affected, const VARIANT* parameters, lo
         return rows;
     }
     bind_parameters();
+    if (statement.writes()) connection_->before_write();
     long changed = 0;
     try {
         changed = statement.execute();
@@ -481,6 +495,7 @@ void Recordset::Update() {
         values.push_back(pending_values_[i]);
     }
     ptr<Connection> connection = command_->GetActiveConnection();
+    connection->before_write();
     try {
         connection->session().insert_row(pending_table_, columns, values);
     } catch (const provider_error& e) {

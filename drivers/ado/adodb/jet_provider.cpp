@@ -361,6 +361,10 @@ provider_statement::~provider_statement() {
     sqlite3_finalize(stmt_);
 }
 
+bool provider_statement::writes() const {
+    return stmt_ == nullptr || sqlite3_stmt_readonly(stmt_) == 0;
+}
+
 int provider_statement::parameter_count() const {
     return stmt_ != nullptr ? sqlite3_bind_parameter_count(stmt_) : 0;
 }

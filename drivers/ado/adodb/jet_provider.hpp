@@ -89,6 +89,8 @@ public:
     provider_statement& operator=(const provider_statement&) = delete;
 
     int parameter_count() const;
+    // Whether running it may change the database.
+    bool writes() const;
     // Binds parameter i (from 0); DISP_E_TYPEMISMATCH for a kind SQLite cannot hold.
     void bind(int i, const VARIANT& value);
     // Runs a statement that returns no rows; the rows it changed.

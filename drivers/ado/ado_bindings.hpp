@@ -1,0 +1,55 @@
+// One binding class per value kind. Every binding keeps its value in a
+// VARIANT: a parameter's goes into the command's parameter (or the new row's
+// field) at each execution; a column's comes from the current row's field after
+// each fetch. Dates travel as OLE dates, large objects as text or byte arrays.
+#ifndef TOVI_DRIVERS_ADO_ADO_BINDINGS_HPP
+#define TOVI_DRIVERS_ADO_ADO_BINDINGS_HPP
+
+#include <string>
+
+#include "ado_statement.hpp"
+
+namespace tovi::ado {
+
+template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
+class binding : public tovi::driver::typed_binding<driver, T, Free> {
+public:
+    using tovi::driver::typed_binding<driver, T, Free>::typed_binding;
+    void get_value() override;
+    void set_value() override;
+    std::string as_string() const override;
+
+private:
+    _variant_t value_;
+};
+
+using integer_binding = binding<long, &impl::value_factory::free_long_impl>;
+using boolean_binding = binding<bool, &impl::value_factory::free_long_impl>;
+using real_binding = binding<double, &impl::value_factory::free_double_impl>;
+using text_binding = binding<std::string, &impl::value_factory::free_string_impl>;
+using date_time_binding = binding<tm, &impl::value_factory::free_date_time_impl>;
+using variant_binding = binding<_variant_t, &impl::value_factory::free_variant_impl>;
+
+// Large objects: clobs through set_variant_from_str, blobs as byte arrays.
+class lob_binding : public tovi::driver::lob_binding_base<driver> {
+public:
+    using lob_binding_base::get_value;
+    using lob_binding_base::lob_binding_base;
+    using lob_binding_base::set_value;
+    void get_value() override;
+    void set_value() override;
+
+protected:
+    void bind_now(const std::string& data) override;
+
+private:
+    _variant_t value_;
+};
+
+struct binding_kinds
+    : tovi::driver::binding_set<boolean_binding, integer_binding, real_binding, text_binding,
+                                date_time_binding, lob_binding, variant_binding> {};
+
+}  // namespace tovi::ado
+
+#endif

@@ -1,0 +1,33 @@
+// The Errors collection as text.
+#include "ado_errors.hpp"
+
+namespace tovi::ado {
+
+exception errors_exception(adodb::Connection& c, const adodb::com_error* cause) {
+    std::string text;
+    long code = 0;
+    try {
+        adodb::ptr<adodb::Errors> errors = c.GetErrors();
+        const long count = errors->GetCount();
+        const bool provider_failure =
+            count > 0 && (cause == nullptr || errors->GetItem(_variant_t(0L))->GetDescription() ==
+                                                  cause->Description());
+        if (provider_failure) {
+            for (long i = 0; i < count; ++i) {
+                adodb::ptr<adodb::Error> e = errors->GetItem(_variant_t(i));
+                if (i > 0) text += "\n";
+                const std::string state = e->GetSQLState().str();
+                if (!state.empty()) text += "SQLCode: " + state + ". ";
+                text += "Native error: " + std::to_string(e->GetNativeError()) + ". " +
+                        e->GetDescription().str();
+                if (code == 0) code = e->GetNativeError();
+            }
+            return exception(text, static_cast<int>(code));
+        }
+    } catch (const _com_error&) {
+        // The collection itself failed: the cause is all there is.
+    }
+    return exception(cause != nullptr ? cause->Description().str() : std::string(), 0);
+}
+
+}  // namespace tovi::ado
