@@ -3,8 +3,8 @@
 # database name warning, a whole run against SQLite (the report's shape, titles and
 # SQL texts), a configuration file with two databases run in order, and errors
 # ending the run with exit code 1 and the text on standard error, and a whole run
-# through ODBC (Debian's SQLite ODBC driver in a private odbcinst.ini) and on
-# embedded Firebird.
+# through ODBC (Debian's SQLite ODBC driver in a private odbcinst.ini), on
+# embedded Firebird and through ADO on a Jet database.
 #
 #   check_tovibench.sh TOVIBENCH GOLDEN_REPORT GOLDEN_CHECKSUMS SQLITE_ODBC_DRIVER
 # (The checksums of the fetched values are those of tovibench_native, the same
@@ -128,8 +128,17 @@ FIREBIRD_LOCK="$work/fb-lock" TOVI_BENCH_CHECKSUMS=1 \
 diff <(grep -E '^checksum (INNER JOIN|SELECT 05)' fb.err) <(grep -E '^checksum (INNER JOIN|SELECT 05)' "$golden_checksums") >diff.out ||
   fail "Firebird run: fetched values differ from the golden checksums: $(cat diff.out)"
 
+# 11. The whole suite through ADO on a Jet database file the driver creates.
+TOVI_BENCH_CHECKSUMS=1 "$bench" --conn_str /ADO/Microsoft.Jet.OLEDB.4.0 --db_name "$work/jet.mdb" \
+  >jet.out 2>jet.err; rc=$?
+[ $rc -eq 0 ] || fail "Jet run: exit code $rc: $(cat jet.err)"
+[ -s jet.mdb ] || fail "Jet run: no database file"
+diff <(masked jet.out) "$golden" >diff.out || fail "Jet run: report differs from the golden text: $(cat diff.out)"
+diff <(grep '^checksum ' jet.err) "$golden_checksums" >diff.out ||
+  fail "Jet run: fetched values differ from the golden checksums: $(cat diff.out)"
+
 if [ $failures -eq 0 ]; then
-  echo "tovibench checks: 10 passed, 0 failed"
+  echo "tovibench checks: 11 passed, 0 failed"
   exit 0
 fi
 exit 1
