@@ -8,6 +8,7 @@
 
 #include <boost/filesystem/operations.hpp>
 
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -84,6 +85,30 @@ TEST_F(AdoDriver, AMissingFileIsCreatedAndASecondSourceSeesCommittedRows) {
     }
     EXPECT_EQ(count("t", other.get()), 1);
     EXPECT_EQ(count("t WHERE c = 9", other.get()), 0);
+}
+
+TEST_F(AdoDriver, AFileThatIsNoDatabaseFailsWithTheConnectionsContext) {
+    const std::string text_file = dir_.file("notes.mdb");
+    std::ofstream(text_file)
+        << "plain text, long enough to fill what a database header would be.....";
+    tovi::uurl_t url("/ADO/Microsoft.Jet.OLEDB.4.0", "someone", "", text_file);
+    try {
+        tovi::udata_source ds(url);
+        tovi::statement st(ds, 1);
+        st.execute("SELECT 1");
+        FAIL() << "opened";
+    } catch (const tovi::exception& e) {
+        const std::string text = e.get_error_text();
+        EXPECT_NE(
+            text.find("Native error: -1206. Unrecognized database format '" + text_file + "'."),
+            std::string::npos)
+            << text;
+        EXPECT_NE(text.find("[Unrecognized database format '" + text_file +
+                            "'.] [Provider: 'Microsoft.Jet.OLEDB.4.0'; Database name: '" +
+                            text_file + "'; User name: 'someone']"),
+                  std::string::npos)
+            << text;
+    }
 }
 
 TEST_F(AdoDriver, InsertsOfValuesAddRowsWithTheirLiterals) {
