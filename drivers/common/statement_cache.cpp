@@ -73,6 +73,12 @@ void statement_cache::release(statement* s) {
     }
 }
 
+void statement_cache::discard(statement* s) {
+    auto used = std::find(in_use_.begin(), in_use_.end(), s);
+    if (used != in_use_.end()) in_use_.erase(used);
+    destroy(s);
+}
+
 void statement_cache::purge() {
     lru_.clear();
     std::map<std::string, std::vector<statement*>> all;

@@ -35,6 +35,8 @@ public:
     void release(statement* s);
     // Destroys every free statement and forgets every text.
     void purge();
+    // Destroys `s`, handed out and of no further use (its reset failed).
+    void discard(statement* s);
     // "[Statement cache statistic - Statements in use: N; Statements in cache: N;
     //  SQL in cache: N; Allocated query number: N]"
     std::string statistics() const;

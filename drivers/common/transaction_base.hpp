@@ -47,9 +47,18 @@ public:
             });
     }
     // reset() (unless D::reset_on_release is false), then back into the cache.
+    // A statement whose reset fails is destroyed (its native state is unknown),
+    // never left counted as in use; the failure then propagates.
     void release_statement(impl::statement* s) override {
         auto* own = static_cast<statement_class*>(s);  // handed out by acquire_statement
-        if (D::reset_on_release) own->reset();
+        if (D::reset_on_release) {
+            try {
+                own->reset();
+            } catch (...) {
+                cache.discard(own);
+                throw;
+            }
+        }
         cache.release(own);
     }
 

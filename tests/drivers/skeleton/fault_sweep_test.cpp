@@ -58,6 +58,21 @@ long rows(tovi::data_source& ds) {
     return n;
 }
 
+// The statement cache's statistics as an error context shows them, from a
+// statement that fails on a fresh statement object: one statement in use (the
+// failing one) whatever failed before.
+std::string statistics(tovi::data_source& ds) {
+    tovi::statement st(ds, 1);
+    try {
+        st.execute("SELECT * FROM nowhere");
+    } catch (const tovi::exception& e) {
+        const std::string text = e.get_error_text();
+        const auto at = text.find("[Statement cache statistic - ");
+        return at == std::string::npos ? text : text.substr(at, text.find(']', at) - at + 1);
+    }
+    return "no failure";
+}
+
 TEST(FaultSweep, EveryNativeFailureEndsCleanly) {
     long n = 1;
     for (; n < 500; ++n) {
@@ -82,7 +97,10 @@ TEST(FaultSweep, EveryNativeFailureEndsCleanly) {
             EXPECT_NE(failure.find("injected"), std::string::npos) << failure;
         }
 
-        // The same data source works on: its connection, pool and cache.
+        // The same data source works on: its connection, pool and cache, and
+        // the cache counts no statement in use that nobody holds.
+        const std::string cache = statistics(*ds);
+        EXPECT_NE(cache.find("Statements in use: 1;"), std::string::npos) << cache;
         const long after = rows(*ds);
         EXPECT_TRUE(after == 0 || after == 3) << after;
         if (completed) {

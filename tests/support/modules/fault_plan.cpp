@@ -21,6 +21,8 @@ const char* name_of(native_op op) {
             return "commit";
         case native_op::rollback:
             return "rollback";
+        case native_op::reset:
+            return "reset";
         case native_op::close:
             return "close";
     }

@@ -8,7 +8,7 @@
 
 namespace tovi_test {
 
-enum class native_op { connect, prepare, bind, execute, fetch, commit, rollback, close };
+enum class native_op { connect, prepare, bind, execute, fetch, commit, rollback, close, reset };
 
 TOVI_FAULT_PLAN_API const char* name_of(native_op op);
 

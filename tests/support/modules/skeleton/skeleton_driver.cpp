@@ -163,8 +163,13 @@ bool statement::next() {
 }
 
 void statement::reset() {
-    if (native_ != nullptr) sqlite3_reset(native_);
     at_end = true;
+    if (native_ == nullptr) return;
+    // Other APIs can fail a reset (an ODBC cancel can): the plan may fail it here.
+    // (sqlite3_reset itself repeats the last step's error, which is no failure.)
+    if (native_call(native_op::reset, [] { return SQLITE_OK; }) != SQLITE_OK)
+        fail(native_error(db(), SQLITE_IOERR));
+    sqlite3_reset(native_);
 }
 
 // --- bindings: one rule per kind

@@ -3,8 +3,8 @@
 //
 // Its "native API" is SQLite, called the plainest way. Every native call goes
 // through native_call(), which asks the shared fault plan first: a test can make
-// the N-th connect, prepare, bind, execute, fetch, commit, rollback or close
-// fail and check that tovi ends in success or a clean, classified error.
+// the N-th connect, prepare, bind, execute, fetch, commit, rollback, close or
+// reset fail and check that tovi ends in success or a clean, classified error.
 //
 // A new driver replaces the SQLite calls with its own API and splits this file
 // into one pair per class (see drivers/sqlite and docs/writing-a-driver.md).
