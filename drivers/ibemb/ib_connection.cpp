@@ -1,6 +1,11 @@
 // Attaching and detaching.
 #include "ib_connection.hpp"
 
+#include <cerrno>
+#include <cstring>
+
+#include <unistd.h>
+
 #include <boost/filesystem/operations.hpp>
 
 #include "ib_bindings.hpp"  // the framework instantiates every class of the driver here
@@ -18,15 +23,9 @@ connection::connection(DataBase& database_, const session_t& s) : connection_bas
             database_.get_repository().get_provider().category == svc_provider_t::cat_embedded;
         // An embedded database that does not exist yet is made, as a file
         // database's driver would.
-        if (embedded && !file.empty() && !boost::filesystem::exists(file)) {
-            param_buffer create = dpb_;
-            create.number(isc_dpb_sql_dialect, 3);  // the dialect every statement uses
-            isc_create_database(status(), static_cast<short>(file.size()), file.c_str(), &db,
-                                create.size(), create.data(), 0);
-        } else {
-            isc_attach_database(status(), static_cast<short>(file.size()), file.c_str(), &db,
-                                dpb_.size(), dpb_.data());
-        }
+        if (embedded && !file.empty() && !boost::filesystem::exists(file)) create_database(file);
+        isc_attach_database(status(), static_cast<short>(file.size()), file.c_str(), &db,
+                            dpb_.size(), dpb_.data());
         check();
         param_buffer spb;
         spb.byte(isc_spb_version);
@@ -42,6 +41,27 @@ connection::connection(DataBase& database_, const session_t& s) : connection_bas
         tovi::driver::server_of(*this).translate_error(
             e, std::string("[Driver: ") + driver::tag + "; Database: '" + file + "']");
     }
+}
+
+void connection::create_database(const std::string& file) {
+    // Made under a name of its own and linked into place once complete: a process
+    // killed while the engine writes the file leaves no half-made database under
+    // the real name (every later attachment would find it corrupt). link() never
+    // replaces a database another process made meanwhile.
+    const std::string partial = file + ".creating-" + std::to_string(::getpid());
+    param_buffer create = dpb_;
+    create.number(isc_dpb_sql_dialect, 3);  // the dialect every statement uses
+    isc_create_database(status(), static_cast<short>(partial.size()), partial.c_str(), &db,
+                        create.size(), create.data(), 0);
+    check();
+    isc_detach_database(status(), &db);
+    check();
+    const bool linked = ::link(partial.c_str(), file.c_str()) == 0;
+    const int why = errno;
+    ::unlink(partial.c_str());
+    if (!linked && why != EEXIST)
+        throw exception("Cannot create the database file '" + file + "': " + std::strerror(why),
+                        why);
 }
 
 connection::~connection() {

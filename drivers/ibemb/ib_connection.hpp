@@ -23,6 +23,9 @@ public:
     isc_svc_handle service = 0;
 
 private:
+    // Creates `file` whole, or finds it made by another process meanwhile.
+    void create_database(const std::string& file);
+
     param_buffer dpb_;
 };
 
