@@ -2,6 +2,7 @@
 #include "statement_cache.hpp"
 
 #include <algorithm>
+#include <iterator>
 
 #include <tovi/exception.hpp>
 
@@ -58,7 +59,6 @@ void statement_cache::release(statement* s) {
     const std::string key = s->get_key();
     free_lists_[key].push_back(s);
     ++cached_;
-    ++release_counts_[key];
     lru_remove(key);
     lru_.push_back(key);
     if (cached_ > capacity_ && !lru_.empty()) {
@@ -70,6 +70,14 @@ void statement_cache::release(statement* s) {
             --cached_;
             destroy(e);
         }
+    }
+    // A text whose statements were all evicted stays counted ("SQL in cache")
+    // until a purge. Drivers whose commits keep the cache may never purge, and an
+    // application that writes literals into its texts would grow that list for
+    // ever: past 20 times the capacity, the texts without statements are forgotten.
+    if (free_lists_.size() > 20 * static_cast<std::size_t>(capacity_)) {
+        for (auto it = free_lists_.begin(); it != free_lists_.end();)
+            it = it->second.empty() ? free_lists_.erase(it) : std::next(it);
     }
 }
 

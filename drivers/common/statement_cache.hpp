@@ -1,6 +1,7 @@
 // The per-transaction cache of prepared driver statements: free statements kept
 // per SQL text (at most `capacity` in all), the least recently released text
-// evicted first, one text per release.
+// evicted first, one text per release. Texts left without statements are
+// counted until a purge, or until there are 20 times `capacity` of them.
 #ifndef TOVI_DRIVERS_COMMON_STATEMENT_CACHE_HPP
 #define TOVI_DRIVERS_COMMON_STATEMENT_CACHE_HPP
 
@@ -63,7 +64,6 @@ private:
     int allocated_;
     std::map<std::string, std::vector<statement*>> free_lists_;
     int cached_;
-    std::map<std::string, int> release_counts_;
     std::vector<std::string> lru_;
     std::vector<statement*> in_use_;
 };

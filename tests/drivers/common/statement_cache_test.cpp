@@ -109,3 +109,19 @@ TEST_F(StatementCache, TextInUseIsNoCandidateForEviction) {
     EXPECT_EQ(cache.free_count("q1"), 0u);
     EXPECT_EQ(cache.cached(), 50);
 }
+
+// An application that writes literals into its texts, in a transaction that is
+// never purged: the bookkeeping of texts stays bounded (the soak run found it
+// growing with every text ever released).
+TEST_F(StatementCache, TextsWithoutStatementsAreForgottenPastABound) {
+    for (int i = 0; i < 5000; ++i)
+        cache.release(acquire("SELECT v FROM s WHERE k = " + std::to_string(i)));
+    EXPECT_EQ(cache.cached(), 50);
+    EXPECT_EQ(alive, 50);
+    EXPECT_LE(cache.sql_count(), 20u * 50u + 1u);
+    EXPECT_GE(cache.sql_count(), 50u);
+    // The latest texts are still there to be reused.
+    EXPECT_EQ(cache.free_count("SELECT v FROM s WHERE k = 4999"), 1u);
+    cache.purge();
+    EXPECT_EQ(alive, 0);
+}
