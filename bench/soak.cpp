@@ -1,6 +1,7 @@
 // A soak run (not part of the tests): THREADS threads, each with its own data
-// source and database, mix inserts, updates, reads, commits and rollbacks, and
-// statements that fail, for SECONDS. Every few seconds it prints the operations
+// source and database, mix inserts, deletes of old rows (the data stay about the
+// same size), updates, reads, commits and rollbacks, and statements that fail,
+// for SECONDS. Every few seconds it prints the operations
 // per second, the errors by class and the resident memory, which must level off:
 // growth would be a leak, or the statement cache's bookkeeping growing.
 //
@@ -64,7 +65,12 @@ void worker(const std::string& url_text, const std::string& user, const std::str
                 tovi::statement st(tx, 1);
                 long k = static_cast<long>(rng() % static_cast<unsigned>(next_key)) + 1, v = 0;
                 std::string t = "text " + std::to_string(k);
-                if (pick < 35) {  // insert a new row
+                if (pick < 5) {  // old rows go: the data stay the same size
+                    k = next_key - 2000;
+                    st.parse("DELETE FROM s WHERE k < :k");
+                    st << k;
+                    st.execute();
+                } else if (pick < 35) {  // insert a new row
                     k = next_key++;
                     st.parse("INSERT INTO s VALUES(:k, :v, :t)");
                     st << k << v << t;
