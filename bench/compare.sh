@@ -11,6 +11,9 @@
 # With --firebird: tovibench on "/InterBase_EMB" against tovibench_fb, the same
 # workloads written against the Firebird C API, both on the embedded engine.
 #
+# Beside the table it writes an SVG chart (gnuplot) of the per-test ratios: the
+# median as a bar, the spread of the runs as a range, and the 1.0 line.
+#
 #   bench/compare.sh [--odbc|--firebird] [BUILD_DIR] [RUNS]        (defaults: build, 9)
 set -euo pipefail
 odbc=false
@@ -60,19 +63,45 @@ done
 
 median() { sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
+engine=SQLite
+$odbc && engine="SQLite via ODBC"
+$firebird && engine="embedded Firebird"
+chart="$build/compare-$(echo "$engine" | tr 'A-Z ' 'a-z-').svg"
+: >"$work/chart.data"
 printf '%-18s %12s %12s %10s\n' "test" "tovi (s)" "native (s)" "ratio"
 for i in $(seq 1 19); do
   tovi_median=$(for ((r = 1; r <= runs; r++)); do sed -n "${i}p" "$work/t.$r"; done | median)
   native_median=$(for ((r = 1; r <= runs; r++)); do sed -n "${i}p" "$work/n.$r"; done | median)
-  ratio=$(for ((r = 1; r <= runs; r++)); do
-            paste "$work/t.$r" "$work/n.$r" | sed -n "${i}p" | awk '{ printf "%.6f\n", $1 / $2 }'
-          done | median)
+  ratios=$(for ((r = 1; r <= runs; r++)); do
+             paste "$work/t.$r" "$work/n.$r" | sed -n "${i}p" | awk '{ printf "%.6f\n", $1 / $2 }'
+           done)
+  ratio=$(echo "$ratios" | median)
+  printf '%d\t%s\t%s\t%s\t%s\n' "$i" "${names[$((i - 1))]}" "$ratio" \
+    "$(echo "$ratios" | sort -g | head -1)" "$(echo "$ratios" | sort -g | tail -1)" >>"$work/chart.data"
   printf '%-18s %12.6f %12.6f %10.3f\n' "${names[$((i - 1))]}" "$tovi_median" "$native_median" "$ratio"
 done
 total=$(for ((r = 1; r <= runs; r++)); do
           paste "$work/t.$r" "$work/n.$r" | awk '{ t += $1; n += $2 } END { printf "%.6f\n", t / n }'
         done | median)
 printf '%-18s %12s %12s %10.3f\n' "whole suite" "" "" "$total"
+
+gnuplot <<GNUPLOT
+set terminal svg size 1000,480 dynamic font "sans,11"
+set output "$chart"
+set title "tovi / native API on $engine: seconds per test ($runs runs; bar: median, range: spread)"
+set datafile separator "\t"
+set style fill solid 0.6 border -1
+set boxwidth 0.6
+set xtics rotate by -40 scale 0
+set xrange [0.3:19.7]
+set yrange [0:*]
+set ylabel "ratio tovi / native"
+set grid ytics
+plot "$work/chart.data" using 1:3:xtic(2) with boxes notitle, \
+     '' using 1:3:4:5 with yerrorbars lc rgb "black" pt 0 notitle, \
+     1.0 with lines lw 2 lc rgb "red" title "1.0: as fast as the native API"
+GNUPLOT
+echo "chart: $chart"
 
 peak() { grep -h '^peak_kb' "$@" | awk '{ print $2 }' | median; }
 echo "peak memory: tovi $(peak "$work"/tovi.err.*) KiB, native $(peak "$work"/native.err.*) KiB"

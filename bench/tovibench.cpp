@@ -8,16 +8,22 @@
 // error and outside the timings, a checksum of the values each test fetched.
 #include <tovi/tovi.hpp>
 
+#include <dirent.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <boost/archive/xml_iarchive.hpp>
 #include <boost/program_options.hpp>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <iomanip>
 #include <iostream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "db_config.hpp"
 
@@ -373,6 +379,44 @@ void run_suite(const db_params& p) {
     f->run_all();
 }
 
+// The URL of every driver, with an example each (after the options in --help).
+const char* const url_forms =
+    "Connection URLs (--conn_str), one per driver:\n"
+    "  /SQLITE                          SQLite; --db_name is the file (or :memory:)\n"
+    "      tovibench --conn_str /SQLITE --db_name /tmp/bench.db\n"
+    "  /ODBC/<ODBC driver>[/<host>]     any ODBC driver registered with unixODBC\n"
+    "      tovibench --conn_str \"/ODBC/SQLite3 ODBC Driver\" --db_name /tmp/bench.db\n"
+    "      tovibench --conn_str \"/ODBC/PostgreSQL Unicode/127.0.0.1/5432\" --db_name bench \\\n"
+    "                --user_name me --user_passwd secret\n"
+    "  /InterBase_EMB                   embedded Firebird; --db_name is the file\n"
+    "      tovibench --conn_str /InterBase_EMB --user_name SYSDBA --db_name /tmp/bench.fdb\n"
+    "  /ADO/<provider>                  ADO; Microsoft.Jet.OLEDB.4.0 with the file as --db_name\n"
+    "      tovibench --conn_str /ADO/Microsoft.Jet.OLEDB.4.0 --db_name /tmp/bench.mdb\n"
+    "A missing SQLite, Firebird or Jet file is created.\n";
+
+// For a driver module that could not be loaded: the modules that are there.
+void explain_missing_module(const std::string& error) {
+    const std::string lead = "Cannot load a shared library '";
+    if (error.compare(0, lead.size(), lead) != 0) return;
+    const std::string path = error.substr(lead.size(), error.find('\'', lead.size()) - lead.size());
+    const std::string dir = path.substr(0, path.rfind('/') + 1);
+    std::string found;
+    if (DIR* d = opendir(dir.c_str())) {
+        std::vector<std::string> names;
+        while (dirent* e = readdir(d)) {
+            const std::string name = e->d_name;
+            if (name.compare(0, 5, "tovi_") == 0 && name.size() > 3 &&
+                name.compare(name.size() - 3, 3, ".so") == 0)
+                names.push_back(name);
+        }
+        closedir(d);
+        std::sort(names.begin(), names.end());
+        for (const std::string& name : names) found += (found.empty() ? "" : ", ") + name;
+    }
+    std::cerr << "Driver modules installed in " << dir << ": " << (found.empty() ? "none" : found)
+              << std::endl;
+}
+
 // True when the command line held at least one option (then `params` is set).
 bool parse_command_line(int argc, char** argv, db_params& params) {
     po::options_description options("Allowed options", 80);
@@ -383,10 +427,17 @@ bool parse_command_line(int argc, char** argv, db_params& params) {
     po::options_description all("Allowed options", 80);
     all.add(options).add_options()("help", "show the allowed options");
     po::variables_map vm;
-    po::store(po::parse_command_line(argc, argv, all), vm);
+    try {
+        po::store(po::parse_command_line(argc, argv, all), vm);
+    } catch (const po::error& e) {
+        // The error's own line first, as for every error, then what is allowed.
+        std::ostringstream text;
+        text << e.what() << "\n" << options << "\n" << url_forms;
+        throw std::runtime_error(text.str());
+    }
     po::notify(vm);
     if (vm.count("help")) {
-        std::cout << options << std::endl;
+        std::cout << options << std::endl << url_forms << std::endl;
         std::exit(0);
     }
     if (vm.empty()) return false;
@@ -435,6 +486,7 @@ int main(int argc, char** argv) {
         return 1;
     } catch (const std::exception& e) {
         std::cerr << e.what() << std::endl;
+        tovibench::explain_missing_module(e.what());
         return 1;
     } catch (...) {
         std::cerr << "Test suite failed for unknown reason ..." << std::endl;

@@ -36,6 +36,19 @@ for text in "Allowed options" "--conn_str" "driver url string" "--db_name" "data
   grep -q -- "$text" out || fail "--help does not show '$text'"
 done
 
+# 2b. --help also shows a URL for every driver; an unknown option says what is
+#     allowed; a driver that is not installed says which are and where.
+for text in "/SQLITE" "/ODBC/SQLite3 ODBC Driver" "/InterBase_EMB" "/ADO/Microsoft.Jet.OLEDB.4.0"; do
+  grep -q -- "$text" out || fail "--help does not show the URL '$text'"
+done
+"$bench" --nope >opt.out 2>opt.err; rc=$?
+[ $rc -eq 1 ] || fail "unknown option: exit code $rc"
+grep -q "unrecognised option '--nope'" opt.err && grep -q -- "--conn_str" opt.err ||
+  fail "unknown option: not explained: $(cat opt.err)"
+"$bench" --conn_str /MySQL --db_name x >mod.out 2>mod.err; rc=$?
+[ $rc -eq 1 ] || fail "missing driver: exit code $rc"
+grep -q "^Driver modules installed in .*tovi_sqlite.so" mod.err || fail "missing driver: not explained: $(cat mod.err)"
+
 # 3. A whole run; "//SQLITE" loses one slash. The values it fetched are right.
 TOVI_BENCH_CHECKSUMS=1 "$bench" --conn_str //SQLITE --db_name "$work/one.db" >run.out 2>run.err; rc=$?
 [ $rc -eq 0 ] || fail "run: exit code $rc: $(cat run.err)"
