@@ -15,7 +15,7 @@ function(tovi_add_module target file_name)
   target_link_libraries(${target} PRIVATE tovi::tovi tovi_build_options ${ARG_LIBRARIES})
   target_link_options(${target} PRIVATE -Wl,--no-undefined)
   if(NOT ARG_NO_INSTALL)
-    install(TARGETS ${target} LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+    install(TARGETS ${target} LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime)
   endif()
 endfunction()
 
