@@ -26,6 +26,24 @@ grep -q "duplicate key, as expected" "$work/example.out"
 grep -q "books left after deleting their author: 0" "$work/schema.out"
 grep -q "schema dropped" "$work/schema.out"
 
+# The guide's programs, on every engine that needs no server.
+"$work/cmake-build/first_program" "$work/first.db" | tee "$work/first.out"
+[ "$(cat "$work/first.out")" = "$(printf '1 Ada\n2 Grace')" ]
+odbc_driver=$(find /usr/lib -name libsqlite3odbc.so -print -quit)
+mkdir -p "$work/odbc" "$work/fb-lock"
+printf '[SQLite3 ODBC Driver]\nDriver=%s\n' "$odbc_driver" >"$work/odbc/odbcinst.ini"
+while IFS='|' read -r url user database; do
+  ODBCSYSINI="$work/odbc" ODBCINSTINI=odbcinst.ini FIREBIRD_LOCK="$work/fb-lock" \
+    "$work/cmake-build/connections" "$url" "$user" "$database" | tee "$work/connections.out"
+  grep -q ": 1 row(s)$" "$work/connections.out"
+done <<URLS
+/SQLITE||$work/people.db
+/SQLITE||:memory:
+/ODBC/SQLite3 ODBC Driver||$work/people-odbc.db
+/InterBase_EMB|SYSDBA|$work/people.fdb
+/ADO/Microsoft.Jet.OLEDB.4.0||$work/people.mdb
+URLS
+
 pc_dir=$(dirname "$(find "$prefix" -name tovi.pc | head -n 1)")
 # shellcheck disable=SC2046
 "$cxx" "$consumer/main.cpp" -o "$work/consumer-pc" \
