@@ -29,6 +29,15 @@ grep -q "schema dropped" "$work/schema.out"
 # The guide's programs, on every engine that needs no server.
 "$work/cmake-build/first_program" "$work/first.db" | tee "$work/first.out"
 [ "$(cat "$work/first.out")" = "$(printf '1 Ada\n2 Grace')" ]
+"$work/cmake-build/transactions" "$work/transactions.db" | tee "$work/transactions.out"
+grep -q "after commit: 2 accounts" "$work/transactions.out"
+grep -q "the transfer failed half-way: 2 accounts" "$work/transactions.out"
+grep -q "after a transaction destroyed unended: 0 accounts" "$work/transactions.out"
+"$work/cmake-build/errors" "$work/errors.db" | tee "$work/errors.out"
+for line in "duplicate key:" "missing table: no_schema_obj_found" "existing table: schema_obj_already_exists" \
+            "NULL into a plain variable: value_is_null" "caught as tovi::exception"; do
+  grep -q "$line" "$work/errors.out"
+done
 odbc_driver=$(find /usr/lib -name libsqlite3odbc.so -print -quit)
 mkdir -p "$work/odbc" "$work/fb-lock"
 printf '[SQLite3 ODBC Driver]\nDriver=%s\n' "$odbc_driver" >"$work/odbc/odbcinst.ini"
