@@ -8,20 +8,20 @@
 
 int main(int argc, char** argv) {
     if (argc != 2) return 2;
-    tovi::api library;                                // started for the whole program
-    tovi::uurl_t url("/SQLITE", "", "", argv[1]);     // URL, user, password, database
-    tovi::udata_source db(url);                       // loads the driver and the dialect
+    tovi::api library;                             // started for the whole program
+    tovi::uurl_t url("/SQLITE", "", "", argv[1]);  // URL, user, password, database
+    tovi::udata_source db(url);                    // loads the driver and the dialect
     tovi::statement st(db, 1);
     st.execute("CREATE TABLE IF NOT EXISTS person(id INTEGER, name TEXT)");
 
     long id = 0;
     std::string name;
     st.parse("INSERT INTO person VALUES(:id, :name)");
-    st << id << name;                                 // bound by reference
+    st << id << name;  // bound by reference
     for (tovi::auto_trans t(*st.trans); t.pending; t.pending = false) {
         id = 1, name = "Ada", st.execute();
         id = 2, name = "Grace", st.execute();
-    }                                                 // committed here
+    }  // committed here
 
     tovi::statement q(db, 1);
     q.parse("SELECT id, name FROM person ORDER BY id");
