@@ -38,6 +38,10 @@ for line in "duplicate key:" "missing table: no_schema_obj_found" "existing tabl
             "NULL into a plain variable: value_is_null" "caught as tovi::exception"; do
   grep -q "$line" "$work/errors.out"
 done
+"$work/cmake-build/binding" "$work/binding.db" | tee "$work/binding.out"
+[ "$(cat "$work/binding.out")" = "$(printf '1: lamp, 19.500000, photo of 4 bytes\n2: (no name), (no price), photo of 0 bytes')" ]
+"$work/cmake-build/threads" "$work/threads.db" | tee "$work/threads.out"
+grep -q "^1000 rows from 4 threads$" "$work/threads.out"
 odbc_driver=$(find /usr/lib -name libsqlite3odbc.so -print -quit)
 mkdir -p "$work/odbc" "$work/fb-lock"
 printf '[SQLite3 ODBC Driver]\nDriver=%s\n' "$odbc_driver" >"$work/odbc/odbcinst.ini"
