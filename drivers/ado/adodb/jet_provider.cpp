@@ -100,16 +100,64 @@ const std::regex drop_constraint(R"(^\s*ALTER\s+TABLE\s+)" JET_NAME
 const std::regex drop_table(R"(^\s*DROP\s+TABLE\s+)" JET_NAME R"(\s*$)", std::regex::icase);
 const std::regex drop_index_on(R"(^\s*DROP\s+INDEX\s+)" JET_NAME R"(\s+ON\s+)" JET_NAME R"(\s*$)",
                                std::regex::icase);
-const std::regex create_table(R"(^\s*CREATE\s+TABLE\s+)" JET_NAME, std::regex::icase);
-const std::regex counter_word(R"(\bCOUNTER\b)", std::regex::icase);
 #undef JET_NAME
+
+// The forms above are short. std::regex matches by recursion, as deep as the text
+// is long: a longer text is left to SQLite (which refuses what it does not know)
+// rather than overflowing the stack.
+constexpr std::size_t longest_jet_ddl = 4096;
+
+bool word_char(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_' || c == '$';
+}
+
+// Whether `text` holds the word COUNTER (any case), as a column type.
+bool has_counter(const std::string& text) {
+    const std::string all = upper(text);
+    for (std::size_t at = all.find("COUNTER"); at != std::string::npos;
+         at = all.find("COUNTER", at + 1)) {
+        const bool starts = at == 0 || !word_char(all[at - 1]);
+        const bool ends = at + 7 >= all.size() || !word_char(all[at + 7]);
+        if (starts && ends) return true;
+    }
+    return false;
+}
+
+// The table of a "CREATE TABLE <name> ..." text, without quotes; "" for any other text.
+std::string created_table(const std::string& text) {
+    std::size_t i = 0;
+    auto blanks = [&] {
+        const std::size_t from = i;
+        while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])) != 0) ++i;
+        return i > from;
+    };
+    auto word = [&](const char* w) {
+        const std::size_t n = std::strlen(w);
+        if (upper(text.substr(i, n)) != w || (i + n < text.size() && word_char(text[i + n])))
+            return false;
+        i += n;
+        return true;
+    };
+    blanks();
+    if (!word("CREATE") || !blanks() || !word("TABLE") || !blanks() || i >= text.size()) return "";
+    const char open = text[i];
+    if (open == '"' || open == '[') {
+        const std::size_t close = text.find(open == '"' ? '"' : ']', i + 1);
+        return close == std::string::npos ? "" : text.substr(i + 1, close - i - 1);
+    }
+    const std::size_t from = i;
+    while (i < text.size() && word_char(text[i])) ++i;
+    return text.substr(from, i - from);
+}
 
 bool is_special(const std::string& text) {
     const std::string head = upper(text.substr(0, 64));
     const auto first = head.find_first_not_of(" \t\r\n");
     if (first == std::string::npos) return false;
-    if (head.compare(first, 5, "ALTER") == 0 || head.compare(first, 4, "DROP") == 0) return true;
-    return head.compare(first, 6, "CREATE") == 0 && std::regex_search(text, counter_word);
+    if (head.compare(first, 5, "ALTER") == 0 || head.compare(first, 4, "DROP") == 0)
+        return text.size() <= longest_jet_ddl;
+    return head.compare(first, 6, "CREATE") == 0 && has_counter(text) &&
+           !created_table(text).empty();
 }
 
 }  // namespace
@@ -709,8 +757,8 @@ void provider_session::run_jet_ddl(const std::string& text) {
             run("DROP TABLE " + quoted(table));
         } else if (std::regex_match(text, m, drop_index_on)) {
             run("DROP INDEX " + quoted(m[1]));
-        } else if (std::regex_search(text, m, create_table)) {
-            const std::string table = unquote(m[1]);
+        } else if (!created_table(text).empty()) {
+            const std::string table = created_table(text);
             run(text);
             // Number each COUNTER column the way Jet does: one more than the largest.
             sqlite3_stmt* info = nullptr;
