@@ -1,8 +1,9 @@
 // Text through VariantChangeType: into every number type, a date and a boolean it
 // converts or fails with one of the documented results; what converted prints as
-// text that converts to the same value again.
+// text that converts to the same value again (a float: to a value that near).
 #include <tovi/tovi.hpp>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -29,6 +30,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const _variant_t printed = text_of(value);
         _variant_t again;
         if (FAILED(VariantChangeType(&again, &printed, 0, vt))) std::abort();
+        if (vt == VT_R4) {
+            // Floats print with 7 significant digits, as on the platform: not always
+            // enough to name the same float again (1.000000042E-38 prints as 1E-38,
+            // which reads as 9.999999E-39), so the value read back is only near.
+            const double was = value.fltVal, now = again.fltVal;
+            if (std::fabs(was - now) > 1e-6 * std::fabs(was) + 1e-44) std::abort();
+            continue;
+        }
         if (_bstr_t(text_of(again)) != _bstr_t(printed)) std::abort();
     }
     return 0;
