@@ -80,4 +80,21 @@ void throw_unmatched(const exception& e, const std::string& text) {
     throw exception(e, text, last_entry(e).code);
 }
 
+std::string map_type(const sql::impl::field_t& field, const type_rule* rules, std::size_t count,
+                     const char* fallback) {
+    const std::string& portable = field.type.get_value();
+    for (std::size_t i = 0; i < count; ++i)
+        if (portable == rules[i].portable) return rules[i].native;
+    return fallback;
+}
+
+long field_size(const sql::impl::field_t& field) {
+    return field.size.empty() ? 0 : field.size.get_value();
+}
+
+std::string with_size(std::string type, long size) {
+    if (size != 0) type += "(" + std::to_string(size) + ")";
+    return type;
+}
+
 }  // namespace tovi::dialect

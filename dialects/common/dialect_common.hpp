@@ -11,6 +11,7 @@
 #include <tovi/exception.hpp>
 #include <tovi/module.hpp>
 #include <tovi/server.hpp>
+#include <tovi/sql.hpp>
 #include <tovi/statement_type.hpp>
 
 namespace tovi::dialect {
@@ -81,6 +82,32 @@ template <std::size_t N>
 // No rule matched: a plain tovi::exception built from `e`, `text` and the native
 // code of the last entry.
 [[noreturn]] void throw_unmatched(const exception& e, const std::string& text);
+
+// --- type mapping as data
+//
+// A dialect lists how it names each portable type ("VARCHAR", "UNIQUEID", ...);
+// map_type() looks the field's type up, and with_size() appends "(n)" for a
+// field with a size, as every dialect's DDL does.
+
+struct type_rule {
+    const char* portable;
+    const char* native;
+};
+
+// The native name of `field`'s portable type; `fallback` when no rule names it.
+std::string map_type(const sql::impl::field_t& field, const type_rule* rules, std::size_t count,
+                     const char* fallback);
+
+template <std::size_t N>
+std::string map_type(const sql::impl::field_t& field, const type_rule (&rules)[N],
+                     const char* fallback) {
+    return map_type(field, rules, N, fallback);
+}
+
+// The field's size, 0 when it has none.
+long field_size(const sql::impl::field_t& field);
+// `type` followed by "(size)" when `size` is not 0.
+std::string with_size(std::string type, long size);
 
 // The base of a dialect's server: both interfaces in one object.
 class server_base : public server_t, public sql_support {

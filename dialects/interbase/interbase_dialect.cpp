@@ -19,6 +19,15 @@ const dialect::keyword_rule keywords[] = {
     {"SET", stmt_set, "TRANSACTION", stmt_set_transaction},
 };
 
+const dialect::type_rule types[] = {
+    {"VARCHAR", "VARCHAR"},         {"TEXT", "CHAR"},
+    {"INTEGER", "INTEGER"},         {"LONG", "INTEGER"},
+    {"UNIQUEID", "INTEGER UNIQUE"},  // a key, so that foreign keys may refer to it
+    {"LARGE BINARY", "BLOB"},       {"LONG TEXT", "BLOB SUB_TYPE 1"},
+    {"FLOAT", "DOUBLE PRECISION"},  {"BOOLEAN", "NUMERIC(1)"},
+    {"DATE", "TIMESTAMP"},
+};
+
 bool contains(const std::string& text, const char* phrase) {
     return text.find(phrase) != std::string::npos;
 }
@@ -74,30 +83,10 @@ sql::create_visitor* dialect_server::make_create_visitor() {
 
 std::string create_visitor::conv_datatype(const sql::impl::field_t& field) {
     const std::string& portable = field.type.get_value();
-    std::string type = "VARCHAR(32765)";
-    if (portable == "VARCHAR")
-        type = "VARCHAR";
-    else if (portable == "TEXT")
-        type = "CHAR";
-    else if (portable == "INTEGER" || portable == "LONG")
-        type = "INTEGER";
-    else if (portable == "UNIQUEID")
-        type = "INTEGER UNIQUE";  // a key, so that foreign keys may refer to it
-    else if (portable == "LARGE BINARY")
-        type = "BLOB";
-    else if (portable == "LONG TEXT")
-        type = "BLOB SUB_TYPE 1";
-    else if (portable == "FLOAT")
-        type = "DOUBLE PRECISION";
-    else if (portable == "BOOLEAN")
-        type = "NUMERIC(1)";
-    else if (portable == "DATE")
-        type = "TIMESTAMP";
-    if (!field.size.empty() && field.size.get_value() != 0) {
-        long size = field.size.get_value();
-        if (size > 251 && indexed(field)) size = 252;  // the engine's index key limit
-        type += "(" + std::to_string(size) + ")";
-    }
+    long size = dialect::field_size(field);
+    if (size > 251 && indexed(field)) size = 252;  // the engine's index key limit
+    const std::string type =
+        dialect::with_size(dialect::map_type(field, types, "VARCHAR(32765)"), size);
     if (portable == "UNIQUEID" && field.table != nullptr) {
         const std::string t = field.table->name.get_value();
         const std::string f = field.name.get_value();

@@ -13,6 +13,18 @@ const dialect::keyword_rule keywords[] = {
     {"ALTER", stmt_alter},
 };
 
+const dialect::type_rule types[] = {
+    {"VARCHAR", "Text"},
+    {"UNIQUEID", "COUNTER"},
+    {"INTEGER", "LONG"},
+    {"LONG", "LONG"},
+    {"LARGE BINARY", "LONGBINARY"},
+    {"LONG TEXT", "LONGTEXT"},
+    {"FLOAT", "DOUBLE"},
+    {"BOOLEAN", "BIT"},
+    {"DATE", "DATETIME"},
+};
+
 }  // namespace
 
 statement_type dialect_server::get_statement_type(const std::string& sql) {
@@ -51,27 +63,9 @@ sql::create_visitor* dialect_server::make_create_visitor() {
 }
 
 std::string create_visitor::conv_datatype(const sql::impl::field_t& field) {
-    const std::string& portable = field.type.get_value();
-    std::string type = "Text(255)";  // also for TEXT: its own size is appended after
-    if (portable == "VARCHAR")
-        type = "Text";
-    else if (portable == "UNIQUEID")
-        type = "COUNTER";
-    else if (portable == "INTEGER" || portable == "LONG")
-        type = "LONG";
-    else if (portable == "LARGE BINARY")
-        type = "LONGBINARY";
-    else if (portable == "LONG TEXT")
-        type = "LONGTEXT";
-    else if (portable == "FLOAT")
-        type = "DOUBLE";
-    else if (portable == "BOOLEAN")
-        type = "BIT";
-    else if (portable == "DATE")
-        type = "DATETIME";
-    if (!field.size.empty() && field.size.get_value() != 0)
-        type += "(" + std::to_string(field.size.get_value()) + ")";
-    return type;
+    // TEXT falls back to "Text(255)", and its own size is appended after that.
+    return dialect::with_size(dialect::map_type(field, types, "Text(255)"),
+                              dialect::field_size(field));
 }
 
 }  // namespace tovi::msjet_dialect

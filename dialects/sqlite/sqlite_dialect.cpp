@@ -54,22 +54,17 @@ void drop_visitor::visit_constraint_t(sql::impl::constraint_t& n) {
         run("DROP TRIGGER IF EXISTS " + n.name.get_value() + trigger);
 }
 
+const dialect::type_rule types[] = {
+    {"UNIQUEID", "INTEGER PRIMARY KEY"},
+    {"INTEGER", "INTEGER"},
+    {"LONG", "INTEGER"},
+    {"LARGE BINARY", "BLOB"},
+    {"FLOAT", "REAL"},
+    {"BOOLEAN", "INTEGER(1)"},
+};
+
 std::string sqlite_type(const sql::impl::field_t& field) {
-    const std::string& portable = field.type.get_value();
-    std::string type = "TEXT";
-    if (portable == "UNIQUEID")
-        type = "INTEGER PRIMARY KEY";
-    else if (portable == "INTEGER" || portable == "LONG")
-        type = "INTEGER";
-    else if (portable == "LARGE BINARY")
-        type = "BLOB";
-    else if (portable == "FLOAT")
-        type = "REAL";
-    else if (portable == "BOOLEAN")
-        type = "INTEGER(1)";
-    if (!field.size.empty() && field.size.get_value() != 0)
-        type += "(" + std::to_string(field.size.get_value()) + ")";
-    return type;
+    return dialect::with_size(dialect::map_type(field, types, "TEXT"), dialect::field_size(field));
 }
 
 std::string create_visitor::conv_datatype(const sql::impl::field_t& field) {
