@@ -85,8 +85,7 @@ std::string create_visitor::conv_datatype(const sql::impl::field_t& field) {
     const std::string& portable = field.type.get_value();
     long size = dialect::field_size(field);
     if (size > 251 && indexed(field)) size = 252;  // the engine's index key limit
-    const std::string type =
-        dialect::with_size(dialect::map_type(field, types, "VARCHAR(32765)"), size);
+    std::string type = dialect::with_size(dialect::map_type(field, types, "VARCHAR(32765)"), size);
     if (portable == "UNIQUEID" && field.table != nullptr) {
         const std::string t = field.table->name.get_value();
         const std::string f = field.name.get_value();
