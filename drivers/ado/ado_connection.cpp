@@ -1,7 +1,7 @@
 // ADO connections.
 #include "ado_connection.hpp"
 
-#include <sys/stat.h>
+#include <boost/filesystem/operations.hpp>
 
 #include "ado_bindings.hpp"  // the framework instantiates every class of the driver here
 #include "ado_errors.hpp"
@@ -9,11 +9,6 @@
 namespace tovi::ado {
 
 namespace {
-
-bool file_exists(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0;
-}
 
 // A provider property, when the provider has it.
 void set_property(adodb::Connection& c, const char* name, const _variant_t& value) {
@@ -33,7 +28,8 @@ connection::connection(DataBase& db, const session_t& s) : connection_base(db, s
     const service_t& service = db.get_service();
     const std::string text = "Provider=" + p.provider + ";Data Source=" + service.server;
     try {
-        if (p.provider.compare(0, 19, "Microsoft.Jet.OLEDB") == 0 && !file_exists(service.server)) {
+        if (p.provider.compare(0, 19, "Microsoft.Jet.OLEDB") == 0 &&
+            !boost::filesystem::exists(service.server)) {
             adodb::ptr<adox::Catalog> catalog;
             const HRESULT created = catalog.CreateInstance("ADOX.Catalog");
             if (FAILED(created))

@@ -57,6 +57,20 @@ long position(const _variant_t& index, long count) {
     return as_long.lVal;
 }
 
+// A collection's item by name (text, any case) or by position.
+template <class Item, class NameOf>
+ptr<Item> item_of(const std::vector<ptr<Item>>& items, const _variant_t& index, NameOf name_of) {
+    if (index.vt == VT_BSTR) {
+        const std::string name = _bstr_t(index.bstrVal, true).str();
+        for (const auto& item : items)
+            if (same_name(name_of(*item), name)) return item;
+        ado_error(adErrItemNotFound,
+                  "Item cannot be found in the collection corresponding to the requested name or "
+                  "ordinal.");
+    }
+    return items[static_cast<std::size_t>(position(index, static_cast<long>(items.size())))];
+}
+
 const char* const not_updatable =
     "Current Recordset does not support updating. This may be a limitation of the provider, or of "
     "the "
@@ -83,15 +97,7 @@ long Properties::GetCount() const {
     return static_cast<long>(items_.size());
 }
 ptr<Property> Properties::GetItem(const _variant_t& index) const {
-    if (index.vt == VT_BSTR) {
-        const std::string name = _bstr_t(index.bstrVal, true).str();
-        for (const auto& property : items_)
-            if (same_name(property->GetName().str(), name)) return property;
-        ado_error(adErrItemNotFound,
-                  "Item cannot be found in the collection corresponding to the requested name or "
-                  "ordinal.");
-    }
-    return items_[static_cast<std::size_t>(position(index, GetCount()))];
+    return item_of(items_, index, [](const Property& p) { return p.GetName().str(); });
 }
 void Properties::add(ptr<Property> property) {
     items_.push_back(std::move(property));
@@ -113,15 +119,7 @@ long Fields::GetCount() const {
     return static_cast<long>(items_.size());
 }
 ptr<Field> Fields::GetItem(const _variant_t& index) const {
-    if (index.vt == VT_BSTR) {
-        const std::string name = _bstr_t(index.bstrVal, true).str();
-        for (const auto& field : items_)
-            if (same_name(field->name_, name)) return field;
-        ado_error(adErrItemNotFound,
-                  "Item cannot be found in the collection corresponding to the requested name or "
-                  "ordinal.");
-    }
-    return items_[static_cast<std::size_t>(position(index, GetCount()))];
+    return item_of(items_, index, [](const Field& f) { return f.name_; });
 }
 
 // --- Connection

@@ -4,7 +4,9 @@
 
 #include <sqlite3.h>
 
-#include <sys/stat.h>
+#include <boost/filesystem/operations.hpp>
+#include <tovi/text.hpp>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
@@ -16,9 +18,8 @@ namespace adodb {
 
 namespace {
 
-std::string upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
+std::string upper(const std::string& text) {
+    return utils::make_upper(text);
 }
 
 bool starts_with(const std::string& text, const char* prefix) {
@@ -26,8 +27,8 @@ bool starts_with(const std::string& text, const char* prefix) {
 }
 
 bool file_exists(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0;
+    boost::system::error_code ignored;
+    return boost::filesystem::exists(path, ignored);
 }
 
 // A name as written ("x", [x] or x) without its quotes.
