@@ -346,6 +346,12 @@ private:
     std::vector<std::string> pending_columns_;
     std::vector<_variant_t> pending_values_;
     std::vector<bool> pending_set_;
+    // The provider's insertion for the fields set last time (rows of one
+    // statement usually set the same fields), and the connection's open it is of.
+    std::vector<bool> insert_set_;
+    int insert_ = -1;
+    long insert_open_ = 0;
+    std::vector<const VARIANT*> insert_values_;
 };
 
 }  // namespace adodb

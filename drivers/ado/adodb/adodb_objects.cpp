@@ -405,6 +405,8 @@ void Recordset::Open(Command* source, const _variant_t&, CursorTypeEnum, LockTyp
 void Recordset::run() {
     CancelUpdate();
     detach_fields();
+    pending_table_.clear();  // found again at the next AddNew
+    insert_ = -1;
     provider_statement& statement = command_->prepared();
     command_->bind_parameters();
     try {
@@ -470,32 +472,40 @@ void Recordset::MoveNext() {
 void Recordset::AddNew() {
     require_open();
     if (lock_ == adLockReadOnly) ado_error(adErrFeatureNotAvailable, not_updatable);
-    const provider_statement& statement = command_->prepared();
-    pending_table_ = statement.base_table();
-    if (pending_table_.empty()) ado_error(adErrFeatureNotAvailable, not_updatable);
-    const std::size_t count = static_cast<std::size_t>(statement.column_count());
-    pending_columns_.resize(count);
-    for (std::size_t i = 0; i < count; ++i)
-        pending_columns_[i] = statement.base_column(static_cast<int>(i));
-    pending_values_.assign(count, _variant_t());
-    pending_set_.assign(count, false);
+    if (pending_table_.empty()) {  // the table and its columns, once per run
+        const provider_statement& statement = command_->prepared();
+        pending_table_ = statement.base_table();
+        if (pending_table_.empty()) ado_error(adErrFeatureNotAvailable, not_updatable);
+        const std::size_t count = static_cast<std::size_t>(statement.column_count());
+        pending_columns_.resize(count);
+        for (std::size_t i = 0; i < count; ++i)
+            pending_columns_[i] = statement.base_column(static_cast<int>(i));
+        pending_values_.resize(count);
+    }
+    for (_variant_t& v : pending_values_) v.Clear();
+    pending_set_.assign(pending_columns_.size(), false);
     edit_ = adEditAdd;
 }
 
 void Recordset::Update() {
     require_open();
     if (edit_ != adEditAdd) return;
-    std::vector<std::string> columns;
-    std::vector<_variant_t> values;
-    for (std::size_t i = 0; i < pending_set_.size(); ++i) {
-        if (!pending_set_[i]) continue;
-        columns.push_back(pending_columns_[i]);
-        values.push_back(pending_values_[i]);
-    }
     ptr<Connection> connection = command_->GetActiveConnection();
     connection->before_write();
+    insert_values_.clear();
+    for (std::size_t i = 0; i < pending_set_.size(); ++i)
+        if (pending_set_[i]) insert_values_.push_back(&pending_values_[i]);
     try {
-        connection->session().insert_row(pending_table_, columns, values);
+        provider_session& session = connection->session();
+        if (insert_ < 0 || insert_set_ != pending_set_ || insert_open_ != connection->opens()) {
+            std::vector<std::string> columns;
+            for (std::size_t i = 0; i < pending_set_.size(); ++i)
+                if (pending_set_[i]) columns.push_back(pending_columns_[i]);
+            insert_ = session.prepare_insert(pending_table_, columns);
+            insert_set_ = pending_set_;
+            insert_open_ = connection->opens();
+        }
+        session.insert_row(insert_, insert_values_);
     } catch (const provider_error& e) {
         connection->fail(e.hr, e.sql_state, e.native, e.description);  // the row stays pending
     }
@@ -504,8 +514,6 @@ void Recordset::Update() {
 
 void Recordset::CancelUpdate() {
     edit_ = adEditNone;
-    pending_values_.clear();
-    pending_set_.clear();
 }
 
 void Recordset::Close() {

@@ -291,7 +291,7 @@ provider_session::provider_session(const std::string& path) {
 }
 
 provider_session::~provider_session() {
-    for (auto& entry : inserts_) sqlite3_finalize(entry.second);
+    for (sqlite3_stmt* stmt : inserts_) sqlite3_finalize(stmt);
     sqlite3_close_v2(db_);  // statements still held by recordsets end it later
 }
 
@@ -355,8 +355,8 @@ provider_statement* provider_session::prepare(const std::string& text) {
     return new provider_statement(*this, text);
 }
 
-void provider_session::insert_row(const std::string& table, const std::vector<std::string>& columns,
-                                  const std::vector<_variant_t>& values) {
+int provider_session::prepare_insert(const std::string& table,
+                                     const std::vector<std::string>& columns) {
     std::string text = "INSERT INTO " + quoted(table);
     if (columns.empty()) {
         text += " DEFAULT VALUES";
@@ -368,15 +368,20 @@ void provider_session::insert_row(const std::string& table, const std::vector<st
         }
         text += " (" + names + ") VALUES (" + markers + ")";
     }
-    sqlite3_stmt*& stmt = inserts_[text];
-    if (stmt == nullptr && sqlite3_prepare_v2(db_, text.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
-        inserts_.erase(text);
+    const auto known = insert_ids_.find(text);
+    if (known != insert_ids_.end()) return known->second;
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db_, text.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
         throw error(sqlite3_errcode(db_));
-    }
+    inserts_.push_back(stmt);
+    return insert_ids_[text] = static_cast<int>(inserts_.size()) - 1;
+}
+
+void provider_session::insert_row(int insert, const std::vector<const VARIANT*>& values) {
+    sqlite3_stmt* stmt = inserts_.at(static_cast<std::size_t>(insert));
     sqlite3_reset(stmt);
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        bind_variant(stmt, static_cast<int>(i) + 1, values[i]);
-    }
+    for (std::size_t i = 0; i < values.size(); ++i)
+        bind_variant(stmt, static_cast<int>(i) + 1, *values[i]);
     const int rc = sqlite3_step(stmt);
     sqlite3_reset(stmt);
     sqlite3_clear_bindings(stmt);

@@ -71,14 +71,17 @@ public:
     // dropped by ALTER TABLE, COUNTER columns, DROP INDEX ... ON, a table in a
     // relationship dropped), all or nothing.
     void run_jet_ddl(const std::string& text);
-    // Adds one row to `table`: the named columns with their values (the others
-    // take their defaults). Throws provider_error.
-    void insert_row(const std::string& table, const std::vector<std::string>& columns,
-                    const std::vector<_variant_t>& values);
+    // A prepared insertion of the named columns of `table` (the others take their
+    // defaults), for insert_row: one per table and column set, kept for the
+    // session's life. Throws provider_error.
+    int prepare_insert(const std::string& table, const std::vector<std::string>& columns);
+    // Adds one row through `insert` with the columns' values, in order.
+    void insert_row(int insert, const std::vector<const VARIANT*>& values);
 
 private:
     sqlite3* db_ = nullptr;
-    std::map<std::string, sqlite3_stmt*> inserts_;  // by text, kept for the next row
+    std::map<std::string, int> insert_ids_;  // by text
+    std::vector<sqlite3_stmt*> inserts_;
 };
 
 class provider_statement {
