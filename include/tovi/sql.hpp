@@ -1,5 +1,6 @@
-// The SQL builder: expression trees, queries, schema objects and the visitors
-// that print them (namespace sql).
+/// @file
+/// The SQL builder: expression trees, queries, schema objects and the visitors
+/// that print them (namespace sql).
 #ifndef TOVI_SQL_HPP
 #define TOVI_SQL_HPP
 

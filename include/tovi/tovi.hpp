@@ -1,4 +1,5 @@
-// The whole tovi API for applications: #include <tovi/tovi.hpp> and link tovi::tovi.
+/// @file
+/// The whole tovi API for applications: `#include <tovi/tovi.hpp>` and link `tovi::tovi`.
 #ifndef TOVI_TOVI_HPP
 #define TOVI_TOVI_HPP
 
