@@ -12,7 +12,7 @@ packages=(
   unixodbc-dev libsqliteodbc locales-all
   postgresql odbc-postgresql
   firebird-dev libfbclient2 firebird3.0-server-core
-  tzdata clang-format clang-tidy clang libclang-rt-14-dev gnuplot-nox doxygen
+  tzdata clang-format clang-tidy clang libclang-rt-14-dev gnuplot-nox doxygen debootstrap
 )
 
 missing=()
