@@ -2,7 +2,7 @@
 # Installs the build into a scratch prefix, then builds and runs the consumer
 # against it twice: through find_package(tovi CONFIG) and through pkg-config.
 set -euo pipefail
-build_dir=$1 work=$2 consumer=$3 cxx=$4
+build_dir=$1 work=$2 consumer=$3 cxx=$4 pg_env=$5 psqlodbc=$6
 
 rm -rf "$work"
 mkdir -p "$work"
@@ -44,7 +44,8 @@ done
 grep -q "^1000 rows from 4 threads$" "$work/threads.out"
 odbc_driver=$(find /usr/lib -name libsqlite3odbc.so -print -quit)
 mkdir -p "$work/odbc" "$work/fb-lock"
-printf '[SQLite3 ODBC Driver]\nDriver=%s\n' "$odbc_driver" >"$work/odbc/odbcinst.ini"
+printf '[SQLite3 ODBC Driver]\nDriver=%s\n[PostgreSQL Unicode]\nDriver=%s\n' \
+  "$odbc_driver" "$psqlodbc" >"$work/odbc/odbcinst.ini"
 while IFS='|' read -r url user database; do
   ODBCSYSINI="$work/odbc" ODBCINSTINI=odbcinst.ini FIREBIRD_LOCK="$work/fb-lock" \
     "$work/cmake-build/connections" "$url" "$user" "$database" | tee "$work/connections.out"
@@ -56,6 +57,19 @@ done <<URLS
 /InterBase_EMB|SYSDBA|$work/people.fdb
 /ADO/Microsoft.Jet.OLEDB.4.0||$work/people.mdb
 URLS
+# PostgreSQL through ODBC, on the test run's own server (the password from the
+# environment, as the guide shows).
+pg_server="$(dirname "$0")/../support/pg_server.sh"
+bash "$pg_server" drop "$pg_env" tovi_install
+bash "$pg_server" create "$pg_env" tovi_install
+(
+  set -a; . "$pg_env"; set +a
+  ODBCSYSINI="$work/odbc" ODBCINSTINI=odbcinst.ini TOVI_PASSWORD="$PGPASSWORD" \
+    "$work/cmake-build/connections" "/ODBC/PostgreSQL Unicode/$PGHOST/$PGPORT" "$PGUSER" \
+    tovi_install | tee "$work/connections.out"
+)
+bash "$pg_server" drop "$pg_env" tovi_install
+grep -q ": 1 row(s)$" "$work/connections.out"
 
 pc_dir=$(dirname "$(find "$prefix" -name tovi.pc | head -n 1)")
 # shellcheck disable=SC2046
