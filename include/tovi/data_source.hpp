@@ -3,9 +3,11 @@
 /// module for a URL and forwards to the driver's data source, a DataSourceOld,
 /// which finds its DataBase once and borrows one connection from its pool.
 ///
-///   tovi::uurl_t url("/SQLITE", "", "", "file.db");
-///   tovi::udata_source ds(url);       // loads the driver and dialect modules
-///   tovi::statement st(ds, 1);        // connects on first use
+/// @code
+/// tovi::uurl_t url("/SQLITE", "", "", "file.db");
+/// tovi::udata_source ds(url);       // loads the driver and dialect modules
+/// tovi::statement st(ds, 1);        // connects on first use
+/// @endcode
 ///
 /// Destroy every data source before tovi::api::fini(). Not thread-safe.
 #ifndef TOVI_DATA_SOURCE_HPP

@@ -2,12 +2,14 @@
 /// tovi::PreparedStmt: SQL text cut once at its ":" parameters, then rebuilt any
 /// number of times with values inlined, value after value.
 ///
-///   PreparedStmt p;
-///   p.prepare("select * from t where a = :a and b = :b");
-///   p.initStmtStr();
-///   p.bindValue("1");             // inlined as it is
-///   p.bindValueStr("O'Brien");    // quoted, apostrophes doubled
-///   p.getStmtStr();               // select * from t where a = 1 and b = 'O''Brien'
+/// @code
+/// PreparedStmt p;
+/// p.prepare("select * from t where a = :a and b = :b");
+/// p.initStmtStr();
+/// p.bindValue("1");             // inlined as it is
+/// p.bindValueStr("O'Brien");    // quoted, apostrophes doubled
+/// p.getStmtStr();               // select * from t where a = 1 and b = 'O''Brien'
+/// @endcode
 ///
 /// Binding more values than the text has parameters, or before initStmtStr(),
 /// throws tovi::bad_operation. Not copyable.

@@ -3,14 +3,16 @@
 /// explicit transaction; the database work is done by a driver statement
 /// (impl::string_stmt) handed out by the transaction's driver side.
 ///
-///   tovi::statement st(ds, 1);
-///   st.parse("INSERT INTO t VALUES(:a, :b)");
-///   st << a << b;          // parameters, in position order
-///   st.execute();
-///   st.parse("SELECT a FROM t");
-///   st >> x;               // result columns, in position order
-///   st.execute();
-///   while (st.next()) use(x);
+/// @code
+/// tovi::statement st(ds, 1);
+/// st.parse("INSERT INTO t VALUES(:a, :b)");
+/// st << a << b;          // parameters, in position order
+/// st.execute();
+/// st.parse("SELECT a FROM t");
+/// st >> x;               // result columns, in position order
+/// st.execute();
+/// while (st.next()) use(x);
+/// @endcode
 ///
 /// Every parse() disposes of the earlier bindings. Using a statement before
 /// parse() throws tovi::bad_operation. Not thread-safe.

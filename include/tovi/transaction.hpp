@@ -3,9 +3,11 @@
 /// driver-side transaction that the data source's connection keeps. auto_trans
 /// commits when its block completes and rolls back when an exception leaves it:
 ///
-///   for (tovi::auto_trans at(t); at.pending; at.pending = false) {
-///       ...work...    // completes: the flag is cleared and `at` commits
-///   }                 // an exception leaves: the flag is still set, `at` rolls back
+/// @code
+/// for (tovi::auto_trans at(t); at.pending; at.pending = false) {
+///     ...work...    // completes: the flag is cleared and `at` commits
+/// }                 // an exception leaves: the flag is still set, `at` rolls back
+/// @endcode
 ///
 /// Not thread-safe.
 #ifndef TOVI_TRANSACTION_HPP

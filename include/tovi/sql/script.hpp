@@ -2,13 +2,15 @@
 /// Scripts: a builder tree (a Create or Drop of a schema object, or a statement)
 /// run through a transaction, the way tovi::statement runs SQL text.
 ///
-///   sql::Database db("shop");
-///   ...tables, indexes, relationships...
-///   tovi::transaction tx(ds);
-///   sql::script create(tx);
-///   create.parse(sql::Create(db));   // the driver's script for the tree
-///   create.execute();                // every DDL text, in dependency order
-///   tx.commit();
+/// @code
+/// sql::Database db("shop");
+/// ...tables, indexes, relationships...
+/// tovi::transaction tx(ds);
+/// sql::script create(tx);
+/// create.parse(sql::Create(db));   // the driver's script for the tree
+/// create.execute();                // every DDL text, in dependency order
+/// tx.commit();
+/// @endcode
 ///
 /// A driver runs scripts when its transaction also implements
 /// sql::impl::script_factory; parse() on any other raises tovi::not_implemented
