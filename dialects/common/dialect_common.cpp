@@ -46,7 +46,7 @@ const error_info& last_entry(const exception& e) {
     return e.get_count() > 0 ? e.get_entry(e.get_count() - 1) : none;
 }
 
-void classify(const exception& e, const error_rule* rules, std::size_t count,
+void classify(const exception& e, int code, const error_rule* rules, std::size_t count,
               const std::string& unmatched_text, const char* tag) {
     const error_info& last = last_entry(e);
     const std::string& m = last.message;
@@ -60,7 +60,7 @@ void classify(const exception& e, const error_rule* rules, std::size_t count,
         bool hit = false;
         switch (r.how) {
             case match::code:
-                hit = last.code == r.code;
+                hit = code == r.code;
                 break;
             case match::starts_with:
                 hit = m.rfind(r.phrase, 0) == 0 ||
@@ -70,8 +70,11 @@ void classify(const exception& e, const error_rule* rules, std::size_t count,
             case match::contains:
                 hit = m.find(r.phrase) != std::string::npos;
                 break;
+            case match::code_and_contains:
+                hit = code == r.code && m.find(r.phrase) != std::string::npos;
+                break;
         }
-        if (hit) r.raise(e);
+        if (hit) r.raise(e, code);
     }
     throw_unmatched(e, unmatched_text);
 }

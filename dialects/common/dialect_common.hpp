@@ -43,26 +43,35 @@ const error_info& last_entry(const exception& e);
 // A dialect lists its rules in a table; classify() tries them in order on the
 // last entry of the error and throws the class of the first that matches.
 
-// Throws `e` as a classified exception (never returns).
-using raise_fn = void (*)(const exception& e);
+// Throws `e` as a classified exception (never returns); `code` is the native code
+// the rules were matched against.
+using raise_fn = void (*)(const exception& e, int code);
 
 // The usual raiser: E(e, 0), for the classes with a (previous, code) constructor.
 template <class E>
-[[noreturn]] void raise_as(const exception& e) {
+[[noreturn]] void raise_as(const exception& e, int) {
     throw E(e, 0);
 }
 
+// E(e, code): the classified entry keeps the native code (engines whose codes are
+// the classification, such as InterBase's and Jet's).
+template <class E>
+[[noreturn]] void raise_coded(const exception& e, int code) {
+    throw E(e, code);
+}
+
 enum class match {
-    code,         // the native code equals `code`
-    starts_with,  // the message starts with `phrase`, or what follows the driver
-                  // tag does (see classify)
-    contains,     // the message contains `phrase`
+    code,               // the native code equals `code`
+    starts_with,        // the message starts with `phrase`, or what follows the driver
+                        // tag does (see classify)
+    contains,           // the message contains `phrase`
+    code_and_contains,  // both: the code equals `code` and the message contains `phrase`
 };
 
 struct error_rule {
     match how;
-    const char* phrase;  // for starts_with and contains
-    int code;            // for match::code
+    const char* phrase;  // for starts_with, contains and code_and_contains
+    int code;            // for code and code_and_contains
     raise_fn raise;
 };
 
@@ -70,13 +79,21 @@ struct error_rule {
 // unmatched_text). `tag` (such as "[SQLite]"): a message that carries it (another
 // driver's diagnostic prefix before it) is also tried from just after it by the
 // starts_with rules.
-[[noreturn]] void classify(const exception& e, const error_rule* rules, std::size_t count,
+// The code matched against is `code`: the last entry's as it stands, or as the
+// dialect reads it (Jet's 16-bit numbers, say).
+[[noreturn]] void classify(const exception& e, int code, const error_rule* rules, std::size_t count,
                            const std::string& unmatched_text, const char* tag = nullptr);
 
 template <std::size_t N>
 [[noreturn]] void classify(const exception& e, const error_rule (&rules)[N],
                            const std::string& unmatched_text, const char* tag = nullptr) {
-    classify(e, rules, N, unmatched_text, tag);
+    classify(e, last_entry(e).code, rules, N, unmatched_text, tag);
+}
+
+template <std::size_t N>
+[[noreturn]] void classify(const exception& e, int code, const error_rule (&rules)[N],
+                           const std::string& unmatched_text) {
+    classify(e, code, rules, N, unmatched_text);
 }
 
 // No rule matched: a plain tovi::exception built from `e`, `text` and the native

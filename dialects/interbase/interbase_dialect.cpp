@@ -28,9 +28,19 @@ const dialect::type_rule types[] = {
     {"DATE", "TIMESTAMP"},
 };
 
-bool contains(const std::string& text, const char* phrase) {
-    return text.find(phrase) != std::string::npos;
-}
+// The engine's SQLCODE decides; -607 (a metadata update failed) says which way in
+// its text. Classified entries keep the SQLCODE.
+using dialect::match;
+using dialect::raise_coded;
+const dialect::error_rule errors[] = {
+    {match::code, nullptr, -803, &raise_coded<dup_value_on_index>},
+    {match::code_and_contains, "already exists", -607, &raise_coded<schema_obj_already_exists>},
+    {match::code_and_contains, "duplicate value", -607, &raise_coded<schema_obj_already_exists>},
+    {match::code_and_contains, "does not exist", -607, &raise_coded<no_schema_obj_found>},
+    {match::code_and_contains, "not found", -607, &raise_coded<no_schema_obj_found>},
+    {match::code, nullptr, -530, &raise_coded<integrity_violation>},
+    {match::code, nullptr, -204, &raise_coded<no_schema_obj_found>},
+};
 
 // Whether `field` is a column of any index of its table (the primary key included).
 bool indexed(const sql::impl::field_t& field) {
@@ -55,26 +65,7 @@ statement_type dialect_server::get_statement_type(const std::string& sql) {
 }
 
 void dialect_server::translate_error(const exception& e, const std::string& context) {
-    const error_info& last = dialect::last_entry(e);
-    const int c = last.code;
-    const std::string& m = last.message;
-    switch (c) {
-        case -803:
-            throw dup_value_on_index(e, c);
-        case -607:
-            if (contains(m, "already exists") || contains(m, "duplicate value"))
-                throw schema_obj_already_exists(e, c);
-            if (contains(m, "does not exist") || contains(m, "not found"))
-                throw no_schema_obj_found(e, c);
-            break;
-        case -530:
-            throw integrity_violation(e, c);
-        case -204:
-            throw no_schema_obj_found(e, c);
-        default:
-            break;
-    }
-    dialect::throw_unmatched(e, context);
+    dialect::classify(e, errors, context);
 }
 
 sql::create_visitor* dialect_server::make_create_visitor() {

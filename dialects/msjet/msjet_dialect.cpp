@@ -25,6 +25,23 @@ const dialect::type_rule types[] = {
     {"DATE", "DATETIME"},
 };
 
+// Jet's native numbers; classified entries keep them.
+using dialect::match;
+using dialect::raise_coded;
+const dialect::error_rule errors[] = {
+    {match::code, nullptr, -1303, &raise_coded<schema_obj_already_exists>},  // table exists
+    {match::code, nullptr, -1314, &raise_coded<schema_obj_already_exists>},  // object exists
+    {match::code, nullptr, -1403, &raise_coded<schema_obj_already_exists>},  // index exists
+    {match::code, nullptr, -1305, &raise_coded<no_schema_obj_found>},  // table or query not found
+    {match::code, nullptr, -1404, &raise_coded<no_schema_obj_found>},  // index not found
+    {match::code, nullptr, -3815, &raise_coded<no_schema_obj_found>},  // object not found
+    {match::code, nullptr, -1605, &raise_coded<dup_value_on_index>},
+    {match::code, nullptr, -1613, &raise_coded<integrity_violation>},
+    {match::code, nullptr, -3550, &raise_coded<bad_sql>},  // syntax errors of three kinds
+    {match::code, nullptr, -3551, &raise_coded<bad_sql>},
+    {match::code, nullptr, -3556, &raise_coded<bad_sql>},
+};
+
 }  // namespace
 
 statement_type dialect_server::get_statement_type(const std::string& sql) {
@@ -35,27 +52,7 @@ void dialect_server::translate_error(const exception& e, const std::string& cont
     // Jet's numbers are 16-bit; providers hand them on sign-extended or not.
     const int c =
         static_cast<std::int16_t>(static_cast<std::uint16_t>(dialect::last_entry(e).code));
-    switch (c) {
-        case -1303:  // table exists
-        case -1314:  // object exists
-        case -1403:  // index exists
-            throw schema_obj_already_exists(e, c);
-        case -1305:  // table or query not found
-        case -1404:  // index not found
-        case -3815:  // object not found
-            throw no_schema_obj_found(e, c);
-        case -1605:
-            throw dup_value_on_index(e, c);
-        case -1613:
-            throw integrity_violation(e, c);
-        case -3550:  // syntax errors of three kinds
-        case -3551:
-        case -3556:
-            throw bad_sql(e, c);
-        default:
-            break;
-    }
-    dialect::throw_unmatched(e, context);
+    dialect::classify(e, c, errors, context);
 }
 
 sql::create_visitor* dialect_server::make_create_visitor() {
