@@ -111,12 +111,7 @@ std::string binding<T, Free>::as_string() const {
     }
 }
 
-template class binding<long, &impl::value_factory::free_long_impl>;
-template class binding<bool, &impl::value_factory::free_long_impl>;
-template class binding<double, &impl::value_factory::free_double_impl>;
-template class binding<std::string, &impl::value_factory::free_string_impl>;
-template class binding<tm, &impl::value_factory::free_date_time_impl>;
-template class binding<_variant_t, &impl::value_factory::free_variant_impl>;
+TOVI_DRIVER_SCALAR_BINDINGS(binding);
 
 // --- large objects
 

@@ -67,6 +67,17 @@ protected:
     T& data_;
 };
 
+// Instantiates a driver's scalar binding template (a typed_binding with the
+// driver's get_value/set_value defined in its .cpp) for every scalar kind, with the
+// free function each kind is released through. Use once, in that .cpp.
+#define TOVI_DRIVER_SCALAR_BINDINGS(TEMPLATE)                                             \
+    template class TEMPLATE<long, &::tovi::impl::value_factory::free_long_impl>;          \
+    template class TEMPLATE<bool, &::tovi::impl::value_factory::free_long_impl>;          \
+    template class TEMPLATE<double, &::tovi::impl::value_factory::free_double_impl>;      \
+    template class TEMPLATE<std::string, &::tovi::impl::value_factory::free_string_impl>; \
+    template class TEMPLATE<tm, &::tovi::impl::value_factory::free_date_time_impl>;       \
+    template class TEMPLATE<_variant_t, &::tovi::impl::value_factory::free_variant_impl>
+
 // A large object: a pending buffer before execution (set_length, set_portion,
 // set_entire), the fetched column's copy after a fetch. The driver binds and
 // fetches (get_value, set_value) and binds given bytes at once (bind_now).

@@ -265,12 +265,7 @@ void binding<T, Free>::set_value() {
     if (this->record_null(is_null)) fetch(stmt(), this->position, this->data_);
 }
 
-template class binding<long, &impl::value_factory::free_long_impl>;
-template class binding<bool, &impl::value_factory::free_long_impl>;
-template class binding<double, &impl::value_factory::free_double_impl>;
-template class binding<std::string, &impl::value_factory::free_string_impl>;
-template class binding<tm, &impl::value_factory::free_date_time_impl>;
-template class binding<_variant_t, &impl::value_factory::free_variant_impl>;
+TOVI_DRIVER_SCALAR_BINDINGS(binding);
 
 void lob_binding::bind_now(const std::string& data) {
     sqlite3_stmt* s = statement_->current();
