@@ -41,16 +41,15 @@ statement::statement(const data_aware_command* command_, unsigned int options_, 
       define_(out, this),
       insert_(this) {
     adodb::Connection& c = owner_.get_owner().ado();
-    HRESULT hr = ado_command_.CreateInstance("ADODB.Command");
-    if (FAILED(hr))
-        throw exception("Failed to create an ADO command. Current ADO version is: " +
-                            c.GetVersion().str() + ".",
-                        hr);
-    hr = recordset_.CreateInstance("ADODB.Recordset");
-    if (FAILED(hr))
-        throw exception("Failed to create an ADO recordset. Current ADO version is: " +
-                            c.GetVersion().str() + ".",
-                        hr);
+    auto create = [&c](auto& object, const char* prog_id, const char* what) {
+        const HRESULT hr = object.CreateInstance(prog_id);
+        if (FAILED(hr))
+            throw exception(std::string("Failed to create an ADO ") + what +
+                                ". Current ADO version is: " + c.GetVersion().str() + ".",
+                            hr);
+    };
+    create(ado_command_, "ADODB.Command", "command");
+    create(recordset_, "ADODB.Recordset", "recordset");
     try {
         ado_command_->PutRefActiveConnection(&c);
         ado_command_->PutCommandType(adodb::adCmdText);
