@@ -179,25 +179,26 @@ void statement::insert_row(insert_factory& f) {
     } catch (const adodb::com_error& e) {
         fail(&e);
     }
+    // A failed row is dropped, so the recordset can take the next one.
+    auto drop_row = [this] {
+        try {
+            recordset_->CancelUpdate();
+        } catch (const _com_error&) {
+        }
+    };
     try {
         for (std::size_t i = 0; i < plan_.values.size(); ++i)
             if (!plan_.values[i].parameter) fields_[i]->PutValue(plan_.values[i].literal);
         for (impl::value_t* b : f.get_bindings()) b->get_value();
         recordset_->Update();
     } catch (const adodb::com_error& e) {
-        // The context shows the row that failed; the row is then dropped.
+        // The context shows the row that failed, so it is taken before the drop.
         const std::string context = error_context();
         const exception native = errors_exception(owner->get_owner().ado(), &e);
-        try {
-            recordset_->CancelUpdate();
-        } catch (const _com_error&) {
-        }
+        drop_row();
         tovi::driver::translate(owner->get_owner(), native, context);
     } catch (...) {
-        try {
-            recordset_->CancelUpdate();
-        } catch (const _com_error&) {
-        }
+        drop_row();
         throw;
     }
     ++affected_;
