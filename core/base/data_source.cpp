@@ -3,6 +3,7 @@
 #include <tovi/exception.hpp>
 #include <tovi/server.hpp>
 
+#include "lifetimes.hpp"
 #include "module_registry.hpp"
 
 namespace tovi {
@@ -17,6 +18,8 @@ DataSourceOld::DataSourceOld(url_t& url)
       session(url.get_session()) {}
 
 DataSourceOld::~DataSourceOld() {
+    // Transactions made on it directly end while its connection is still held.
+    detail::lifetimes::end_all(this);
     try {
         release_connection();
     } catch (const exception& e) {
@@ -47,7 +50,11 @@ udata_source::udata_source(url_t& url)
     : source(
           detail::process_singleton<detail::module_registry>::instance().create_data_source(url)) {}
 
-udata_source::~udata_source() = default;
+udata_source::~udata_source() {
+    // Its transactions (and their statements) end before the driver's data
+    // source gives the connection back to the pool.
+    detail::lifetimes::end_all(this);
+}
 
 connection& udata_source::get_connection() {
     return source->get_connection();

@@ -6,6 +6,8 @@
 
 #include <exception>
 
+#include "lifetimes.hpp"
+
 namespace tovi {
 
 namespace impl {
@@ -14,9 +16,13 @@ transaction::~transaction() = default;
 }  // namespace impl
 
 transaction::transaction(data_source& ds)
-    : source(ds), impl(ds.get_connection().acquire_transaction_impl(impl::txn_explicit)) {}
+    : source(ds), impl(ds.get_connection().acquire_transaction_impl(impl::txn_explicit)) {
+    depend_on_source();
+}
 
-transaction::transaction(data_source& ds, impl::transaction& t) : source(ds), impl(&t) {}
+transaction::transaction(data_source& ds, impl::transaction& t) : source(ds), impl(&t) {
+    depend_on_source();
+}
 
 namespace {
 data_source& source_of(statement& s) {
@@ -27,29 +33,56 @@ data_source& source_of(statement& s) {
 
 transaction::transaction(statement& s)
     : source(source_of(s)),
-      impl(source.get_connection().acquire_transaction_impl(impl::txn_statement)) {}
+      impl(source.get_connection().acquire_transaction_impl(impl::txn_statement)) {
+    depend_on_source();
+}
 
-transaction::~transaction() {
-    if (impl == nullptr || impl->type == impl::txn_connection) return;
+void transaction::depend_on_source() {
     try {
-        source.get_connection().release_transaction_impl(impl);
-    } catch (const exception& e) {
-        utils::reportError(0, e.get_error_text().c_str());
+        detail::lifetimes::add(&source, {this, &end_with_source});
     } catch (...) {
+        if (impl->type != impl::txn_connection)
+            detail::reporting_failure(
+                [&] { source.get_connection().release_transaction_impl(impl); });
+        throw;
     }
 }
 
+void transaction::end_with_source(void* self) {
+    auto& t = *static_cast<transaction*>(self);
+    detail::lifetimes::end_all(&t);  // the statements working in it go first
+    impl::transaction* ending = t.impl;
+    t.impl = nullptr;
+    if (ending == nullptr || ending->type == impl::txn_connection) return;
+    detail::reporting_failure([&] { ending->rollback(); });
+    detail::reporting_failure([&] { t.source.get_connection().release_transaction_impl(ending); });
+}
+
+transaction::~transaction() {
+    if (impl == nullptr) return;  // ended with its data source
+    detail::lifetimes::remove(&source, this);
+    detail::lifetimes::end_all(this);
+    if (impl->type == impl::txn_connection) return;
+    detail::reporting_failure([&] { source.get_connection().release_transaction_impl(impl); });
+}
+
+impl::transaction& transaction::live() const {
+    if (impl == nullptr)
+        throw bad_operation("The transaction has ended: its data source was destroyed.", 0);
+    return *impl;
+}
+
 void transaction::commit() {
-    impl->commit();
+    live().commit();
 }
 void transaction::rollback() {
-    impl->rollback();
+    live().rollback();
 }
 bool transaction::is_auto_commit() const {
-    return impl->auto_commit;
+    return live().auto_commit;
 }
 void transaction::set_auto_commit(bool b) {
-    impl->auto_commit = b;
+    live().auto_commit = b;
 }
 
 auto_trans::~auto_trans() noexcept(false) {

@@ -5,6 +5,7 @@
 #include <tovi/sql/script.hpp>
 #include <tovi/transaction.hpp>
 
+#include "../base/lifetimes.hpp"
 #include "../base/module_registry.hpp"
 
 namespace sql {
@@ -48,18 +49,26 @@ impl::script_factory* factory_of(tovi::transaction& t) {
 }
 }  // namespace
 
-script::script(tovi::transaction& t) : trans(&t), impl(nullptr) {}
+script::script(tovi::transaction& t) : trans(&t), impl(nullptr) {
+    tovi::detail::lifetimes::add(trans, {this, &end_with_transaction});
+}
 
 script::~script() {
-    try {
-        cancel();
-    } catch (...) {
-    }
+    tovi::detail::reporting_failure([this] { cancel(); });
+    if (trans != nullptr) tovi::detail::lifetimes::remove(trans, this);
+}
+
+void script::end_with_transaction(void* self) {
+    auto& s = *static_cast<script*>(self);
+    tovi::detail::reporting_failure([&s] { s.cancel(); });
+    s.trans = nullptr;
 }
 
 void script::parse(const expr_t& e) {
     cancel();
-    impl::script_factory* factory = trans->get_impl() != nullptr ? factory_of(*trans) : nullptr;
+    if (trans == nullptr || trans->get_impl() == nullptr)
+        throw tovi::bad_operation("The script works in no transaction.", 0);
+    impl::script_factory* factory = factory_of(*trans);
     if (factory == nullptr)
         throw tovi::not_implemented(tovi::exception(
             "Scripts are not supported by the '" + driver_name(*trans) + "' driver.", 0));

@@ -3,6 +3,8 @@
 #include <tovi/exception.hpp>
 #include <tovi/statement.hpp>
 
+#include "../base/lifetimes.hpp"
+
 namespace tovi {
 
 namespace impl {
@@ -31,24 +33,39 @@ statement::statement(data_source& source, unsigned int options_)
             throw;
         }
     }
+    try {
+        detail::lifetimes::add(trans, {this, &end_with_transaction});
+    } catch (...) {
+        delete trans;
+        throw;
+    }
 }
 
 statement::statement(transaction& t, unsigned int options_)
-    : options(options_), trans(&t), impl(nullptr), owns_trans(false) {}
+    : options(options_), trans(&t), impl(nullptr), owns_trans(false) {
+    detail::lifetimes::add(trans, {this, &end_with_transaction});
+}
 
 statement::~statement() {
-    try {
-        cancel();
-    } catch (const exception& e) {
-        utils::reportError(0, e.get_error_text().c_str());
-    } catch (...) {
-    }
+    detail::reporting_failure([this] { cancel(); });
+    if (trans != nullptr) detail::lifetimes::remove(trans, this);
     // Only a transaction object this statement made itself is its to free.
     if (owns_trans) delete trans;
 }
 
+void statement::end_with_transaction(void* self) {
+    auto& s = *static_cast<statement*>(self);
+    detail::reporting_failure([&s] { s.cancel(); });
+    // A transaction of its own stays (inert) until the statement goes.
+    if (!s.owns_trans) s.trans = nullptr;
+}
+
 impl::statement& statement::parsed() const {
-    if (impl == nullptr) throw bad_operation("The statement has not been parsed.", 0);
+    if (impl == nullptr) {
+        if (trans == nullptr || trans->get_impl() == nullptr)
+            throw bad_operation("The statement works in no transaction.", 0);
+        throw bad_operation("The statement has not been parsed.", 0);
+    }
     return *impl;
 }
 

@@ -140,6 +140,7 @@ protected:
 
 private:
     impl::statement& parsed() const;
+    static void end_with_transaction(void* self);
 
     impl::statement* impl;
     bool owns_trans;

@@ -88,7 +88,13 @@ public:
     /// A new statement-kind transaction on the connection `s` works on.
     explicit transaction(statement& s);
     /// Releases the driver-side transaction unless it is a connection's own;
-    /// neither commits nor rolls back (the driver's finish decides). Never throws.
+    /// neither commits nor rolls back (the driver's finish decides). Statements
+    /// and scripts still working in it are ended first (their driver statements
+    /// handed back; using them raises bad_operation). Never throws.
+    ///
+    /// Destroying the data source first is allowed: the transaction is then
+    /// rolled back and left inert (commit() and rollback() raise bad_operation),
+    /// and destroying it afterwards is harmless.
     ~transaction();
     transaction(const transaction&) = delete;
     transaction& operator=(const transaction&) = delete;
@@ -108,6 +114,10 @@ public:
     impl::transaction* get_impl() const { return impl; }
 
 private:
+    void depend_on_source();
+    static void end_with_source(void* self);
+    impl::transaction& live() const;
+
     data_source& source;
     impl::transaction* impl;
 };

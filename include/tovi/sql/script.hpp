@@ -108,6 +108,7 @@ protected:
 
 private:
     impl::script& parsed() const;
+    static void end_with_transaction(void* self);
 
     tovi::transaction* trans;
     tovi::impl::statement* impl;

@@ -1,0 +1,71 @@
+// What no driver may do to its caller whatever the caller does: crash when
+// objects are destroyed in the "wrong" order, read a binding that is gone, or
+// run less SQL than it was given.
+#include <memory>
+#include <string>
+
+#include "conformance_fixture.hpp"
+
+using tovi_conformance::Conformance;
+using tovi_conformance::driver_case;
+
+namespace {
+
+// The text of the bad_operation `f` raises, or what else happened.
+std::string bad_operation_of(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const tovi::bad_operation& e) {
+        return e.get_error_text();
+    } catch (const tovi::exception& e) {
+        return "another error: " + e.get_error_text();
+    }
+    return "(no error)";
+}
+
+}  // namespace
+
+TEST_P(Conformance, ObjectsMayBeDestroyedInAnyOrder) {
+    const driver_case& c = GetParam();
+    exec("CREATE TABLE t(a " + c.integer_type + ")");
+
+    // A data source destroyed under a transaction with pending work and a
+    // statement: the work is rolled back, both are left inert and go quietly.
+    auto tx = std::make_unique<tovi::transaction>(*ds);
+    auto in_tx = std::make_unique<tovi::statement>(*tx, 1);
+    in_tx->execute("INSERT INTO t VALUES(1)");
+    in_tx->parse("SELECT a FROM t");
+    in_tx->execute();
+    auto own = std::make_unique<tovi::statement>(*ds, 1);
+    own->parse("SELECT a FROM t");
+    ds.reset();
+    EXPECT_NE(bad_operation_of([&] { tx->commit(); }).find("data source was destroyed"),
+              std::string::npos);
+    EXPECT_NE(bad_operation_of([&] { in_tx->next(); }).find("works in no transaction"),
+              std::string::npos);
+    EXPECT_NE(bad_operation_of([&] { own->execute("SELECT a FROM t"); }).find("no transaction"),
+              std::string::npos);
+    tx.reset();  // before its statement
+    in_tx.reset();
+    own.reset();
+
+    ds = std::make_unique<tovi::udata_source>(*url);
+    EXPECT_EQ(count("t"), 0) << "the ended transaction's insert was rolled back";
+
+    // A statement outliving its transaction hands its driver statement back
+    // when the transaction goes; the data source works on.
+    tovi::statement orphan(*std::make_unique<tovi::transaction>(*ds), 1);
+    EXPECT_NE(bad_operation_of([&] { orphan.execute("SELECT a FROM t"); }).find("no transaction"),
+              std::string::npos);
+    {
+        auto t2 = std::make_unique<tovi::transaction>(*ds);
+        tovi::statement late(*t2, 1);
+        late.parse("INSERT INTO t VALUES(2)");
+        late.execute();
+        t2->commit();
+        t2.reset();
+        EXPECT_NE(bad_operation_of([&] { late.execute(); }).find("no transaction"),
+                  std::string::npos);
+    }
+    EXPECT_EQ(count("t"), 1);
+}
