@@ -1,6 +1,7 @@
 // Dynamic SQL statements.
 #include "ib_statement.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "ib_bindings.hpp"
@@ -67,13 +68,42 @@ void statement::native_prepare() {
     isc_dsql_prepare(status(), tr(), &stmt_, 0, native_sql.c_str(), sql_dialect, out_);
     check();
     prepared_ = true;
-    size_area(in_, static_cast<short>(bind_.size()));
-    if (bind_.size() != 0) {
+    // Every parameter is described, bound or not: an unbound one is sent as NULL.
+    size_area(in_, static_cast<short>(std::max<std::size_t>(bind_.size(), 1)));
+    isc_dsql_describe_bind(status(), &stmt_, sql_dialect, in_);
+    check();
+    if (in_->sqld > in_->sqln) {
+        size_area(in_, in_->sqld);
         isc_dsql_describe_bind(status(), &stmt_, sql_dialect, in_);
         check();
-        in_types_ = descriptions(in_);
     }
+    in_types_ = descriptions(in_);
+    in_spare_.assign(in_types_.size(), {});
+    for (std::size_t i = 0; i < in_types_.size(); ++i)
+        in_spare_[i].resize(static_cast<std::size_t>(in_types_[i].length) + 2);
     describe_outputs();
+}
+
+void statement::park_variables() {
+    // The variables of the engine's areas point into bindings, or into the
+    // application's strings; those of an earlier use may be gone. Each points at
+    // a buffer of the statement's own until a binding of this use claims it.
+    for (std::size_t i = 0; i < in_types_.size(); ++i) {
+        XSQLVAR& v = in_->sqlvar[i];
+        v.sqltype = static_cast<short>(in_types_[i].type | 1);
+        v.sqllen = in_types_[i].length;
+        v.sqlsubtype = in_types_[i].subtype;
+        v.sqldata = in_spare_[i].data();
+        v.sqlind = &parked_null_;
+    }
+    for (std::size_t i = 0; i < out_types_.size(); ++i) {
+        XSQLVAR& v = out_->sqlvar[i];
+        v.sqltype = static_cast<short>(out_types_[i].type | 1);
+        v.sqllen = out_types_[i].length;
+        v.sqlsubtype = out_types_[i].subtype;
+        v.sqldata = spare_[i].data();
+        v.sqlind = &spare_null_[i];
+    }
 }
 
 void statement::describe_outputs() {
@@ -91,9 +121,10 @@ void statement::describe_outputs() {
     // Columns without a binding are fetched into spare buffers.
     spare_.assign(static_cast<std::size_t>(columns), {});
     spare_null_.assign(static_cast<std::size_t>(columns), 0);
-    for (short i = static_cast<short>(define_.size()); i < columns; ++i) {
+    for (short i = 0; i < columns; ++i) {
         XSQLVAR& v = out_->sqlvar[i];
         spare_[i].resize(static_cast<std::size_t>(v.sqllen) + 2);
+        if (i < static_cast<short>(define_.size())) continue;
         v.sqldata = spare_[i].data();
         v.sqlind = &spare_null_[i];
         if ((v.sqltype & 1) == 0) v.sqltype = static_cast<short>(v.sqltype | 1);
@@ -107,6 +138,11 @@ void statement::ready_for_binding() {
     if (!prepared_) native_prepare();
     if (define_.changed()) describe_outputs();
     if (!bindings_ready_) {
+        if (bind_.size() > in_types_.size())
+            raise(bad_operation("Too many input bindings: " + std::to_string(bind_.size()) +
+                                    " for " + std::to_string(in_types_.size()) + " parameters.",
+                                0));
+        park_variables();
         define_.call_setup();
         bind_.call_setup();
         bindings_ready_ = true;
@@ -148,7 +184,7 @@ void statement::execute() {
         execute_immediate();
         return;
     }
-    XSQLDA* inputs = bind_.size() != 0 ? in_ : nullptr;
+    XSQLDA* inputs = in_ != nullptr && in_->sqld != 0 ? in_ : nullptr;
     if (is_ddl(kind)) {
         // Prepared statements keep their tables in use: the free ones of every
         // transaction of the connection go first.

@@ -52,6 +52,7 @@ public:
 private:
     void native_prepare();
     void describe_outputs();
+    void park_variables();
     void close_cursor();
     void execute_immediate();
 
@@ -62,6 +63,9 @@ private:
     // Buffers of the columns no binding asked for.
     std::vector<std::vector<char>> spare_;
     std::vector<short> spare_null_;
+    // Buffers of the parameters no binding of this use set; always NULL.
+    std::vector<std::vector<char>> in_spare_;
+    short parked_null_ = -1;
     bool prepared_ = false;
     bool bindings_ready_ = false;
     bool executed_ = false;  // a SELECT's cursor is open

@@ -69,3 +69,47 @@ TEST_P(Conformance, ObjectsMayBeDestroyedInAnyOrder) {
     }
     EXPECT_EQ(count("t"), 1);
 }
+
+TEST_P(Conformance, AStatementFromTheCacheHoldsNothingOfAnEarlierOne) {
+    const driver_case& c = GetParam();
+    exec("CREATE TABLE pair(a " + c.integer_type + ", b " + c.integer_type + ", t " + c.text_type +
+         ")");
+    const std::string insert = "INSERT INTO pair(a, b, t) VALUES(:a, :b, :t)";
+    tovi::transaction tx(*ds);
+    {
+        tovi::statement first(tx, 1);
+        first.parse(insert);
+        long a = 1, b = 2;
+        std::string t = "a text that goes with its statement";
+        first << a << b << t;
+        first.execute();
+    }
+    // The same text again, handed out by the cache, binds only :a. The other
+    // parameters are NULL, or the execution fails; never what the first
+    // statement's bindings held.
+    bool stored = true;
+    {
+        tovi::statement second(tx, 1);
+        second.parse(insert);
+        long a = 31;
+        second << a;
+        try {
+            second.execute();
+        } catch (const tovi::exception&) {
+            stored = false;
+        }
+    }
+    tx.commit();
+    tovi::statement sel(*ds, 1);
+    sel.parse("SELECT b, t FROM pair WHERE a = 31");
+    tovi::long_t b;
+    tovi::string_t t(100);
+    sel >> b >> t;
+    sel.execute();
+    if (stored) {
+        ASSERT_TRUE(sel.next());
+        EXPECT_TRUE(b.is_null) << "b = " << b.value;
+        EXPECT_TRUE(t.is_null) << "t = " << std::string(t);
+    }
+    EXPECT_FALSE(sel.next());
+}
