@@ -71,6 +71,13 @@ impl::statement& statement::parsed() const {
 
 void statement::parse(const std::string& sql) {
     if (impl != nullptr) cancel();
+    // Native APIs read the text up to its first NUL: the rest would be dropped
+    // without a word ("... VALUES(1)\0; DROP TABLE t" runs only the INSERT).
+    const std::size_t nul = sql.find('\0');
+    if (nul != std::string::npos)
+        throw bad_sql("The SQL text holds a NUL byte at position " + std::to_string(nul) +
+                          " (counted from 0); nothing was run.",
+                      0);
     if (trans == nullptr || trans->get_impl() == nullptr)
         throw bad_operation("The statement works in no transaction.", 0);
     impl = trans->get_impl()->acquire_statement(sql, this);

@@ -113,3 +113,24 @@ TEST_P(Conformance, AStatementFromTheCacheHoldsNothingOfAnEarlierOne) {
     }
     EXPECT_FALSE(sel.next());
 }
+
+TEST_P(Conformance, SqlTextWithANulByteIsRefusedBeforeItRuns) {
+    const driver_case& c = GetParam();
+    exec("CREATE TABLE t(a " + c.integer_type + ")");
+    exec("INSERT INTO t VALUES(1)");
+    const std::string insert("INSERT INTO t VALUES(2)\0; DROP TABLE t", 38);
+    const std::string select("SELECT a FROM t WHERE a = 2\0 OR 1=1", 35);
+    for (const std::string& sql : {insert, select}) {
+        tovi::statement st(*ds, 1);
+        try {
+            st.execute(sql);
+            ADD_FAILURE() << "ran: " << sql.c_str();
+        } catch (const tovi::bad_sql& e) {
+            EXPECT_NE(
+                e.get_error_text().find("NUL byte at position " + std::to_string(sql.find('\0'))),
+                std::string::npos)
+                << e.get_error_text();
+        }
+    }
+    EXPECT_EQ(count("t"), 1);
+}
