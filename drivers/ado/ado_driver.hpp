@@ -32,7 +32,7 @@ struct driver {
     static constexpr const char* tag = "tovi_ado";
     static constexpr bool start_on_create = true;
     static constexpr bool reset_on_release = true;
-    static void check_service(const service_t&) {}
+    static void check_service(const svc_provider_t&, const service_t&) {}
 };
 
 using binding_factory = driver::factory;

@@ -82,7 +82,7 @@ public:
     explicit data_source(url_t& url) : DataSourceOld(url) {}
 
     DataBase* locate_database() override {
-        D::check_service(service);                        // may throw tovi::ds_exception
+        D::check_service(provider, service);              // may throw tovi::ds_exception
         const boost::shared_ptr<server_t> held = server;  // kept for the call
         Repository& r = repository_holder::instance().get(D::repository_key::key(provider), held,
                                                           provider, &make_repository);

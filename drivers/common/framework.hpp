@@ -13,7 +13,8 @@
 //       static constexpr const char* tag = "tovi_my";  // in error contexts
 //       static constexpr bool start_on_create = true;  // call start() at creation
 //       static constexpr bool reset_on_release = true; // reset() when handed back
-//       static void check_service(const service_t&) {} // refuse a bad service
+//       static void check_service(const svc_provider_t&, const service_t&) {} // refuse a bad
+//       service
 //   };
 //   TOVI_DRIVER_CREATE_DATA_SOURCE(my_driver)          // in module.cpp
 //

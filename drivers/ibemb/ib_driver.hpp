@@ -32,7 +32,7 @@ struct driver {
     static constexpr bool start_on_create = false;
     // Statements keep their preparation and cursor state when handed back.
     static constexpr bool reset_on_release = false;
-    static void check_service(const service_t&) {}
+    static void check_service(const svc_provider_t&, const service_t&) {}
 };
 
 using binding_factory = driver::factory;

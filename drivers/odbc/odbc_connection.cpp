@@ -18,6 +18,15 @@ environment::environment(const svc_provider_t&) : env(SQL_HANDLE_ENV, SQL_NULL_H
                             reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), SQL_IS_INTEGER));
 }
 
+void driver::check_service(const svc_provider_t& p, const service_t& s) {
+    // The SQLite ODBC driver opens a private temporary database for an empty
+    // name, as SQLite does: refused like on the native road.
+    if (p.source == svc_provider_t::src_sqlite && s.server.empty())
+        throw ds_exception(
+            "No SQLite database is named: an empty name would open a private temporary database, "
+            "lost when the connection closes. Name a database file.");
+}
+
 connection::connection(DataBase& database_, const session_t& s)
     : connection_base(database_, s),
       dbc(SQL_HANDLE_DBC, tovi::driver::repository_state<driver>(database_).env.get()) {

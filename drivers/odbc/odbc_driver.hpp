@@ -37,7 +37,7 @@ struct driver {
     static constexpr const char* tag = "tovi_odbc";
     static constexpr bool start_on_create = true;
     static constexpr bool reset_on_release = true;
-    static void check_service(const service_t&) {}
+    static void check_service(const svc_provider_t& p, const service_t& s);
 };
 
 using binding_factory = driver::factory;

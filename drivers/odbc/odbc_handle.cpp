@@ -1,7 +1,15 @@
 // ODBC handles, diagnostics and the return-code rule.
 #include "odbc_handle.hpp"
 
+#include <algorithm>
+#include <cstring>
+
 namespace tovi::odbc {
+
+namespace {
+// The most a message length (SQLSMALLINT) can say.
+constexpr std::size_t max_message = 32767;
+}  // namespace
 
 std::string diagnostic_text(SQLSMALLINT type, SQLHANDLE h, SQLINTEGER& first_native,
                             std::string* first_state) {
@@ -10,23 +18,33 @@ std::string diagnostic_text(SQLSMALLINT type, SQLHANDLE h, SQLINTEGER& first_nat
     for (SQLSMALLINT record = 1;; ++record) {
         SQLCHAR state[6] = {0};
         SQLINTEGER native = 0;
-        SQLCHAR message[512] = {0};
+        std::string message(512, '\0');
         SQLSMALLINT length = 0;
-        const SQLRETURN rc =
-            SQLGetDiagRec(type, h, record, state, &native, message, sizeof message, &length);
+        SQLRETURN rc = SQL_ERROR;
+        // A message longer than the buffer comes back cut (success with
+        // information). Drivers differ in the length they then report (the
+        // whole message's, or what fitted): read it again into a larger buffer
+        // until it fits.
+        for (;;) {
+            rc = SQLGetDiagRec(type, h, record, state, &native,
+                               reinterpret_cast<SQLCHAR*>(&message[0]),
+                               static_cast<SQLSMALLINT>(message.size()), &length);
+            if (rc != SQL_SUCCESS_WITH_INFO || message.size() >= max_message) break;
+            const std::size_t whole = static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0));
+            message.assign(std::min(std::max(whole + 1, 2 * message.size()), max_message), '\0');
+        }
         if (rc == SQL_NO_DATA) break;
-        if (rc == SQL_INVALID_HANDLE || rc == SQL_ERROR || rc == SQL_SUCCESS_WITH_INFO)
+        if (rc == SQL_INVALID_HANDLE || rc == SQL_ERROR)
             throw exception("Error in handle::handle", 0);
+        message.resize(std::strlen(message.c_str()));
         if (record == 1) {
             first_native = native;
             if (first_state != nullptr) *first_state = reinterpret_cast<const char*>(state);
         } else {
             text += "\n";
         }
-        text +=
-            "SQLCode: " + std::string(reinterpret_cast<const char*>(state)) +
-            ".Native error: " + std::to_string(native) + "." +
-            std::string(reinterpret_cast<const char*>(message), static_cast<std::size_t>(length));
+        text += "SQLCode: " + std::string(reinterpret_cast<const char*>(state)) +
+                ".Native error: " + std::to_string(native) + "." + message;
     }
     return text;
 }

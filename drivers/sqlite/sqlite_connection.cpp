@@ -11,7 +11,7 @@ namespace {
 constexpr int busy_timeout_ms = 5000;
 }  // namespace
 
-void driver::check_service(const service_t& s) {
+void driver::check_service(const svc_provider_t&, const service_t& s) {
     if (s.server.empty())
         throw ds_exception(
             "No SQLite database is named: an empty name would open a private temporary database, "

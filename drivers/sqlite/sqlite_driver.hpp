@@ -32,7 +32,7 @@ struct driver {
     static constexpr bool reset_on_release = true;
     // tovi::ds_exception for an empty database name: SQLite would open a private
     // temporary database whose data vanish with the connection.
-    static void check_service(const service_t& s);
+    static void check_service(const svc_provider_t&, const service_t& s);
 };
 
 using binding_factory = driver::factory;

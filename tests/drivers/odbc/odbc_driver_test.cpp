@@ -201,6 +201,21 @@ TEST_F(OdbcDriver, ErrorsNameTheBoundValues) {
     }
 }
 
+TEST_F(OdbcDriver, LongDiagnosticsArriveWholeAndClassified) {
+    const std::string name = "t" + std::string(700, 'x');  // a message past 512 bytes
+    try {
+        exec("SELECT * FROM " + name);
+        FAIL() << "read a table that does not exist";
+    } catch (const tovi::no_schema_obj_found& e) {
+        EXPECT_EQ(e.get_entry(0).message.rfind("SQLCode: HY000.Native error: 1.", 0), 0u)
+            << e.get_entry(0).message;
+        // unixODBC keeps the first 512 bytes of a driver's message; all of them arrive.
+        EXPECT_NE(e.get_entry(0).message.find("no such table: " + name.substr(0, 480)),
+                  std::string::npos)
+            << e.get_entry(0).message;
+    }
+}
+
 TEST_F(OdbcDriver, DriversThatCannotOpenSayWhy) {
     // Known to the URL (an "SQLite3" name) but not installed, and a section without a library.
     for (const char* name : {"SQLite3 Missing", "SQLite3 Broken"}) {
@@ -221,6 +236,14 @@ TEST_F(OdbcDriver, DriversThatCannotOpenSayWhy) {
         {
             tovi::uurl_t unknown("/ODBC/Nonesuch Driver", "", "", dir_.file("x.db"));
             tovi::udata_source ds(unknown);
+        },
+        tovi::ds_exception);
+    // No database named: refused, not a private temporary database.
+    EXPECT_THROW(
+        {
+            tovi::uurl_t unnamed("/ODBC/SQLite3 ODBC Driver", "", "", "");
+            tovi::udata_source ds(unnamed);
+            tovi::statement st(ds, 1);
         },
         tovi::ds_exception);
     // A database file that cannot be made.

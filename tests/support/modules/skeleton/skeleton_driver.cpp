@@ -21,7 +21,7 @@ int exec(sqlite3* db, const char* sql) {
 }
 }  // namespace
 
-void driver::check_service(const service_t& s) {
+void driver::check_service(const svc_provider_t&, const service_t& s) {
     if (s.server.empty()) throw ds_exception("No database is named.");
 }
 

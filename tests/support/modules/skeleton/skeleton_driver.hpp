@@ -36,7 +36,7 @@ struct driver {
     static constexpr const char* tag = "tovi_skeleton";
     static constexpr bool start_on_create = true;
     static constexpr bool reset_on_release = true;
-    static void check_service(const service_t& s);
+    static void check_service(const svc_provider_t&, const service_t& s);
 };
 
 // The failure the fault plan injected last (null after a real native call).
