@@ -80,6 +80,7 @@ std::string exception::get_error_text() const {
 bad_data::~bad_data() = default;
 bad_value::~bad_value() = default;
 bad_operation::~bad_operation() = default;
+timed_out::~timed_out() = default;
 bad_sql::~bad_sql() = default;
 unknown_error::~unknown_error() = default;
 not_implemented::~not_implemented() = default;

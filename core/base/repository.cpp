@@ -150,9 +150,11 @@ void ConnectionSP::init(connection*& p, DataBase& db, const session_t& s) {
     try {
         c->open();
         c->init();
-    } catch (const exception& e) {
+    } catch (exception& e) {
         db.destroy_connection(c);
-        throw exception(e, "Unable to open a database connection.", 0);
+        // Said after the cause, whose class (a time-out, say) stays.
+        e.set_data("Unable to open a database connection.", 0);
+        throw;
     }
     c->opened = true;
     p = c;

@@ -162,6 +162,10 @@ TOVI_EXCEPTION_FAMILY_A(bad_value, bad_data);
 /// An operation not allowed in the current state (not parsed, no transaction, a
 /// closed object, an unsupported binding).
 TOVI_EXCEPTION_FAMILY_A(bad_operation, exception);
+/// A connection or statement that ran past its time limit (a server that does not
+/// answer); the message names the server and the time waited. The connection it
+/// happened on is not used again.
+TOVI_EXCEPTION_FAMILY_A(timed_out, exception);
 
 /// SQL text the engine cannot parse or run (a syntax error, a wrong column).
 class TOVI_API bad_sql : public exception {
