@@ -1,11 +1,16 @@
 // The environment and connections.
 #include "odbc_connection.hpp"
 
+#include <sys/socket.h>
+
+#include <chrono>
 #include <clocale>
 #include <mutex>
 
+#include "database_options.hpp"
 #include "odbc_bindings.hpp"  // the framework instantiates every class of the driver here
 #include "odbc_connection_string.hpp"
+#include "watchdog.hpp"
 
 namespace tovi::odbc {
 
@@ -21,10 +26,14 @@ environment::environment(const svc_provider_t&) : env(SQL_HANDLE_ENV, SQL_NULL_H
 void driver::check_service(const svc_provider_t& p, const service_t& s) {
     // The SQLite ODBC driver opens a private temporary database for an empty
     // name, as SQLite does: refused like on the native road.
-    if (p.source == svc_provider_t::src_sqlite && s.server.empty())
-        throw ds_exception(
-            "No SQLite database is named: an empty name would open a private temporary database, "
-            "lost when the connection closes. Name a database file.");
+    if (p.source == svc_provider_t::src_sqlite) {
+        if (s.server.empty())
+            throw ds_exception(
+                "No SQLite database is named: an empty name would open a private temporary "
+                "database, lost when the connection closes. Name a database file.");
+        return;
+    }
+    tovi::driver::parse_database_options(s.database);  // refused before any connection
 }
 
 connection::connection(DataBase& database_, const session_t& s)
@@ -35,12 +44,44 @@ connection::connection(DataBase& database_, const session_t& s)
 
 void connection::connect() {
     const DataBase& database_ = get_database();
-    const std::string text = connection_string(database_.get_repository().get_provider(),
-                                               database_.get_service(), get_session());
-    dbc.check(SQLDriverConnect(
+    const svc_provider_t& provider = database_.get_repository().get_provider();
+    service_t service = database_.get_service();
+    if (provider.source != svc_provider_t::src_sqlite) {
+        const tovi::driver::database_options o =
+            tovi::driver::parse_database_options(service.database);
+        service.database = o.database;
+        connect_limit_ = o.connect_timeout;
+        statement_limit_ = o.statement_timeout;
+    }
+    where_ = service.server + (service.port != 0 ? ":" + std::to_string(service.port) : "");
+    const std::string text = connection_string(provider, service, get_session());
+    if (connect_limit_.count() != 0) {
+        // ODBC passes an integer attribute in the pointer argument.
+        const auto seconds = static_cast<SQLULEN>(connect_limit_.count());
+        SQLSetConnectAttr(
+            dbc.get(), SQL_ATTR_LOGIN_TIMEOUT,
+            reinterpret_cast<SQLPOINTER>(seconds),  // NOLINT(performance-no-int-to-ptr)
+            SQL_IS_UINTEGER);
+    }
+    const auto started = std::chrono::steady_clock::now();
+    const SQLRETURN rc = SQLDriverConnect(
         dbc.get(), nullptr, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.c_str())),
-        static_cast<SQLSMALLINT>(text.size()), nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT));
+        static_cast<SQLSMALLINT>(text.size()), nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
     try {
+        dbc.check(rc);
+    } catch (const exception& e) {
+        // The driver's own words for a time-out differ ("timeout expired",
+        // HYT00): the time waited tells.
+        if (connect_limit_.count() != 0 &&
+            std::chrono::steady_clock::now() - started >= connect_limit_)
+            throw timed_out(e,
+                            "Connecting to " + where_ + " timed out after " +
+                                std::to_string(connect_limit_.count()) + " s (connect_timeout).",
+                            0);
+        throw;
+    }
+    try {
+        if (statement_limit_.count() != 0) socket_ = find_socket(provider);
         dbc.check(SQLSetConnectAttr(dbc.get(), SQL_ATTR_AUTOCOMMIT,
                                     reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF),
                                     SQL_IS_INTEGER));
@@ -48,6 +89,27 @@ void connection::connect() {
         SQLDisconnect(dbc.get());
         throw;
     }
+}
+
+int connection::find_socket(const svc_provider_t& provider) {
+    // Only a server that says which client port it sees can be told apart from
+    // other connections to it; elsewhere a time limit relies on the driver's cancel.
+    if (provider.source != svc_provider_t::src_postgresql) return -1;
+    handle st(SQL_HANDLE_STMT, dbc.get());
+    SQLINTEGER port = 0;
+    SQLLEN indicator = 0;
+    const char* query = "SELECT inet_client_port()";
+    st.check(
+        SQLExecDirect(st.get(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(query)), SQL_NTS));
+    if (!SQL_SUCCEEDED(SQLFetch(st.get())) ||
+        !SQL_SUCCEEDED(SQLGetData(st.get(), 1, SQL_C_SLONG, &port, 0, &indicator)) ||
+        indicator == SQL_NULL_DATA)
+        return -1;  // a Unix-domain socket: no port
+    return tovi::driver::socket_with_local_port(static_cast<unsigned short>(port));
+}
+
+void connection::cut() noexcept {
+    if (socket_ >= 0) ::shutdown(socket_, SHUT_RDWR);
 }
 
 connection::~connection() {

@@ -2,6 +2,9 @@
 #ifndef TOVI_DRIVERS_ODBC_ODBC_CONNECTION_HPP
 #define TOVI_DRIVERS_ODBC_ODBC_CONNECTION_HPP
 
+#include <chrono>
+#include <string>
+
 #include "odbc_driver.hpp"
 
 namespace tovi::odbc {
@@ -25,12 +28,27 @@ public:
     // in use (their handles die with the old connection); a failure leaves it lost.
     void reconnect_if_lost();
 
+    // The statement time limit (database option statement_timeout); 0: none.
+    std::chrono::milliseconds statement_limit() const { return statement_limit_; }
+    // Host and port, for messages.
+    const std::string& where() const { return where_; }
+    // Cuts the connection's socket (a server that stopped answering): the call
+    // blocked on it fails at once. Safe from another thread during a call.
+    void cut() noexcept;
+    // The connection is not used again (it reconnects at its next transaction).
+    void set_lost() { lost_ = true; }
+
     handle dbc;
 
 private:
     void connect();
+    int find_socket(const svc_provider_t& provider);
 
     bool lost_ = false;
+    std::chrono::seconds connect_limit_{30};
+    std::chrono::milliseconds statement_limit_{0};
+    std::string where_;
+    int socket_ = -1;  // the connection's socket, when known
 };
 
 }  // namespace tovi::odbc

@@ -2,6 +2,7 @@
 #include "odbc_statement.hpp"
 
 #include "odbc_bindings.hpp"
+#include "watchdog.hpp"
 
 namespace tovi::odbc {
 
@@ -20,6 +21,37 @@ SQLRETURN statement::check_rest(SQLRETURN rc) {
     } catch (const exception& e) {
         fail(e);
     }
+}
+
+template <class F>
+SQLRETURN statement::bounded(F call) {
+    connection& c = owner->get_owner();
+    const std::chrono::milliseconds limit = c.statement_limit();
+    if (limit.count() == 0) return check(call());
+    const SQLHSTMT h = stmt();
+    // Past the limit the server is asked to cancel; a server that does not even
+    // answer that gets its connection cut.
+    tovi::driver::watchdog::guard g(limit, [h, &c](int stage) {
+        if (stage == 0)
+            SQLCancel(h);
+        else
+            c.cut();
+    });
+    const SQLRETURN rc = call();
+    if (!g.expired()) return check(rc);
+    c.set_lost();  // a cancelled or cut session is not used again
+    const timed_out reason(
+        "The statement ran past its time limit of " +
+            std::to_string(std::chrono::duration_cast<std::chrono::seconds>(limit).count()) +
+            " s on " + c.where() +
+            " (statement_timeout): it was cancelled, and the connection is not used again.",
+        0);
+    try {
+        check(rc);
+    } catch (const exception& e) {
+        raise(timed_out(e, reason.get_entry(0).message, 0));
+    }
+    raise(reason);  // it completed as the cancel came: the session is still not trusted
 }
 
 void statement::prepare(const std::string& sql) {
@@ -75,14 +107,14 @@ void statement::execute() {
     if (is_ddl(kind)) {
         owner->rollback();
         if (!prepared_) native_prepare();
-        send_data(check(SQLExecute(stmt())));
+        send_data(bounded([this] { return SQLExecute(stmt()); }));
         owner->commit();
         at_end = true;
         return;
     }
     columns_bound_ = true;
     close_cursor();
-    const SQLRETURN rc = send_data(check(SQLExecute(stmt())));
+    const SQLRETURN rc = send_data(bounded([this] { return SQLExecute(stmt()); }));
     if (rc == SQL_NO_DATA || kind != stmt_select) {
         // Anything but a query: nothing to fetch, and no cursor to keep open.
         if (kind != stmt_select) SQLFreeStmt(stmt(), SQL_CLOSE);
@@ -102,7 +134,7 @@ bool statement::next() {
         define_.clear_changed();
         columns_bound_ = false;
     }
-    const SQLRETURN rc = check(SQLFetch(stmt()));
+    const SQLRETURN rc = bounded([this] { return SQLFetch(stmt()); });
     if (rc == SQL_NO_DATA) {
         at_end = true;
         return false;

@@ -53,6 +53,9 @@ private:
     void reset_parameters();
     // After SQLExecute: sends the large objects it asks for; the final code.
     SQLRETURN send_data(SQLRETURN rc);
+    // check(call()), within the connection's statement time limit when it has one.
+    template <class F>
+    SQLRETURN bounded(F call);
 
     bool eager_prepare_;
     bool prepared_ = false;

@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -250,6 +255,90 @@ TEST(PostgresqlServerLoss, AnIdleConnectionsLostServerIsAnError) {
         st.trans->commit();
     }
     tovi::api::fini();
+}
+
+// A server that accepts the connection and never answers: the connect ends after
+// its time limit with a time-out naming the address.
+TEST(PostgresqlTimeouts, ASilentServerIsATimeOutNamingItsAddress) {
+    const int silent = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(silent, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&address), size), 0);
+    ASSERT_EQ(listen(silent, 8), 0);  // the kernel completes handshakes; nobody answers
+    ASSERT_EQ(getsockname(silent, reinterpret_cast<sockaddr*>(&address), &size), 0);
+    const std::string port = std::to_string(ntohs(address.sin_port));
+    const std::string where = "127.0.0.1:" + port;
+
+    tovi::api::init();
+    const std::string url = "/ODBC/PostgreSQL Unicode/127.0.0.1/" + port;
+    try {
+        tovi::uurl_t u(url, "someone", "secret", "db?connect_timeout=2");
+        tovi::udata_source ds(u);
+        tovi::statement st(ds, 1);
+        ADD_FAILURE() << "connected to a server that never answered";
+    } catch (const tovi::timed_out& e) {
+        EXPECT_NE(e.get_error_text().find("Connecting to " + where + " timed out after 2 s"),
+                  std::string::npos)
+            << e.get_error_text();
+    }
+    // Options that cannot be honoured are refused before any connection.
+    for (const char* database : {"db?connect_timeout=soon", "db?statement_timeout=-1",
+                                 "db?timeout=5", "db?connect_timeout=99999999"}) {
+        SCOPED_TRACE(database);
+        tovi::uurl_t u(url, "someone", "secret", database);
+        EXPECT_THROW(
+            {
+                tovi::udata_source ds(u);
+                tovi::statement st(ds, 1);
+            },
+            tovi::ds_exception);
+    }
+    tovi::api::fini();
+    close(silent);
+}
+
+// A statement past its limit: a running query is cancelled, a backend that does
+// not answer at all has its connection cut. Either way a time-out, and the next
+// statement runs on a new session.
+TEST_F(Postgresql, AStatementPastItsLimitIsATimeOutOnASessionNotUsedAgain) {
+    urls_.push_back(std::make_unique<tovi::uurl_t>(server_.url(), server_.user, server_.password,
+                                                   database_ + "?statement_timeout=1"));
+    tovi::udata_source ds(*urls_.back());
+    auto backend = [&] {
+        tovi::statement st(ds, 1);
+        long pid = 0;
+        st.parse("SELECT pg_backend_pid()");
+        st >> pid;
+        st.execute();
+        EXPECT_TRUE(st.next());
+        st.trans->commit();
+        return pid;
+    };
+    auto expect_time_out = [&](const std::string& sql) {
+        try {
+            tovi::statement st(ds, 1);
+            st.execute(sql);
+            ADD_FAILURE() << "no time-out for " << sql;
+        } catch (const tovi::timed_out& e) {
+            EXPECT_NE(e.get_error_text().find("time limit of 1 s on 127.0.0.1:" + server_.port),
+                      std::string::npos)
+                << e.get_error_text();
+            EXPECT_NE(e.get_error_text().find("[Statement: '" + sql + "']"), std::string::npos)
+                << e.get_error_text();
+        }
+    };
+    const long first = backend();
+    expect_time_out("SELECT pg_sleep(60)");
+    const long second = backend();
+    EXPECT_NE(second, first);
+
+    ASSERT_EQ(kill(static_cast<pid_t>(second), SIGSTOP), 0);
+    expect_time_out("SELECT 1");
+    kill(static_cast<pid_t>(second), SIGCONT);
+    EXPECT_NE(backend(), second);
 }
 
 }  // namespace
