@@ -11,8 +11,15 @@
 namespace tovi {
 
 namespace {
+// Every field of the service, each prefixed with its length: two services that
+// differ in any of them (the database on one server, the port) never share a
+// pool. The documented key (host "#" server) handed a data source for database B
+// a pooled connection to database A on the same host.
 std::string database_key(const service_t& s) {
-    return s.host + "#" + s.server;
+    std::string key;
+    for (const std::string* part : {&s.host, &s.server, &s.database})
+        key += std::to_string(part->size()) + ":" + *part + "#";
+    return key + std::to_string(s.port) + "#" + std::to_string(static_cast<int>(s.protocol));
 }
 }  // namespace
 

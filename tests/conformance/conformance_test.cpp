@@ -263,10 +263,18 @@ TEST_P(Conformance, DataSourcesShareTheModuleRepository) {
     EXPECT_NE(&a.get_database(), &b.get_database());
     EXPECT_EQ(&a.get_database().get_repository(), &b.get_database().get_repository());
 
-    // A connection given back is what the next data source of that database gets.
+    // A connection given back is what the next data source of that database gets,
+    // and never one of another database.
+    exec("CREATE TABLE only_in_the_first(a " + GetParam().integer_type + ")");
     ds->release_connection();
     auto same = second_source(GetParam().user, GetParam().password);
     EXPECT_EQ(&same->get_connection(), &a);
+    same.reset();
+    other.release_connection();
+    tovi::udata_source another(other_url);
+    EXPECT_NE(&another.get_connection(), &a);
+    tovi::statement st(another, 1);
+    EXPECT_THROW(st.execute("SELECT a FROM only_in_the_first"), tovi::no_schema_obj_found);
 }
 
 TEST_P(Conformance, PooledConnectionsAreReusedOnlyForTheSameCredentials) {

@@ -257,6 +257,24 @@ TEST(PostgresqlServerLoss, AnIdleConnectionsLostServerIsAnError) {
     tovi::api::fini();
 }
 
+// The pool keys on every part of the service: a data source for another port
+// (nothing listens on port 1) never gets this server's pooled connection.
+TEST_F(Postgresql, ADataSourceForAnotherPortNeverGetsThisServersConnection) {
+    exec("CREATE TABLE t(a INTEGER)");
+    ds_.reset();  // its connection goes back to the pool
+    tovi::uurl_t elsewhere("/ODBC/PostgreSQL Unicode/127.0.0.1/1", server_.user, server_.password,
+                           database_);
+    try {
+        tovi::udata_source ds(elsewhere);
+        tovi::statement st(ds, 1);
+        st.execute("SELECT a FROM t");
+        ADD_FAILURE() << "ran on the server of another port";
+    } catch (const tovi::exception& e) {
+        EXPECT_NE(e.get_error_text().find("port 1 failed"), std::string::npos)
+            << e.get_error_text();
+    }
+}
+
 // A server that accepts the connection and never answers: the connect ends after
 // its time limit with a time-out naming the address.
 TEST(PostgresqlTimeouts, ASilentServerIsATimeOutNamingItsAddress) {
