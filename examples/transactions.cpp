@@ -54,8 +54,7 @@ int main(int argc, char** argv) {
         std::cout << e.what() << ": " << count(db) << " accounts\n";
     }
 
-    // A transaction destroyed without commit or rollback: what happens is the
-    // driver's. SQLite ends it, keeping its work (ADO and Firebird roll it back).
+    // A transaction destroyed without commit or rollback is rolled back.
     {
         tovi::transaction tx(db);
         tovi::statement st(tx, 1);

@@ -192,7 +192,9 @@ void statement::execute() {
             t.get_cache().purge();
             if (&t != owner) t.let_go_of_tables();
         });
-        owner->full_rollback();
+        // The pending work is committed first, as data definition does on Oracle
+        // and MySQL; rolling it back discarded work the application commits later.
+        owner->full_commit();
         isc_dsql_execute(status(), tr(), &stmt_, sql_dialect, inputs);
         check();
         owner->full_commit();

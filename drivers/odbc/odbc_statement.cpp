@@ -105,7 +105,9 @@ void statement::close_cursor() {
 void statement::execute() {
     at_end = false;
     if (is_ddl(kind)) {
-        owner->rollback();
+        // The pending work is committed first, as data definition does on Oracle
+        // and MySQL; rolling it back discarded work the application commits later.
+        owner->commit();
         if (!prepared_) native_prepare();
         send_data(bounded([this] { return SQLExecute(stmt()); }));
         owner->commit();
@@ -114,6 +116,7 @@ void statement::execute() {
     }
     columns_bound_ = true;
     close_cursor();
+    if (kind != stmt_select) owner->changed();
     const SQLRETURN rc = send_data(bounded([this] { return SQLExecute(stmt()); }));
     if (rc == SQL_NO_DATA || kind != stmt_select) {
         // Anything but a query: nothing to fetch, and no cursor to keep open.

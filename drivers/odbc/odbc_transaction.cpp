@@ -13,6 +13,17 @@ void transaction::end(SQLSMALLINT how) {
     const SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, owner.dbc.get(), how);
     if (rc == SQL_ERROR) owner.check_alive();
     owner.dbc.check(rc);
+    // One native transaction per connection: it ended for every transaction.
+    owner.for_each_transaction([](transaction& t) { t.changed_ = false; });
+}
+
+void transaction::finish() {
+    if (!changed_) return;
+    bool shared = false;
+    owner.for_each_transaction(
+        [&](transaction& t) { shared = shared || (&t != this && t.changed_); });
+    changed_ = false;
+    if (!shared) end(SQL_ROLLBACK);
 }
 
 void transaction::commit() {

@@ -22,10 +22,17 @@ public:
     // leaves untranslated.
     void commit() override;
     void rollback() override;
-    void finish() override {}
+    // Rolls back this transaction's changes when it is destroyed unended, unless
+    // another transaction of the connection has changes in the same native
+    // transaction (then it is theirs to end).
+    void finish() override;
+    // A statement of this transaction changed data.
+    void changed() { changed_ = true; }
 
 private:
     void end(SQLSMALLINT how);
+
+    bool changed_ = false;
 };
 
 }  // namespace tovi::odbc

@@ -1,4 +1,4 @@
-// Native transactions: BEGIN at the first change, COMMIT, ROLLBACK, END.
+// Native transactions: BEGIN at the first change, COMMIT, ROLLBACK.
 #include "sqlite_transaction.hpp"
 
 #include "sqlite_bindings.hpp"  // the framework instantiates every class of the driver here
@@ -70,8 +70,10 @@ void transaction::finish() {
         if (!shared) ended();
         return;
     }
+    // Rolled back, as an RAII guard does: ending it with END committed the
+    // half-done work of a block an exception left.
     exception e("", 0);
-    if (!run(db_, "END", e)) {
+    if (!run(db_, "ROLLBACK", e)) {
         native_state_changed();
         fail(e);
     }

@@ -19,8 +19,8 @@ public:
     // reset and the free ones dropped first).
     void commit() override;
     void rollback() override;
-    // Ends an open native transaction (keeping its changes), unless another
-    // transaction of the connection still works in it.
+    // Rolls back an open native transaction, unless another transaction of the
+    // connection still works in it.
     void finish() override;
 
     // BEGIN, unless this transaction's work is already in an open native one.

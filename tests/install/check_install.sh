@@ -32,7 +32,7 @@ grep -q "schema dropped" "$work/schema.out"
 "$work/cmake-build/transactions" "$work/transactions.db" | tee "$work/transactions.out"
 grep -q "after commit: 2 accounts" "$work/transactions.out"
 grep -q "the transfer failed half-way: 2 accounts" "$work/transactions.out"
-grep -q "after a transaction destroyed unended: 0 accounts" "$work/transactions.out"
+grep -q "after a transaction destroyed unended: 2 accounts" "$work/transactions.out"
 "$work/cmake-build/errors" "$work/errors.db" | tee "$work/errors.out"
 for line in "duplicate key:" "missing table: no_schema_obj_found" "existing table: schema_obj_already_exists" \
             "NULL into a plain variable: value_is_null" "caught as tovi::exception"; do

@@ -87,7 +87,16 @@ void transaction::rollback() {
     end("ROLLBACK", native_op::rollback);
 }
 void transaction::finish() {
-    end("COMMIT", native_op::commit);
+    // Destroyed unended: rolled back, unless another transaction of the
+    // connection still works in the same native transaction.
+    bool shared = false;
+    owner.for_each_transaction(
+        [&](transaction& t) { shared = shared || (&t != this && t.active_); });
+    if (shared) {
+        active_ = false;
+        return;
+    }
+    end("ROLLBACK", native_op::rollback);
 }
 
 // --- statement: prepared on first use, reset for every run
