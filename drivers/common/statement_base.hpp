@@ -53,11 +53,30 @@ public:
         throw e;
     }
 
+    // The end of the transaction (a commit, a rollback, data definition) closes
+    // this statement's cursor: if rows were left, the next fetch raises instead
+    // of reading as the end of the result set. A driver's execute() clears it.
+    void closed_by_transaction() {
+        if (!at_end) cursor_closed = true;
+        at_end = true;
+    }
+    // For a driver's next(): whether there are no more rows (at_end); raises
+    // bad_operation when the transaction's end closed the cursor with rows left.
+    bool no_more_rows() const {
+        if (cursor_closed)
+            raise(
+                bad_operation("The result set was closed by the end of its transaction (a "
+                              "commit, a rollback or data definition) before its last row.",
+                              0));
+        return at_end;
+    }
+
     transaction_type* owner;
     std::string native_sql;  // the SQL text with "?" markers
     statement_type kind;     // as the dialect classifies the text
     std::string context;
-    bool at_end;  // no (more) rows until the statement is executed
+    bool at_end;                 // no (more) rows until the statement is executed
+    bool cursor_closed = false;  // see closed_by_transaction()
 };
 
 }  // namespace tovi::driver

@@ -80,6 +80,10 @@ void connection::connect() {
                             0);
         throw;
     }
+    // What the driver does with open cursors when a transaction ends; asked
+    // once (a driver that does not say closes them).
+    SQLGetInfo(dbc.get(), SQL_CURSOR_COMMIT_BEHAVIOR, &commit_behavior_, 0, nullptr);
+    SQLGetInfo(dbc.get(), SQL_CURSOR_ROLLBACK_BEHAVIOR, &rollback_behavior_, 0, nullptr);
     try {
         if (statement_limit_.count() != 0) socket_ = find_socket(provider);
         dbc.check(SQLSetConnectAttr(dbc.get(), SQL_ATTR_AUTOCOMMIT,

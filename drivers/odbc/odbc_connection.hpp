@@ -37,6 +37,11 @@ public:
     void cut() noexcept;
     // The connection is not used again (it reconnects at its next transaction).
     void set_lost() { lost_ = true; }
+    // Whether open cursors survive SQLEndTran with `how` (the driver's cursor
+    // commit and rollback behaviour).
+    bool keeps_cursors(SQLSMALLINT how) const {
+        return (how == SQL_COMMIT ? commit_behavior_ : rollback_behavior_) == SQL_CB_PRESERVE;
+    }
 
     handle dbc;
 
@@ -49,6 +54,8 @@ private:
     std::chrono::milliseconds statement_limit_{0};
     std::string where_;
     int socket_ = -1;  // the connection's socket, when known
+    SQLUSMALLINT commit_behavior_ = SQL_CB_CLOSE;
+    SQLUSMALLINT rollback_behavior_ = SQL_CB_CLOSE;
 };
 
 }  // namespace tovi::odbc

@@ -104,7 +104,9 @@ void statement::close_cursor() {
 
 void statement::execute() {
     at_end = false;
+    cursor_closed = false;
     if (is_ddl(kind)) {
+        at_end = true;  // no rows: the commits below close no cursor of its own
         // The pending work is committed first, as data definition does on Oracle
         // and MySQL; rolling it back discarded work the application commits later.
         owner->commit();
@@ -129,7 +131,7 @@ void statement::execute() {
 }
 
 bool statement::next() {
-    if (at_end || kind != stmt_select) return false;
+    if (no_more_rows() || kind != stmt_select) return false;
     if (columns_bound_ || define_.changed()) {
         // Bound afresh: a column binding may have gone or moved.
         SQLFreeStmt(stmt(), SQL_UNBIND);

@@ -39,6 +39,9 @@ public:
             columns_bound_ = true;
     }
 
+    // A query with rows left to read.
+    bool reading() const { return cursor_state_ == 2 && !at_end; }
+
     SQLHSTMT stmt() const { return stmt_.get(); }
     // The return-code rule for a call on this statement, translated with its context.
     SQLRETURN check(SQLRETURN rc) { return plain_success(rc) ? rc : check_rest(rc); }

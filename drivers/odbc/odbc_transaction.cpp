@@ -8,10 +8,20 @@ namespace tovi::odbc {
 transaction::transaction(impl::TxnType type, connection& owner_) : transaction_base(type, owner_) {}
 
 void transaction::end(SQLSMALLINT how) {
-    for_each_in_use([](statement& s) { s.reset(); });
-    cache.purge();
+    // The native end comes first: nothing may touch the session before it says
+    // whether the work is kept (freeing an executed statement let psqlODBC drop
+    // the transaction of a lost server, and the commit then reported success).
     const SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, owner.dbc.get(), how);
     if (rc == SQL_ERROR) owner.check_alive();
+    // Cursors the driver keeps across the end read on; the others are closed,
+    // and their next fetch says so. The free statements go.
+    const bool kept = rc != SQL_ERROR && owner.keeps_cursors(how);
+    for_each_in_use([kept](statement& s) {
+        if (kept && s.reading()) return;
+        s.closed_by_transaction();
+        s.reset();
+    });
+    cache.purge();
     owner.dbc.check(rc);
     // One native transaction per connection: it ended for every transaction.
     owner.for_each_transaction([](transaction& t) { t.changed_ = false; });

@@ -94,6 +94,10 @@ void statement::reused() {
     }
 }
 
+bool statement::reading() const {
+    return native_ != nullptr && !at_end && sqlite3_stmt_readonly(native_) != 0;
+}
+
 void statement::reset() {
     if (native_ != nullptr) {
         // A failed step leaves the statement to be prepared again next time. (A
@@ -147,6 +151,7 @@ void statement::prepare(const std::string& sql) {
 
 void statement::execute() {
     at_end = false;
+    cursor_closed = false;
     pending_row_ = false;
     if (native_ == nullptr) ensure_prepared();  // (binding prepares it first)
     if (ddl_) {
@@ -173,7 +178,7 @@ void statement::execute() {
 }
 
 bool statement::next() {
-    if (at_end) return false;
+    if (no_more_rows()) return false;
     if (define_.changed()) check_defines();  // new result columns bound since the last row
     if (pending_row_) {
         pending_row_ = false;

@@ -19,6 +19,8 @@ public:
     void execute() override;
     // Back to the start; no rows until the statement is executed again.
     void reset() override;
+    // A query with rows left to read: SQLite keeps it open across a commit.
+    bool reading() const;
     void flush() override {}
     bool next() override;
     impl::value_factory& get_bind() override { return bind_; }

@@ -1,6 +1,8 @@
 // Native transactions: BEGIN at the first change, COMMIT, ROLLBACK.
 #include "sqlite_transaction.hpp"
 
+#include <cstring>
+
 #include "sqlite_bindings.hpp"  // the framework instantiates every class of the driver here
 #include "sqlite_errors.hpp"
 
@@ -31,10 +33,16 @@ void transaction::native_state_changed() noexcept {
 
 void transaction::end(const char* sql) {
     if (!active_) return;
+    const bool commit = std::strcmp(sql, "COMMIT") == 0;
     try {
-        // Open cursors would keep the transaction busy: reset what is in use and
-        // drop the free statements.
-        for_each_in_use([](statement& s) { s.reset(); });
+        // Statements in use would keep the transaction busy: they are reset and
+        // the free ones dropped. A query with rows left reads on past a commit
+        // (SQLite keeps it open); one a rollback ends says so at its next fetch.
+        for_each_in_use([commit](statement& s) {
+            if (commit && s.reading()) return;
+            s.closed_by_transaction();
+            s.reset();
+        });
         cache.purge();
     } catch (const exception& e) {
         fail(e);

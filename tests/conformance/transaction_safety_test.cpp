@@ -53,3 +53,48 @@ TEST_P(Conformance, DataDefinitionKeepsPendingWork) {
     EXPECT_EQ(count("kept"), 2);
     EXPECT_EQ(count("made"), 0);
 }
+
+TEST_P(Conformance, AResultSetIsNeverCutShortByItsTransactionsEnd) {
+    const driver_case& c = GetParam();
+    exec("CREATE TABLE six(a " + c.integer_type + ")");
+    {
+        tovi::transaction tx(*ds);
+        tovi::statement ins(tx, 1);
+        for (int i = 1; i <= 6; ++i)
+            ins.execute("INSERT INTO six VALUES(" + std::to_string(i) + ")");
+        tx.commit();
+    }
+    // Each row's work is committed (or rolled back) inside the fetch loop: the
+    // loop reads all six rows, or the fetch after the end says the result set
+    // was closed. It never just ends early.
+    for (const bool commit : {true, false}) {
+        SCOPED_TRACE(commit ? "commit" : "rollback");
+        tovi::transaction tx(*ds);
+        tovi::statement q(tx, 1);
+        tovi::statement work(tx, 1);
+        q.parse("SELECT a FROM six ORDER BY a");
+        long a = 0;
+        q >> a;
+        q.execute();
+        int rows = 0;
+        std::string closed;
+        try {
+            while (q.next()) {
+                ++rows;
+                EXPECT_EQ(a, rows);
+                work.execute("UPDATE six SET a = a WHERE a = " + std::to_string(a));
+                if (commit)
+                    tx.commit();
+                else
+                    tx.rollback();
+            }
+        } catch (const tovi::bad_operation& e) {
+            closed = e.get_error_text();
+        }
+        if (closed.empty())
+            EXPECT_EQ(rows, 6);
+        else
+            EXPECT_NE(closed.find("closed by the end of its transaction"), std::string::npos)
+                << closed;
+    }
+}

@@ -257,6 +257,42 @@ TEST(PostgresqlServerLoss, AnIdleConnectionsLostServerIsAnError) {
     tovi::api::fini();
 }
 
+// The server restarts under a transaction with pending work: its commit raises
+// (the work is gone), it never reports success.
+TEST(PostgresqlServerLoss, ACommitAfterTheServerRestartedRaises) {
+    tovi_test::temp_dir dir;
+    const std::string env = dir.file("own.env");
+    auto server = [&](const std::string& command) {
+        const std::string line =
+            "bash '" TOVI_TEST_PG_SERVER_SCRIPT "' " + command + " '" + env + "' >/dev/null";
+        return std::system(line.c_str());
+    };
+    ASSERT_EQ(server("start"), 0);
+    struct stop_at_end {
+        std::function<int(const std::string&)> run;
+        ~stop_at_end() { run("stop"); }
+    } guard{server};
+    tovi::api::init();
+    {
+        const tovi_test::pg_server own(env, TOVI_TEST_PG_SERVER_SCRIPT);
+        tovi::uurl_t url(own.url(), own.user, own.password, own.database);
+        tovi::udata_source ds(url);
+        {
+            tovi::statement st(ds, 1);
+            st.execute("CREATE TABLE t(a INTEGER)");
+        }
+        tovi::transaction tx(ds);
+        {
+            tovi::statement st(tx, 1);
+            st.execute("INSERT INTO t VALUES(1)");
+        }  // executed, and free in the cache
+        ASSERT_EQ(server("pause"), 0);
+        ASSERT_EQ(server("resume"), 0);
+        EXPECT_THROW(tx.commit(), tovi::exception);
+    }
+    tovi::api::fini();
+}
+
 // The pool keys on every part of the service: a data source for another port
 // (nothing listens on port 1) never gets this server's pooled connection.
 TEST_F(Postgresql, ADataSourceForAnotherPortNeverGetsThisServersConnection) {

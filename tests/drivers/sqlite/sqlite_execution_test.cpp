@@ -57,30 +57,6 @@ TEST_F(SqliteExecution, EveryStatementThatReturnsRowsIsAQuery) {
     }
 }
 
-TEST_F(SqliteExecution, CommitInsideAReadLoopEndsTheLoop) {
-    exec("CREATE TABLE src(a INTEGER)");
-    exec("CREATE TABLE dst(a INTEGER)");
-    for (int i = 0; i < 5; ++i) exec("INSERT INTO src VALUES(" + std::to_string(i) + ")");
-    tovi::statement reader(*ds, 1);
-    tovi::statement writer(*ds, 1);
-    long a = 0;
-    reader.parse("SELECT a FROM src");
-    reader >> a;
-    writer.parse("INSERT INTO dst VALUES(:a)");
-    writer << a;
-    reader.execute();
-    int rows = 0;
-    while (reader.next() && rows < 100) {
-        ++rows;
-        writer.execute();
-        writer.trans->commit();
-    }
-    EXPECT_EQ(rows, 1);  // the commit ended the reader's rows
-    EXPECT_FALSE(reader.next());
-    reader.execute();  // executed again it starts over
-    EXPECT_TRUE(reader.next());
-}
-
 TEST_F(SqliteExecution, TransactionSqliteRolledBackIsOverInToviToo) {
     exec("CREATE TABLE t(a INTEGER PRIMARY KEY)");
     tovi::statement st(*ds, 1);

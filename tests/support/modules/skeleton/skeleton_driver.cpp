@@ -68,7 +68,14 @@ void transaction::forget_if_ended() noexcept {
 
 void transaction::end(const char* sql, native_op op) {
     if (!active_) return;
-    for_each_in_use([](statement& s) { s.reset(); });
+    // A query with rows left reads on past a commit (SQLite keeps it open); every
+    // other statement in use is reset, and a cursor closed so says so.
+    const bool commit = op == native_op::commit;
+    for_each_in_use([commit](statement& s) {
+        if (commit && s.reading()) return;
+        s.closed_by_transaction();
+        s.reset();
+    });
     cache.purge();
     if (sqlite3_get_autocommit(owner.db) == 0) {
         const int rc = native_call(op, [&] { return exec(owner.db, sql); });
@@ -152,6 +159,7 @@ int statement::step(native_op op) {
 void statement::execute() {
     if (native_ == nullptr) ready_for_binding();  // (binding prepares it first)
     at_end = false;
+    cursor_closed = false;
     if (is_ddl(kind)) {
         owner->get_cache().purge();
         step(native_op::execute);
@@ -165,10 +173,14 @@ void statement::execute() {
 }
 
 bool statement::next() {
-    if (at_end || native_ == nullptr) return false;
+    if (no_more_rows() || native_ == nullptr) return false;
     if (step(native_op::fetch) == SQLITE_ROW) return true;
     at_end = true;
     return false;
+}
+
+bool statement::reading() const {
+    return native_ != nullptr && !at_end && sqlite3_stmt_readonly(native_) != 0;
 }
 
 void statement::reset() {

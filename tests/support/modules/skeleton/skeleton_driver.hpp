@@ -87,6 +87,7 @@ public:
     ~statement() override;
     void execute() override;
     void reset() override;
+    bool reading() const;  // a query with rows left
     void flush() override {}
     bool next() override;
     impl::value_factory& get_bind() override { return bind_; }
