@@ -62,13 +62,16 @@ public:
     }
     // For a driver's next(): whether there are no more rows (at_end); raises
     // bad_operation when the transaction's end closed the cursor with rows left.
+    // Costs the fetch of a row nothing beyond the at_end test.
     bool no_more_rows() const {
-        if (cursor_closed)
-            raise(
-                bad_operation("The result set was closed by the end of its transaction (a "
-                              "commit, a rollback or data definition) before its last row.",
-                              0));
-        return at_end;
+        if (!at_end) return false;
+        if (cursor_closed) cursor_was_closed();
+        return true;
+    }
+    [[noreturn]] __attribute__((cold, noinline)) void cursor_was_closed() const {
+        raise(bad_operation("The result set was closed by the end of its transaction (a commit, "
+                            "a rollback or data definition) before its last row.",
+                            0));
     }
 
     transaction_type* owner;
