@@ -23,19 +23,60 @@ bool word_at(const std::string& text, std::size_t pos, const char* word) {
 }
 }  // namespace
 
+namespace {
+// The position of the first word at or after `pos`: past blanks, comments
+// ("--" to the end of the line, "/* */") and, where `parentheses`, opening
+// parentheses. A query that starts with a comment or "(" still returns rows.
+std::size_t skip_to_word(const std::string& text, std::size_t pos, bool parentheses) {
+    while (pos < text.size()) {
+        if (is_blank(text[pos]) || (parentheses && text[pos] == '(')) {
+            ++pos;
+        } else if (text.compare(pos, 2, "--") == 0) {
+            pos = text.find('\n', pos);
+            if (pos == std::string::npos) return text.size();
+        } else if (text.compare(pos, 2, "/*") == 0) {
+            pos = text.find("*/", pos + 2);
+            if (pos == std::string::npos) return text.size();
+            pos += 2;
+        } else {
+            break;
+        }
+    }
+    return pos;
+}
+
+// Whether `word` stands as a whole word in `text` after `pos`, outside quoted
+// literals and identifiers.
+bool word_later(const std::string& text, std::size_t pos, const char* word) {
+    char quote = 0;
+    for (; pos < text.size(); ++pos) {
+        const char c = text[pos];
+        if (quote != 0) {
+            if (c == quote) quote = 0;
+        } else if (c == '\'' || c == '"') {
+            quote = c;
+        } else if ((pos == 0 || !is_word(text[pos - 1])) && word_at(text, pos, word)) {
+            return true;
+        }
+    }
+    return false;
+}
+}  // namespace
+
 statement_type classify(const std::string& sql, const keyword_rule* rules, std::size_t count) {
     const std::string upper = utils::make_upper(sql);
-    std::size_t start = 0;
-    while (start < upper.size() && is_blank(upper[start])) ++start;
-    if (start == upper.size()) throw bad_operation("Attempt to parse an empty string", 0);
+    if (upper.find_first_not_of(" \t\n\r") == std::string::npos)
+        throw bad_operation("Attempt to parse an empty string", 0);
+    const std::size_t start = skip_to_word(upper, 0, true);  // comments only: the engine's to say
     for (std::size_t i = 0; i < count; ++i) {
         const keyword_rule& rule = rules[i];
         if (!word_at(upper, start, rule.keyword)) continue;
-        if (rule.next_keyword != nullptr) {
-            std::size_t next = start + std::strlen(rule.keyword);
-            while (next < upper.size() && is_blank(upper[next])) ++next;
-            if (word_at(upper, next, rule.next_keyword)) return rule.next_type;
-        }
+        const std::size_t after = start + std::strlen(rule.keyword);
+        if (rule.next_keyword != nullptr &&
+            word_at(upper, skip_to_word(upper, after, false), rule.next_keyword))
+            return rule.next_type;
+        if (rule.later_keyword != nullptr && word_later(upper, after, rule.later_keyword))
+            return rule.later_type;
         return rule.type;
     }
     return stmt_other;

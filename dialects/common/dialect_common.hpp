@@ -18,16 +18,21 @@ namespace tovi::dialect {
 
 // A leading keyword and its kind; when `next_keyword` is set and follows as the
 // next word, the kind is `next_type` instead (CREATE DATABASE, SET TRANSACTION).
+// When `later_keyword` stands anywhere after it outside quotes, the kind is
+// `later_type` (INSERT ... RETURNING returns rows).
 struct keyword_rule {
     const char* keyword;
     statement_type type;
     const char* next_keyword = nullptr;
     statement_type next_type = stmt_other;
+    const char* later_keyword = nullptr;
+    statement_type later_type = stmt_other;
 };
 
-// Upper-cases `sql`, finds its first word and returns the kind of the first rule
-// whose keyword it is; stmt_other when none is. tovi::bad_operation "Attempt to
-// parse an empty string" for a text of blanks only.
+// Upper-cases `sql`, finds its first word (after blanks, comments and opening
+// parentheses) and returns the kind of the first rule whose keyword it is;
+// stmt_other when none is. tovi::bad_operation "Attempt to parse an empty string"
+// for a text of blanks only.
 statement_type classify(const std::string& sql, const keyword_rule* rules, std::size_t count);
 
 template <std::size_t N>

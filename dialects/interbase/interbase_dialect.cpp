@@ -8,6 +8,7 @@ namespace {
 const dialect::keyword_rule keywords[] = {
     {"CREATE", stmt_create, "DATABASE", stmt_create_database},
     {"SELECT", stmt_select},
+    {"WITH", stmt_select},
     {"SHOW", stmt_select},
     {"DECRIBE", stmt_select},  // as the engine's tools have always spelt it
     {"EXPLAIN", stmt_select},

@@ -6,11 +6,20 @@ namespace tovi::postgresql_dialect {
 namespace {
 
 // Texts that return rows are queries (their cursor is fetched).
+// Statements with RETURNING return rows.
 const dialect::keyword_rule keywords[] = {
-    {"CREATE", stmt_create}, {"SELECT", stmt_select}, {"WITH", stmt_select},
-    {"VALUES", stmt_select}, {"SHOW", stmt_select},   {"EXPLAIN", stmt_select},
-    {"UPDATE", stmt_update}, {"DELETE", stmt_delete}, {"INSERT", stmt_insert},
-    {"DROP", stmt_drop},     {"ALTER", stmt_alter},
+    {"CREATE", stmt_create},
+    {"SELECT", stmt_select},
+    {"WITH", stmt_select},
+    {"VALUES", stmt_select},
+    {"TABLE", stmt_select},
+    {"SHOW", stmt_select},
+    {"EXPLAIN", stmt_select},
+    {"UPDATE", stmt_update, nullptr, stmt_other, "RETURNING", stmt_select},
+    {"DELETE", stmt_delete, nullptr, stmt_other, "RETURNING", stmt_select},
+    {"INSERT", stmt_insert, nullptr, stmt_other, "RETURNING", stmt_select},
+    {"DROP", stmt_drop},
+    {"ALTER", stmt_alter},
 };
 
 // The SQLSTATE that opens the ODBC diagnostic text ("SQLCode: 23505.Native error: ...").

@@ -6,8 +6,9 @@ namespace tovi::sqlite_dialect {
 namespace {
 
 const dialect::keyword_rule keywords[] = {
-    {"CREATE", stmt_create}, {"SELECT", stmt_select}, {"UPDATE", stmt_update},
-    {"DELETE", stmt_delete}, {"INSERT", stmt_insert}, {"DROP", stmt_drop},
+    {"CREATE", stmt_create}, {"SELECT", stmt_select}, {"WITH", stmt_select},
+    {"VALUES", stmt_select}, {"UPDATE", stmt_update}, {"DELETE", stmt_delete},
+    {"INSERT", stmt_insert}, {"DROP", stmt_drop},
 };
 
 // In order; the texts of SQLite before 3.8 first, then what SQLite says since

@@ -3,6 +3,7 @@
 
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <chrono>
 #include <clocale>
 #include <mutex>
@@ -71,9 +72,12 @@ void connection::connect() {
         dbc.check(rc);
     } catch (const exception& e) {
         // The driver's own words for a time-out differ ("timeout expired",
-        // HYT00): the time waited tells.
+        // HYT00): the time waited tells (libpq counts whole seconds, so up to one
+        // less).
         if (connect_limit_.count() != 0 &&
-            std::chrono::steady_clock::now() - started >= connect_limit_)
+            std::chrono::steady_clock::now() - started >=
+                connect_limit_ - std::min<std::chrono::milliseconds>(std::chrono::seconds(1),
+                                                                     connect_limit_ / 2))
             throw timed_out(e,
                             "Connecting to " + where_ + " timed out after " +
                                 std::to_string(connect_limit_.count()) + " s (connect_timeout).",

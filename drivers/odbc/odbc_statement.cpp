@@ -23,11 +23,9 @@ SQLRETURN statement::check_rest(SQLRETURN rc) {
     }
 }
 
-template <class F>
-SQLRETURN statement::bounded(F call) {
+SQLRETURN statement::check_within_limit(const std::function<SQLRETURN()>& call) {
     connection& c = owner->get_owner();
     const std::chrono::milliseconds limit = c.statement_limit();
-    if (limit.count() == 0) return check(call());
     const SQLHSTMT h = stmt();
     // Past the limit the server is asked to cancel; a server that does not even
     // answer that gets its connection cut.
@@ -56,6 +54,10 @@ SQLRETURN statement::bounded(F call) {
 
 void statement::prepare(const std::string& sql) {
     statement_base::prepare(sql);
+    // What a rollback of an unended transaction must undo: anything but a query,
+    // and queries that change data on their way (RETURNING).
+    changes_data_ =
+        kind != stmt_select || utils::make_upper(sql).find("RETURNING") != std::string::npos;
     if (eager_prepare_) native_prepare();
 }
 
@@ -118,7 +120,7 @@ void statement::execute() {
     }
     columns_bound_ = true;
     close_cursor();
-    if (kind != stmt_select) owner->changed();
+    if (changes_data_) owner->changed();
     const SQLRETURN rc = send_data(bounded([this] { return SQLExecute(stmt()); }));
     if (rc == SQL_NO_DATA || kind != stmt_select) {
         // Anything but a query: nothing to fetch, and no cursor to keep open.

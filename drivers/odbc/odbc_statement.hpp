@@ -3,6 +3,8 @@
 #ifndef TOVI_DRIVERS_ODBC_ODBC_STATEMENT_HPP
 #define TOVI_DRIVERS_ODBC_ODBC_STATEMENT_HPP
 
+#include <functional>
+
 #include "odbc_transaction.hpp"
 
 namespace tovi::odbc {
@@ -56,11 +58,17 @@ private:
     void reset_parameters();
     // After SQLExecute: sends the large objects it asks for; the final code.
     SQLRETURN send_data(SQLRETURN rc);
-    // check(call()), within the connection's statement time limit when it has one.
+    // check(call()), within the connection's statement time limit when it has
+    // one; without one it costs a test.
     template <class F>
-    SQLRETURN bounded(F call);
+    SQLRETURN bounded(F call) {
+        if (owner->get_owner().statement_limit().count() == 0) return check(call());
+        return check_within_limit(call);
+    }
+    SQLRETURN check_within_limit(const std::function<SQLRETURN()>& call);
 
     bool eager_prepare_;
+    bool changes_data_ = false;
     bool prepared_ = false;
     bool columns_bound_ = true;  // the columns are (re)bound before the next fetch
     int cursor_state_ = 0;       // 0 none, 1 closed, 2 open

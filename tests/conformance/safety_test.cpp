@@ -3,6 +3,7 @@
 // run less SQL than it was given.
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "conformance_fixture.hpp"
 
@@ -133,4 +134,24 @@ TEST_P(Conformance, SqlTextWithANulByteIsRefusedBeforeItRuns) {
         }
     }
     EXPECT_EQ(count("t"), 1);
+}
+
+TEST_P(Conformance, QueriesReturnRowsWhateverPrecedesTheirFirstWord) {
+    const driver_case& c = GetParam();
+    exec("CREATE TABLE t(a " + c.integer_type + ")");
+    exec("INSERT INTO t VALUES(7)");
+    std::vector<std::string> queries = {"/* the one row */ SELECT a FROM t",
+                                        "-- the one row\nSELECT a FROM t", "  \n\tSELECT a FROM t"};
+    if (c.has("with_queries")) queries.push_back("WITH w AS (SELECT a FROM t) SELECT a FROM w");
+    for (const std::string& sql : queries) {
+        SCOPED_TRACE(sql);
+        tovi::statement st(*ds, 1);
+        long a = 0;
+        st.parse(sql);
+        st >> a;
+        st.execute();
+        ASSERT_TRUE(st.next());
+        EXPECT_EQ(a, 7);
+        EXPECT_FALSE(st.next());
+    }
 }

@@ -257,6 +257,29 @@ TEST(PostgresqlServerLoss, AnIdleConnectionsLostServerIsAnError) {
     tovi::api::fini();
 }
 
+// Forms that return rows beyond SELECT: a parenthesized query, TABLE, and a
+// change with RETURNING (which still changes data: rolled back with the rest).
+TEST_F(Postgresql, EveryFormThatReturnsRowsReturnsThem) {
+    exec("CREATE TABLE t(a INTEGER)");
+    exec("INSERT INTO t VALUES(7)");
+    auto first = [&](const std::string& sql, tovi::transaction& tx) {
+        tovi::statement st(tx, 1);
+        long a = 0;
+        st.parse(sql);
+        st >> a;
+        st.execute();
+        EXPECT_TRUE(st.next()) << sql;
+        return a;
+    };
+    tovi::transaction tx(*ds_);
+    EXPECT_EQ(first("(SELECT a FROM t)", tx), 7);
+    EXPECT_EQ(first("TABLE t", tx), 7);
+    EXPECT_EQ(first("INSERT INTO t VALUES(8) RETURNING a", tx), 8);
+    EXPECT_EQ(first("UPDATE t SET a = 9 WHERE a = 8 RETURNING a", tx), 9);
+    tx.rollback();
+    EXPECT_EQ(count("t", *ds_), 1);
+}
+
 // The server restarts under a transaction with pending work: its commit raises
 // (the work is gone), it never reports success.
 TEST(PostgresqlServerLoss, ACommitAfterTheServerRestartedRaises) {
