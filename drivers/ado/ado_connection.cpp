@@ -21,12 +21,26 @@ void set_property(adodb::Connection& c, const char* name, const _variant_t& valu
 
 }  // namespace
 
+namespace {
+// A connection-string value as it stands, or in double quotes (its own doubled)
+// when a ";", a quote or an outer blank would change what the provider reads:
+// "a;b.mdb" opened a database "a".
+std::string quoted(const std::string& value) {
+    const bool plain = value.find_first_of(";\"'") == std::string::npos &&
+                       (value.empty() || (value.front() != ' ' && value.back() != ' '));
+    if (plain) return value;
+    std::string text = "\"";
+    for (char c : value) text += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return text + "\"";
+}
+}  // namespace
+
 connection::connection(DataBase& db, const session_t& s) : connection_base(db, s), database_(&db) {
     const HRESULT hr = ado_.CreateInstance("ADODB.Connection");
     if (FAILED(hr)) throw exception("Failed to create a connection.", hr);
     const svc_provider_t& p = db.get_repository().get_provider();
     const service_t& service = db.get_service();
-    const std::string text = "Provider=" + p.provider + ";Data Source=" + service.server;
+    const std::string text = "Provider=" + p.provider + ";Data Source=" + quoted(service.server);
     try {
         if (p.provider.compare(0, 19, "Microsoft.Jet.OLEDB") == 0 &&
             !boost::filesystem::exists(service.server)) {

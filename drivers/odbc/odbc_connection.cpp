@@ -32,6 +32,12 @@ void driver::check_service(const svc_provider_t& p, const service_t& s) {
             throw ds_exception(
                 "No SQLite database is named: an empty name would open a private temporary "
                 "database, lost when the connection closes. Name a database file.");
+        // The SQLite ODBC driver honours no quoting: the file name would end at
+        // the ";" and open another file.
+        if (s.server.find(';') != std::string::npos)
+            throw ds_exception(
+                "The SQLite ODBC driver cannot open a file whose name holds \";\" ('" + s.server +
+                "'): it would open the file named up to it.");
         return;
     }
     tovi::driver::parse_database_options(s.database);  // refused before any connection

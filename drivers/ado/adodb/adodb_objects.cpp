@@ -32,14 +32,40 @@ std::string trimmed(const std::string& text) {
 
 // The value of `key` in "Key=Value;Key=Value" ("" when absent).
 std::string attribute(const std::string& connection_string, const char* key) {
+    // name=value pairs separated by ";"; a value in double or single quotes holds
+    // any character, its quote doubled (the OLE DB rule), so a file name with ";"
+    // stays one value.
     std::size_t start = 0;
-    while (start <= connection_string.size()) {
-        std::size_t end = connection_string.find(';', start);
-        if (end == std::string::npos) end = connection_string.size();
-        const std::string part = connection_string.substr(start, end - start);
-        const auto equals = part.find('=');
-        if (equals != std::string::npos && same_name(trimmed(part.substr(0, equals)), key))
-            return trimmed(part.substr(equals + 1));
+    while (start < connection_string.size()) {
+        const std::size_t equals = connection_string.find('=', start);
+        if (equals == std::string::npos) break;
+        const std::string name = trimmed(connection_string.substr(start, equals - start));
+        std::size_t at = equals + 1;
+        while (at < connection_string.size() && connection_string[at] == ' ') ++at;
+        std::string value;
+        std::size_t end;
+        if (at < connection_string.size() &&
+            (connection_string[at] == '"' || connection_string[at] == '\'')) {
+            const char quote = connection_string[at];
+            std::size_t i = at + 1;
+            for (; i < connection_string.size(); ++i) {
+                if (connection_string[i] != quote) {
+                    value += connection_string[i];
+                } else if (i + 1 < connection_string.size() && connection_string[i + 1] == quote) {
+                    value += quote;
+                    ++i;
+                } else {
+                    break;
+                }
+            }
+            end = connection_string.find(';', i);
+        } else {
+            end = connection_string.find(';', at);
+            value = trimmed(connection_string.substr(
+                at, end == std::string::npos ? std::string::npos : end - at));
+        }
+        if (same_name(name, key)) return value;
+        if (end == std::string::npos) break;
         start = end + 1;
     }
     return "";

@@ -87,6 +87,21 @@ TEST_F(AdoDriver, AMissingFileIsCreatedAndASecondSourceSeesCommittedRows) {
     EXPECT_EQ(count("t WHERE c = 9", other.get()), 0);
 }
 
+TEST_F(AdoDriver, AFileNameWithASemicolonOpensThatFile) {
+    for (const std::string name : {"a;b.mdb", "it's \"quoted\";x.mdb"}) {
+        SCOPED_TRACE(name);
+        const std::string file = dir_.file(name);
+        tovi::uurl_t url("/ADO/Microsoft.Jet.OLEDB.4.0", "", "", file);
+        {
+            tovi::udata_source ds(url);
+            tovi::statement st(ds, 1);
+            st.execute("CREATE TABLE t (a LONG)");
+        }
+        EXPECT_TRUE(boost::filesystem::exists(file));
+        EXPECT_FALSE(boost::filesystem::exists(file.substr(0, file.find(';'))));
+    }
+}
+
 TEST_F(AdoDriver, AFileThatIsNoDatabaseFailsWithTheConnectionsContext) {
     const std::string text_file = dir_.file("notes.mdb");
     std::ofstream(text_file)

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <boost/filesystem/operations.hpp>
+
 #include <memory>
 #include <string>
 
@@ -245,6 +247,15 @@ TEST_F(OdbcDriver, DriversThatCannotOpenSayWhy) {
             tovi::statement st(ds, 1);
         },
         tovi::ds_exception);
+    // A file name with ";" (the driver would open the file named up to it).
+    EXPECT_THROW(
+        {
+            tovi::uurl_t semicolon("/ODBC/SQLite3 ODBC Driver", "", "", dir_.file("a;b.db"));
+            tovi::udata_source ds(semicolon);
+            tovi::statement st(ds, 1);
+        },
+        tovi::ds_exception);
+    EXPECT_FALSE(boost::filesystem::exists(dir_.file("a")));
     // A database file that cannot be made.
     tovi::uurl_t url("/ODBC/SQLite3 ODBC Driver", "", "", dir_.file("no/such/dir/x.db"));
     try {
