@@ -16,6 +16,7 @@
 #include <tovi/module.hpp>
 #include <tovi/tovi.hpp>
 
+#include "module_cleanup.hpp"
 #include "repository_holder.hpp"
 
 namespace tovi::driver {
@@ -98,10 +99,16 @@ private:
 
 }  // namespace tovi::driver
 
-// Defines the module's createDataSource export for the driver traits `D`.
+// Defines the module's createDataSource export for the driver traits `D`,
+// and its before_module_unload export: the repositories and their pooled
+// connections close when the core lets the module go (tovi::api::fini()), even
+// when the loader keeps the module mapped.
 #define TOVI_DRIVER_CREATE_DATA_SOURCE(D)                                      \
     TOVI_MODULE_EXPORT tovi::data_source* createDataSource(tovi::url_t* url) { \
         return new (std::nothrow) tovi::driver::data_source<D>(*url);          \
+    }                                                                          \
+    TOVI_MODULE_EXPORT void before_module_unload() {                           \
+        tovi::driver::run_module_cleanup();                                    \
     }
 
 #endif

@@ -69,9 +69,10 @@ public:
         return true;
     }
     [[noreturn]] __attribute__((cold, noinline)) void cursor_was_closed() const {
-        raise(bad_operation("The result set was closed by the end of its transaction (a commit, "
-                            "a rollback or data definition) before its last row.",
-                            0));
+        raise(
+            bad_operation("The result set was closed by the end of its transaction (a commit, "
+                          "a rollback or data definition) before its last row.",
+                          0));
     }
 
     transaction_type* owner;

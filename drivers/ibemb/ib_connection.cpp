@@ -66,8 +66,9 @@ void connection::create_database(const std::string& file) {
 
 connection::~connection() {
     ISC_STATUS_ARRAY ignored;
-    if (service != 0) isc_service_detach(ignored, &service);
-    if (db != 0) isc_detach_database(ignored, &db);
+    if (service != 0)
+        quietly("Detaching the service", [&] { isc_service_detach(ignored, &service); });
+    if (db != 0) quietly("Detaching the database", [&] { isc_detach_database(ignored, &db); });
 }
 
 }  // namespace tovi::ib

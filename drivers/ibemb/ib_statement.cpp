@@ -41,7 +41,9 @@ statement::statement(const data_aware_command* command_, unsigned int options_, 
 
 statement::~statement() {
     ISC_STATUS_ARRAY ignored;
-    if (stmt_ != 0) isc_dsql_free_statement(ignored, &stmt_, DSQL_drop);
+    if (stmt_ != 0)
+        quietly("Freeing a statement",
+                [&] { isc_dsql_free_statement(ignored, &stmt_, DSQL_drop); });
     std::free(in_);
     std::free(out_);
 }

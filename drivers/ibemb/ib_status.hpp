@@ -21,6 +21,21 @@ inline bool failed(const ISC_STATUS* s) {
 // tovi::exception with every message of `s` joined by "; " and its SQL code (999
 // as 0).
 exception native_error(const ISC_STATUS* s);
+
+// For destructors and clean-up: runs the client call `f`, whose failure is of no
+// use there. The engine may throw C++ exceptions through its C interface (a
+// detach from a database whose files are gone): reported and dropped, never
+// the end of the process.
+template <class F>
+void quietly(const char* what, F f) noexcept {
+    try {
+        f();
+    } catch (const std::exception& e) {
+        utils::reportError(0, (std::string(what) + " failed: " + e.what()).c_str());
+    } catch (...) {
+        utils::reportError(0, (std::string(what) + " failed.").c_str());
+    }
+}
 // Throws native_error(status()) when the last call failed.
 inline void check() {
     if (failed(status())) throw native_error(status());

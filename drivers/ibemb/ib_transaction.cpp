@@ -17,7 +17,7 @@ transaction::~transaction() {
     // The statements go first: their cursors belong to this transaction.
     cache.purge();
     ISC_STATUS_ARRAY ignored;
-    if (tr != 0) isc_rollback_transaction(ignored, &tr);
+    if (tr != 0) quietly("Rolling back", [&] { isc_rollback_transaction(ignored, &tr); });
 }
 
 void transaction::begin() {

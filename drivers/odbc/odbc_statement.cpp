@@ -10,6 +10,7 @@ statement::statement(const data_aware_command* command_, unsigned int options_, 
     : statement_base(command_, options_, owner_),
       eager_prepare_(owner_.get_owner().get_database().get_repository().get_provider().vendor !=
                      svc_provider_t::vendor_freetds),
+      limited_(owner_.get_owner().statement_limit().count() != 0),
       stmt_(SQL_HANDLE_STMT, owner_.get_owner().dbc.get()),
       bind_(in, this),
       define_(out, this) {}

@@ -62,13 +62,14 @@ private:
     // one; without one it costs a test.
     template <class F>
     SQLRETURN bounded(F call) {
-        if (owner->get_owner().statement_limit().count() == 0) return check(call());
+        if (!limited_) return check(call());
         return check_within_limit(call);
     }
     SQLRETURN check_within_limit(const std::function<SQLRETURN()>& call);
 
     bool eager_prepare_;
     bool changes_data_ = false;
+    bool limited_;  // the connection has a statement time limit (fixed for its life)
     bool prepared_ = false;
     bool columns_bound_ = true;  // the columns are (re)bound before the next fetch
     int cursor_state_ = 0;       // 0 none, 1 closed, 2 open

@@ -4,6 +4,8 @@
 // short without a word.
 #include <string>
 
+#include <boost/filesystem/operations.hpp>
+
 #include "conformance_fixture.hpp"
 
 using tovi_conformance::Conformance;
@@ -97,4 +99,25 @@ TEST_P(Conformance, AResultSetIsNeverCutShortByItsTransactionsEnd) {
             EXPECT_NE(closed.find("closed by the end of its transaction"), std::string::npos)
                 << closed;
     }
+}
+
+namespace {
+// How many of the process's open files are `path` or lie below it.
+int open_files_at(const std::string& path) {
+    int n = 0;
+    for (const auto& fd : boost::filesystem::directory_iterator("/proc/self/fd")) {
+        boost::system::error_code error;
+        const boost::filesystem::path target = boost::filesystem::read_symlink(fd.path(), error);
+        if (!error && target.string().rfind(path, 0) == 0) ++n;
+    }
+    return n;
+}
+}  // namespace
+
+TEST_P(Conformance, FiniClosesThePooledConnections) {
+    exec("CREATE TABLE t(a " + GetParam().integer_type + ")");
+    ds.reset();  // its connection goes back to the pool, open
+    tovi::api::fini();
+    // A file database is closed: nothing of the process holds it open.
+    if (database.rfind(dir.path(), 0) == 0) EXPECT_EQ(open_files_at(database), 0);
 }

@@ -13,8 +13,11 @@
 #include <string>
 #include <thread>
 
+#include <dlfcn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <boost/filesystem/operations.hpp>
 
 #include "support/temp_dir.hpp"
 
@@ -328,6 +331,41 @@ TEST(IbembProcesses, ADatabaseInUseElsewhereIsAnError) {
     int status = 0;
     waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+// A program that ends the library, then removes its database's folder and
+// exits: nothing is left to detach at exit (the engine threw from a detach
+// during the driver's exit-time clean-up, and the process aborted).
+TEST(IbembProcesses, AProgramThatRemovesItsDatabaseAfterFiniExitsCleanly) {
+    tovi_test::temp_dir dir;
+    const std::string folder = dir.file("data");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        int code = 1;
+        try {
+            // The program holds the driver module itself, so it stays mapped after
+            // the library ends (as other libraries' references keep it).
+            if (dlopen(TOVI_TEST_MODULE_DIR "/tovi_ibemb.so", RTLD_NOW) == nullptr) std::exit(2);
+            boost::filesystem::create_directories(folder + "/locks");
+            setenv("FIREBIRD_LOCK", (folder + "/locks").c_str(), 1);  // goes with the folder
+            tovi::api::init();
+            {
+                tovi::uurl_t url("/InterBase_EMB", "SYSDBA", "", folder + "/gone.fdb");
+                tovi::udata_source ds(url);
+                tovi::statement st(ds, 1);
+                st.execute("CREATE TABLE t(a INTEGER)");
+            }
+            tovi::api::fini();
+            boost::filesystem::remove_all(folder);
+            code = 0;
+        } catch (...) {
+        }
+        std::exit(code);  // a normal exit: every exit-time clean-up runs
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
 }
 
 }  // namespace
