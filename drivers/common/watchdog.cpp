@@ -48,7 +48,9 @@ void run(state& s) {
         }
         watchdog::guard& g = *next;
         if (watchdog::clock::now() < g.due) {
-            s.wake.wait_until(hold, g.due);
+            // A copy: the guard may go while the thread waits.
+            const watchdog::clock::time_point due = g.due;
+            s.wake.wait_until(hold, due);
             continue;
         }
         const int stage = g.stage++;
