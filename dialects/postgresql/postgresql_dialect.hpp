@@ -21,8 +21,9 @@ public:
     std::string conv_datatype(const sql::impl::field_t& field) override;
 };
 
-class dialect_server : public dialect::server_base {
+class dialect_server : public dialect::server_base, public quoting_support {
 public:
+    bool postgresql_quoting() const override { return true; }
     [[noreturn]] void translate_error(const exception& e, const std::string& context) override;
     statement_type get_statement_type(const std::string& sql) override;
     sql::create_visitor* make_create_visitor() override;

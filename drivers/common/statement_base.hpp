@@ -29,7 +29,10 @@ public:
                   "; Database: '" + database_name(c) + "']";
         key = sql;
         kind = server_of(c).get_sql_support()->get_statement_type(sql);
-        native_sql = utils::split_sql_param(sql, ":", "?");
+        const sql_support* syntax = server_of(c).get_sql_support();
+        const auto* quoting = dynamic_cast<const quoting_support*>(syntax);
+        native_sql = utils::split_sql_param(sql, ":", "?",
+                                            quoting != nullptr && quoting->postgresql_quoting());
     }
     int control(int) override { return 0; }
     // Slot 7, an operation drivers add after the core's slots: not supported.

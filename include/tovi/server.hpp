@@ -67,6 +67,17 @@ public:
     virtual sql::drop_visitor* make_drop_visitor() = 0;
 };
 
+/// A dialect whose server quotes text in more ways than SQL's own ('...' and
+/// "...") implements this too, on the object get_sql_support() returns; drivers
+/// find it with dynamic_cast when they rewrite parameter markers, so a marker
+/// inside such a literal stays text.
+class TOVI_API quoting_support {
+public:
+    virtual ~quoting_support();
+    /// Whether the server has PostgreSQL's dollar-quoted literals and array slices.
+    virtual bool postgresql_quoting() const = 0;
+};
+
 }  // namespace tovi
 
 #endif

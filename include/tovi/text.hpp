@@ -40,7 +40,8 @@ TOVI_API std::string getObjectDescriptor(const std::string& d);
 /// The second element: "/t/f" gives "/f".
 TOVI_API std::string getFieldDescriptor(const std::string& d);
 
-/// Rewrites parameter markers outside quoted literals. With marker ":" and
+/// Rewrites parameter markers outside quoted literals and double-quoted identifiers;
+/// "::" (a cast) is never a marker. With marker ":" and
 /// replacement "?" (what every driver uses) named (":a"), anonymous (":?") and plain
 /// ("?") markers all become "?". With another replacement, anonymous markers become
 /// replacement + their ordinal and named ones replacement + name. Quoted literals are
@@ -48,6 +49,10 @@ TOVI_API std::string getFieldDescriptor(const std::string& d);
 /// one runs to the end of the text). Never fails; terminates for every input.
 TOVI_API std::string split_sql_param(const std::string& sql, const std::string& marker,
                                      const std::string& replacement);
+/// The same; with `postgresql`, PostgreSQL's dollar-quoted literals ($$...$$,
+/// $tag$...$tag$) and array slices (a[1:2]) are left alone too.
+TOVI_API std::string split_sql_param(const std::string& sql, const std::string& marker,
+                                     const std::string& replacement, bool postgresql);
 
 }  // namespace utils
 

@@ -13,6 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string once = utils::split_sql_param(sql, ":", "?");
     // Every marker became "?": a second pass has nothing left to change.
     if (utils::split_sql_param(once, ":", "?") != once) std::abort();
+    // So with PostgreSQL's quoting forms.
+    const std::string pg = utils::split_sql_param(sql, ":", "?", true);
+    if (utils::split_sql_param(pg, ":", "?", true) != pg) std::abort();
     // Without markers or quotes the text comes back unchanged.
     if (sql.find_first_of(":?'") == std::string::npos && once != sql) std::abort();
     tovi::PreparedStmt p;

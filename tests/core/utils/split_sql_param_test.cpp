@@ -38,9 +38,29 @@ std::string model(const std::string& sql, const std::string& marker,
                 out += d;
                 if (d == '\'' && sql[i - 2] != '\\') break;
             }
+        } else if (c == '"') {
+            // A double-quoted identifier, "" standing for one quote.
+            out += c;
+            ++i;
+            while (i < sql.size()) {
+                const char d = sql[i++];
+                out += d;
+                if (d != '"') continue;
+                if (i < sql.size() && sql[i] == '"') {
+                    out += sql[i++];
+                    continue;
+                }
+                break;
+            }
+        } else if (c == ':' && marker.find(':') != std::string::npos && i + 1 < sql.size() &&
+                   sql[i + 1] == ':') {
+            // A cast: every colon of the run stays.
+            while (i < sql.size() && sql[i] == ':') out += sql[i++];
         } else if (c == '?' || (c != '\0' && marker.find(c) != std::string::npos)) {
             std::size_t run = 0;
-            while (i + run < sql.size() && is_name_char(marker, sql[i + run])) ++run;
+            while (i + run < sql.size() && is_name_char(marker, sql[i + run]) &&
+                   !(run > 0 && sql.compare(i + run, 2, "::") == 0))
+                ++run;
             const bool anonymous = c == '?' || (run > 1 && sql[i + 1] == '?');
             if (anonymous || replacement == "?") {
                 out += replacement == "?" ? "?" : replacement + std::to_string(counter);
@@ -96,13 +116,28 @@ TEST(SplitSqlParam, NumberedAndNamedReplacement) {
     EXPECT_EQ(utils::split_sql_param("x = :a?", ":", "$"), "x = $a$1");
     // A lone marker is no parameter.
     EXPECT_EQ(utils::split_sql_param("a : b :", ":", "$"), "a : b :");
-    EXPECT_EQ(utils::split_sql_param("x::int", ":", "$"), "x$:int");
+    EXPECT_EQ(utils::split_sql_param("x::int", ":", "$"), "x::int");  // a cast
     EXPECT_EQ(utils::split_sql_param("@p and ?", "@", "@P"), "@Pp and @P1");
+}
+
+TEST(SplitSqlParam, IdentifiersCastsAndPostgresqlQuotingAreLeftAlone) {
+    EXPECT_EQ(to_qmarks("SELECT \"a:b\", \"x\"\":y\" FROM t WHERE c = :c"),
+              "SELECT \"a:b\", \"x\"\":y\" FROM t WHERE c = ?");
+    EXPECT_EQ(to_qmarks("SELECT 1::text, :a::int"), "SELECT 1::text, ?::int");
+    auto pg = [](const std::string& sql) { return utils::split_sql_param(sql, ":", "?", true); };
+    EXPECT_EQ(pg("INSERT INTO t VALUES($$meet at 10:30$$, :a)"),
+              "INSERT INTO t VALUES($$meet at 10:30$$, ?)");
+    EXPECT_EQ(pg("SELECT $q$it's :x$q$, :y"), "SELECT $q$it's :x$q$, ?");
+    EXPECT_EQ(pg("SELECT (ARRAY[1,2,3])[1:2], a[:n]"), "SELECT (ARRAY[1,2,3])[1:2], a[:n]");
+    EXPECT_EQ(pg("SELECT $1, a$b, :c"), "SELECT $1, a$b, ?");  // no dollar quote there
+    EXPECT_EQ(pg("SELECT $$unterminated :x"), "SELECT $$unterminated :x");
+    // Without the PostgreSQL rules, dollars and brackets are plain text.
+    EXPECT_EQ(to_qmarks("SELECT $$10:30$$"), "SELECT $$10?$$");
 }
 
 TEST(SplitSqlParam, RandomBytesMatchTheModel) {
     std::mt19937 rng = tovi_test::seeded_engine();
-    static const char interesting[] = ":?'\\ a1Z@$";
+    static const char interesting[] = ":?'\\ a1Z@$\"";
     const std::string markers[] = {":", "@", ":@"};
     const std::string replacements[] = {"?", "$", "@P", ""};
     for (int iteration = 0; iteration < 20000; ++iteration) {

@@ -280,6 +280,30 @@ TEST_F(Postgresql, EveryFormThatReturnsRowsReturnsThem) {
     EXPECT_EQ(count("t", *ds_), 1);
 }
 
+// SQL PostgreSQL users write daily reaches the server as written: a colon in a
+// dollar-quoted literal, a cast, an array slice, a quoted identifier.
+TEST_F(Postgresql, MarkersAreOnlyWhereTheyAreMarkers) {
+    exec("CREATE TABLE notes(\"at:time\" TEXT, n INTEGER)");
+    {
+        tovi::statement ins(*ds_, 1);
+        ins.parse("INSERT INTO notes VALUES($$meet at 10:30$$, :n::integer)");
+        long n = 3;
+        ins << n;
+        ins.execute();
+        ins.trans->commit();
+    }
+    tovi::statement sel(*ds_, 1);
+    std::string text, slice;
+    long n = 0;
+    sel.parse("SELECT \"at:time\", n::text::integer, (ARRAY[1,2,3])[2:3]::text FROM notes");
+    sel >> text >> n >> slice;
+    sel.execute();
+    ASSERT_TRUE(sel.next());
+    EXPECT_EQ(text, "meet at 10:30");
+    EXPECT_EQ(n, 3);
+    EXPECT_EQ(slice, "{2,3}");
+}
+
 // The server restarts under a transaction with pending work: its commit raises
 // (the work is gone), it never reports success.
 TEST(PostgresqlServerLoss, ACommitAfterTheServerRestartedRaises) {
