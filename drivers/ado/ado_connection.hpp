@@ -18,6 +18,8 @@ public:
     void open() override {}
     void close() override {}
 
+    // A native transaction (BeginTrans) is open: the transactions share it.
+    bool native_open = false;
     adodb::Connection& ado() { return *ado_; }
     const std::string& provider() const;
     // Translates an ADO failure with the statement or transaction context given.

@@ -1,6 +1,7 @@
 // A transaction: BeginTrans on the connection at the first execution that needs
-// one (begin), CommitTrans or RollbackTrans at its end; a transaction destroyed
-// without commit rolls back. The statement cache outlives commits and rollbacks
+// one (begin; the transactions of a connection share one native transaction),
+// CommitTrans or RollbackTrans at its end; a transaction destroyed without commit
+// rolls back. The statement cache outlives commits and rollbacks
 // (an ADO recordset survives them).
 #ifndef TOVI_DRIVERS_ADO_ADO_TRANSACTION_HPP
 #define TOVI_DRIVERS_ADO_ADO_TRANSACTION_HPP
@@ -15,13 +16,16 @@ public:
     void start() override {}
     void commit() override;
     void rollback() override;
-    void finish() override { rollback(); }
+    // Rolls back, unless another transaction of the connection still works in
+    // the native transaction.
+    void finish() override;
 
-    // Begins the native transaction unless it is active.
+    // Joins the connection's native transaction, beginning it if none is open.
     void begin();
     bool active = false;
 
 private:
+    void end(bool commit);
     [[noreturn]] void fail(const adodb::com_error& cause);
 };
 

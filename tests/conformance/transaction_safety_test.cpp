@@ -121,3 +121,34 @@ TEST_P(Conformance, FiniClosesThePooledConnections) {
     // A file database is closed: nothing of the process holds it open.
     if (database.rfind(dir.path(), 0) == 0) EXPECT_EQ(open_files_at(database), 0);
 }
+
+// What a commit says is kept outlives the connection: whatever ran on the
+// connection before, and whatever another transaction of it did after.
+TEST_P(Conformance, CommittedWorkOutlivesItsConnection) {
+    const driver_case& c = GetParam();
+    exec("CREATE TABLE t(a " + c.integer_type + ")");
+    if (c.commit_after_ddl || ds->get_connection().get_default_transaction() != nullptr) {
+        tovi::statement st(*ds, 1);
+        st.trans->commit();
+    }
+    {
+        tovi::statement read(*ds, 1);
+        read.execute("SELECT a FROM t");
+    }
+    tovi::transaction t1(*ds);
+    tovi::statement in1(t1, 1);
+    in1.execute("INSERT INTO t VALUES(1)");
+    t1.commit();
+    {
+        tovi::transaction t2(*ds);
+        tovi::statement in2(t2, 1);
+        in2.execute("INSERT INTO t VALUES(2)");
+        t2.rollback();
+    }
+    // A new connection after the library closed every pooled one.
+    ds.reset();
+    tovi::api::fini();
+    tovi::api::init();
+    ds = std::make_unique<tovi::udata_source>(*url);
+    EXPECT_EQ(count("t"), 1);
+}
