@@ -39,6 +39,17 @@ bool read_all(statement& st, SQLUSMALLINT column, SQLSMALLINT c_type, std::strin
     }
 }
 
+// Character data through ODBC ends at a NUL byte (psqlODBC sends the text up to
+// it; the SQLite ODBC driver reads it back so): such a value is refused, never cut.
+void refuse_nul(const std::string& text) {
+    const std::size_t at = text.find('\0');
+    if (at != std::string::npos)
+        throw bad_value_conversion(
+            exception("A text holding a NUL byte (at position " + std::to_string(at) +
+                          ") cannot travel as character data through ODBC; bind it as a blob.",
+                      0));
+}
+
 template <class N>
 bool read_fixed(statement& st, SQLUSMALLINT column, SQLSMALLINT c_type, N& out) {
     SQLLEN indicator = 0;
@@ -123,6 +134,7 @@ void binding<T, Free>::get_value() {
     } else if constexpr (std::is_same_v<T, std::string>) {
         // Column size and buffer follow the text: bind again when its bytes move.
         const SQLLEN length = static_cast<SQLLEN>(data.size());
+        if (!null) refuse_nul(data);
         if (!bound || data.data() != bound_text_ || length != bound_length_) {
             bind(SQL_C_CHAR, SQL_VARCHAR, data.empty() ? 1 : data.size(), 0,
                  const_cast<char*>(data.data()), length);
@@ -187,6 +199,7 @@ void binding<T, Free>::get_value() {
                 break;
             case VT_BSTR:
                 scratch_ = variant2string(data);
+                refuse_nul(scratch_);
                 bind(SQL_C_CHAR, SQL_VARCHAR, scratch_.empty() ? 1 : scratch_.size(), 0,
                      &scratch_[0], static_cast<SQLLEN>(scratch_.size()));
                 indicator_ = static_cast<SQLLEN>(scratch_.size());
@@ -343,6 +356,7 @@ void lob_binding::get_value() {
     // Data at execution, in the length form that every ODBC 3 driver accepts
     // (Debian's SQLite ODBC driver loses data sent otherwise); the binding itself is the token
     // SQLParamData hands back.
+    if (!is_blob) refuse_nul(buffer);
     sent_ = buffer;
     indicator_ = SQL_LEN_DATA_AT_EXEC(static_cast<SQLLEN>(sent_.size()));
     bind(st, number, is_blob ? SQL_C_BINARY : SQL_C_CHAR,

@@ -155,3 +155,34 @@ TEST_P(Conformance, QueriesReturnRowsWhateverPrecedesTheirFirstWord) {
         EXPECT_FALSE(st.next());
     }
 }
+
+TEST_P(Conformance, ANulByteInsideTextIsKeptOrRefusedNeverCut) {
+    const driver_case& c = GetParam();
+    exec("CREATE TABLE t(n " + c.integer_type + ", s " + c.text_type + ", c " +
+         (c.clob_type.empty() ? c.text_type : c.clob_type) + ")");
+    const std::string text("ab\0cd", 5);
+    tovi::statement ins(*ds, 1);
+    ins.parse("INSERT INTO t VALUES(1, :s, :c)");
+    tovi::string_t s(100);
+    tovi::clob_t clob;
+    ins << s << clob;
+    s = text;
+    clob.set_entire(text);
+    try {
+        ins.execute();
+    } catch (const tovi::bad_value& e) {
+        // Refused: the engine cannot store it; nothing is stored.
+        ins.trans->rollback();
+        EXPECT_EQ(count("t"), 0) << e.get_error_text();
+        return;
+    }
+    tovi::statement sel(*ds, 1);
+    sel.parse("SELECT s, c FROM t");
+    tovi::string_t out_s(100);
+    tovi::clob_t out_c;
+    sel >> out_s >> out_c;
+    sel.execute();
+    ASSERT_TRUE(sel.next());
+    EXPECT_EQ(std::string(out_s), text);
+    EXPECT_EQ(out_c.get_entire(), text);
+}
