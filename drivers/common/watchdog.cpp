@@ -30,9 +30,22 @@ struct state {
     bool cleanup_registered = false;
 };
 
+void stop_thread(state& s) noexcept;
+
+// The module's one watchdog; destroyed (its thread stopped) when the module is
+// unloaded or the process ends.
+bool state_gone = false;  // trivially destructible: readable after static destruction
+
+struct owned_state : state {
+    ~owned_state() {
+        stop_thread(*this);
+        state_gone = true;  // a clean-up callback running later finds nothing to stop
+    }
+};
+
 state& the_state() {
-    static state* s = new state;  // outlives the module's static destruction order
-    return *s;
+    static owned_state s;
+    return s;
 }
 
 void run(state& s) {
@@ -94,8 +107,8 @@ bool watchdog::guard::expired() const {
     return stage > 0;
 }
 
-void watchdog::stop() noexcept {
-    state& s = the_state();
+namespace {
+void stop_thread(state& s) noexcept {
     {
         std::lock_guard<std::mutex> hold(s.lock);
         if (!s.thread.joinable()) return;
@@ -104,6 +117,11 @@ void watchdog::stop() noexcept {
     }
     s.wake.notify_one();
     s.thread.join();
+}
+}  // namespace
+
+void watchdog::stop() noexcept {
+    if (!state_gone) stop_thread(the_state());
 }
 
 namespace {
