@@ -90,22 +90,17 @@ void statement::park_variables() {
     // The variables of the engine's areas point into bindings, or into the
     // application's strings; those of an earlier use may be gone. Each points at
     // a buffer of the statement's own until a binding of this use claims it.
-    for (std::size_t i = 0; i < in_types_.size(); ++i) {
-        XSQLVAR& v = in_->sqlvar[i];
-        v.sqltype = static_cast<short>(in_types_[i].type | 1);
-        v.sqllen = in_types_[i].length;
-        v.sqlsubtype = in_types_[i].subtype;
-        v.sqldata = in_spare_[i].data();
-        v.sqlind = &parked_null_;
-    }
-    for (std::size_t i = 0; i < out_types_.size(); ++i) {
-        XSQLVAR& v = out_->sqlvar[i];
-        v.sqltype = static_cast<short>(out_types_[i].type | 1);
-        v.sqllen = out_types_[i].length;
-        v.sqlsubtype = out_types_[i].subtype;
-        v.sqldata = spare_[i].data();
-        v.sqlind = &spare_null_[i];
-    }
+    auto park = [](XSQLVAR& v, const described& d, std::vector<char>& data, short* null) {
+        v.sqltype = static_cast<short>(d.type | 1);
+        v.sqllen = d.length;
+        v.sqlsubtype = d.subtype;
+        v.sqldata = data.data();
+        v.sqlind = null;
+    };
+    for (std::size_t i = 0; i < in_types_.size(); ++i)
+        park(in_->sqlvar[i], in_types_[i], in_spare_[i], &parked_null_);
+    for (std::size_t i = 0; i < out_types_.size(); ++i)
+        park(out_->sqlvar[i], out_types_[i], spare_[i], &spare_null_[i]);
 }
 
 void statement::describe_outputs() {

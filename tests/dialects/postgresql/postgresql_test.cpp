@@ -209,26 +209,32 @@ TEST_F(Postgresql, AnotherProcessSeesCommittedRowsOnly) {
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
 }
 
+// A server of one test's own (pg_server.sh COMMAND on its environment file),
+// stopped and removed however the test ends.
+class own_server {
+public:
+    int operator()(const std::string& command) const {
+        const std::string line =
+            "bash '" TOVI_TEST_PG_SERVER_SCRIPT "' " + command + " '" + env_ + "' >/dev/null";
+        return std::system(line.c_str());
+    }
+    tovi_test::pg_server described() const { return {env_, TOVI_TEST_PG_SERVER_SCRIPT}; }
+    ~own_server() { (*this)("stop"); }
+
+private:
+    tovi_test::temp_dir dir_;
+    std::string env_ = dir_.file("own.env");
+};
+
 // A server of this test's own is stopped while a pooled connection is idle: the
 // next use fails with a tovi::exception in bounded time; once the server is back
 // a new data source works (on the same pooled connection, connected again).
 TEST(PostgresqlServerLoss, AnIdleConnectionsLostServerIsAnError) {
-    tovi_test::temp_dir dir;
-    const std::string env = dir.file("own.env");
-    auto server = [&](const std::string& command) {
-        const std::string line =
-            "bash '" TOVI_TEST_PG_SERVER_SCRIPT "' " + command + " '" + env + "' >/dev/null";
-        return std::system(line.c_str());
-    };
+    own_server server;
     ASSERT_EQ(server("start"), 0);
-    // Stopped and removed however the test ends.
-    struct stop_at_end {
-        std::function<int(const std::string&)> run;
-        ~stop_at_end() { run("stop"); }
-    } guard{server};
     tovi::api::init();
     {
-        const tovi_test::pg_server own(env, TOVI_TEST_PG_SERVER_SCRIPT);
+        const tovi_test::pg_server own = server.described();
         tovi::uurl_t url(own.url(), own.user, own.password, own.database);
         {
             tovi::udata_source ds(url);
@@ -307,21 +313,11 @@ TEST_F(Postgresql, MarkersAreOnlyWhereTheyAreMarkers) {
 // The server restarts under a transaction with pending work: its commit raises
 // (the work is gone), it never reports success.
 TEST(PostgresqlServerLoss, ACommitAfterTheServerRestartedRaises) {
-    tovi_test::temp_dir dir;
-    const std::string env = dir.file("own.env");
-    auto server = [&](const std::string& command) {
-        const std::string line =
-            "bash '" TOVI_TEST_PG_SERVER_SCRIPT "' " + command + " '" + env + "' >/dev/null";
-        return std::system(line.c_str());
-    };
+    own_server server;
     ASSERT_EQ(server("start"), 0);
-    struct stop_at_end {
-        std::function<int(const std::string&)> run;
-        ~stop_at_end() { run("stop"); }
-    } guard{server};
     tovi::api::init();
     {
-        const tovi_test::pg_server own(env, TOVI_TEST_PG_SERVER_SCRIPT);
+        const tovi_test::pg_server own = server.described();
         tovi::uurl_t url(own.url(), own.user, own.password, own.database);
         tovi::udata_source ds(url);
         {
