@@ -93,11 +93,12 @@ TEST_P(Conformance, AResultSetIsNeverCutShortByItsTransactionsEnd) {
         } catch (const tovi::bad_operation& e) {
             closed = e.get_error_text();
         }
-        if (closed.empty())
+        if (closed.empty()) {
             EXPECT_EQ(rows, 6);
-        else
+        } else {
             EXPECT_NE(closed.find("closed by the end of its transaction"), std::string::npos)
                 << closed;
+        }
     }
 }
 
@@ -119,7 +120,9 @@ TEST_P(Conformance, FiniClosesThePooledConnections) {
     ds.reset();  // its connection goes back to the pool, open
     tovi::api::fini();
     // A file database is closed: nothing of the process holds it open.
-    if (database.rfind(dir.path(), 0) == 0) EXPECT_EQ(open_files_at(database), 0);
+    if (database.rfind(dir.path(), 0) == 0) {
+        EXPECT_EQ(open_files_at(database), 0);
+    }
 }
 
 // What a commit says is kept outlives the connection: whatever ran on the
