@@ -112,8 +112,10 @@ bool is_identifier_char(char c) {
 // starts there.
 std::string::size_type copy_dollar_quoted(const std::string& sql, std::string::size_type pos,
                                           std::string& out) {
-    if (pos > 0 && (is_identifier_char(sql[pos - 1]) || sql[pos - 1] == '$'))
-        return std::string::npos;
+    // Judged by what was written before it (a rewritten parameter is "?"), so that
+    // rewriting the result again finds the same literals.
+    const char before = out.empty() ? ' ' : out.back();
+    if (is_identifier_char(before) || before == '$' || before == '?') return std::string::npos;
     // The tag: identifier characters, not starting with a digit ($1 is a parameter).
     std::string::size_type tag_end = pos + 1;
     if (tag_end < sql.size() && std::isdigit(static_cast<unsigned char>(sql[tag_end])))
