@@ -124,8 +124,12 @@ void statement::execute() {
     if (changes_data_) owner->changed();
     const SQLRETURN rc = send_data(bounded([this] { return SQLExecute(stmt()); }));
     if (rc == SQL_NO_DATA || kind != stmt_select) {
-        // Anything but a query: nothing to fetch, and no cursor to keep open.
-        if (kind != stmt_select) SQLFreeStmt(stmt(), SQL_CLOSE);
+        // Anything but a query: nothing to fetch, and no cursor to keep open. An
+        // INSERT, UPDATE or DELETE opens none (a RETURNING one is a query); other
+        // statements (procedure calls) may leave a result set behind.
+        if (kind != stmt_select && kind != stmt_insert && kind != stmt_update &&
+            kind != stmt_delete)
+            SQLFreeStmt(stmt(), SQL_CLOSE);
         cursor_state_ = 1;
         at_end = true;
     } else {
