@@ -22,7 +22,7 @@ const dialect::keyword_rule keywords[] = {
 
 const dialect::type_rule types[] = {
     {"VARCHAR", "VARCHAR"},         {"TEXT", "CHAR"},
-    {"INTEGER", "INTEGER"},         {"LONG", "INTEGER"},
+    {"INTEGER", "INTEGER"},         {"LONG", "BIGINT"},  // tovi's long has 64 bits
     {"UNIQUEID", "INTEGER UNIQUE"},  // a key, so that foreign keys may refer to it
     {"LARGE BINARY", "BLOB"},       {"LONG TEXT", "BLOB SUB_TYPE 1"},
     {"FLOAT", "DOUBLE PRECISION"},  {"BOOLEAN", "NUMERIC(1)"},
@@ -59,6 +59,11 @@ bool indexed(const sql::impl::field_t& field) {
     return false;
 }
 
+// The generator that numbers a UNIQUEID column.
+std::string generator_of(const std::string& table, const std::string& field) {
+    return table + "_" + field + "_SEQ";
+}
+
 }  // namespace
 
 statement_type dialect_server::get_statement_type(const std::string& sql) {
@@ -73,18 +78,41 @@ sql::create_visitor* dialect_server::make_create_visitor() {
     return new create_visitor();
 }
 
+sql::drop_visitor* dialect_server::make_drop_visitor() {
+    return new drop_visitor();
+}
+
+void drop_visitor::visit_table_t(sql::impl::table_t& n) {
+    sql::drop_visitor::visit_table_t(n);  // its trigger goes with it
+    for (const sql::expr_t& column : n.fields.elements()) {
+        const auto* field = dynamic_cast<const sql::impl::field_t*>(column.get());
+        if (field == nullptr || field->type.get_value() != "UNIQUEID") continue;
+        const std::string text =
+            "DROP GENERATOR " + generator_of(n.name.get_value(), field->name.get_value());
+        if (get_callback())
+            get_callback()(text);
+        else
+            add_stmt(std::to_string(get_stmt_list().size()), text, {});
+    }
+}
+
 std::string create_visitor::conv_datatype(const sql::impl::field_t& field) {
     const std::string& portable = field.type.get_value();
     long size = dialect::field_size(field);
+    // The engine has no VARCHAR without a length; a text of unstated size gets the
+    // length other engines give it (Jet's Text).
+    if (size == 0 && portable == "VARCHAR") size = default_varchar_size;
     if (size > 251 && indexed(field)) size = 252;  // the engine's index key limit
     std::string type = dialect::with_size(dialect::map_type(field, types, "VARCHAR(32765)"), size);
     if (portable == "UNIQUEID" && field.table != nullptr) {
         const std::string t = field.table->name.get_value();
         const std::string f = field.name.get_value();
-        const std::string generator = t + "_" + f + "_SEQ";
+        const std::string generator = generator_of(t, f);
         work.push_back("CREATE GENERATOR " + generator);
+        // A key the application gives is kept; only a missing one is numbered.
         work.push_back("CREATE TRIGGER " + t + "_BI" + " FOR " + t + "\n" + "BEFORE INSERT\n" +
-                       "AS BEGIN \n" + "\tNEW." + f + " = GEN_ID(" + generator + ", 1);\n" + "END");
+                       "AS BEGIN \n" + "\tIF (NEW." + f + " IS NULL) THEN NEW." + f + " = GEN_ID(" +
+                       generator + ", 1);\n" + "END");
     }
     return type;
 }

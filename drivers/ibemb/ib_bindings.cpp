@@ -123,7 +123,8 @@ void binding<T, Free>::setup() {
         type_ = SQL_TIMESTAMP;
         data = reinterpret_cast<char*>(&stamp_);
     } else {
-        const bool text = std::is_same_v<T, std::string> || is_text(d.type);
+        // A string meets a blob column as a blob: whole, whatever its length.
+        const bool text = (std::is_same_v<T, std::string> && d.type != SQL_BLOB) || is_text(d.type);
         if (text) {
             type_ = SQL_VARYING;
             length = is_text(d.type) && d.length > 0 ? d.length : default_text_length;
@@ -170,6 +171,10 @@ void binding<T, Free>::get_value() {
             isc_encode_timestamp(&copy, &stamp_);
         }
     } else if constexpr (std::is_same_v<T, std::string>) {
+        if (type_ == SQL_BLOB) {
+            if (!null) write_blob(*this->statement_, data, blob_);
+            return;
+        }
         // Fixed-length text straight from the application's string: no copy.
         if (data.size() > 32767) throw value_is_truncated(0);
         XSQLVAR& v = var();
@@ -250,6 +255,10 @@ void binding<T, Free>::set_value() {
         t.tm_isdst = -1;
         data = t;
     } else if constexpr (std::is_same_v<T, std::string>) {
+        if (type_ == SQL_BLOB) {
+            data = read_blob(*this->statement_, blob_);
+            return;
+        }
         short n = 0;
         std::memcpy(&n, text_.data(), sizeof n);
         data.assign(text_.data() + 2, static_cast<std::size_t>(n));

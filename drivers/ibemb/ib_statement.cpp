@@ -133,7 +133,9 @@ void statement::ready_for_binding() {
     // These run as immediate statements; the engine cannot prepare them.
     if (kind == stmt_create_database || kind == stmt_set_transaction) return;
     if (!prepared_) native_prepare();
-    if (define_.changed()) describe_outputs();
+    const bool columns_added = define_.changed();
+    if (columns_added) describe_outputs();
+    if (bindings_ready_ && columns_added) define_.call_setup();  // the described area is new
     if (!bindings_ready_) {
         if (bind_.size() > in_types_.size())
             raise(bad_operation("Too many input bindings: " + std::to_string(bind_.size()) +
@@ -216,6 +218,11 @@ void statement::execute() {
 
 bool statement::next() {
     if (at_end) return false;
+    if (define_.changed()) {
+        // Columns bound after execution: the open cursor fetches into them too.
+        describe_outputs();
+        define_.call_setup();
+    }
     const ISC_STATUS rc = isc_dsql_fetch(status(), &stmt_, sql_dialect, out_);
     if (rc == 100) {
         at_end = true;

@@ -34,8 +34,11 @@ public:
     // filled once per use.
     void ready_for_binding();
     // A new use of the statement (handed out by the cache): the bindings fill
-    // their variables again.
-    void new_use() { bindings_ready_ = false; }
+    // their variables again, and no row is read before its execution.
+    void new_use() {
+        bindings_ready_ = false;
+        at_end = true;  // nothing to read of an earlier use's cursor before execute()
+    }
     // A full commit or rollback ended the transaction and with it any cursor.
     void transaction_ended() { closed_by_transaction_ = true; }
 

@@ -373,6 +373,62 @@ TEST_P(Conformance, ScriptsCreateAndDropASchema) {
     EXPECT_EQ(count("CUSTOMERS"), 1);
 }
 
+// Keys the database numbers, 64-bit columns and text without a size, through two
+// rounds of Create and Drop: each Drop takes away all its Create made.
+TEST_P(Conformance, NumberedKeysAndWideColumnsSurviveCreateAndDropTwice) {
+    TOVI_REQUIRE("scripts");
+    sql::Database db("notes");
+    sql::table_t notes = db.SCHEMA("s").TABLE("NOTES");
+    notes.FIELD("ID").TYPE("UNIQUEID");
+    notes.FIELD("BIG").TYPE("LONG");
+    notes.FIELD("BODY").TYPE("VARCHAR");
+    auto run_script = [&](const sql::expr_t& tree) {
+        tovi::transaction tx(*ds);
+        sql::script sc(tx);
+        sc.parse(tree);
+        sc.execute();
+        tx.commit();
+    };
+    const long wide = GetParam().has("wide_portable_long") ? 1L << 40 : 1L << 30;
+    for (int round = 1; round <= 2; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        run_script(sql::Create(db));
+        {
+            tovi::transaction tx(*ds);
+            tovi::statement ins(tx, 1);
+            ins.parse("INSERT INTO NOTES(ID, BIG, BODY) VALUES(:id, :big, :body)");
+            long id = 100, big = wide;
+            std::string body = "explicit";
+            ins << id << big << body;
+            ins.execute();
+            tovi::statement numbered(tx, 1);
+            numbered.parse("INSERT INTO NOTES(BIG, BODY) VALUES(1, 'numbered')");
+            numbered.execute();
+            tx.commit();
+        }
+        {
+            tovi::statement sel(*ds, 1);
+            sel.parse("SELECT ID, BIG, BODY FROM NOTES ORDER BY BIG DESC");
+            tovi::long_t id, big;
+            std::string body;
+            sel >> id >> big >> body;
+            sel.execute();
+            ASSERT_TRUE(sel.next());
+            EXPECT_EQ(body, "explicit");
+            EXPECT_EQ(id.value, 100) << "the explicit key was replaced";
+            EXPECT_EQ(big.value, wide);
+            ASSERT_TRUE(sel.next());
+            EXPECT_EQ(body, "numbered");
+            EXPECT_FALSE(id.is_null);
+            EXPECT_NE(id.value, 100);
+            EXPECT_FALSE(sel.next());
+            sel.trans->commit();
+        }  // a statement in use keeps its table in use (Firebird)
+        run_script(sql::Drop(db));
+        EXPECT_THROW(exec("SELECT * FROM NOTES"), tovi::no_schema_obj_found);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Drivers, Conformance, ::testing::ValuesIn(tovi_conformance::all_cases()),
                          [](const ::testing::TestParamInfo<driver_case>& info) {
                              return info.param.name;

@@ -82,6 +82,8 @@ TEST_F(InterbaseDialect, TypesSizesAndUniqueIds) {
     t.FIELD("BODY").TYPE("LONG TEXT");
     t.FIELD("WHEN").TYPE("DATE");
     t.FIELD("ODD").TYPE("SOMETHING");
+    t.FIELD("BIG").TYPE("LONG");
+    t.FIELD("PLAIN").TYPE("VARCHAR");
     t.INDEX("T_NAME").FIELD(t.FIELD("NAME"));
     std::vector<std::string> texts;
     std::unique_ptr<sql::create_visitor> v(support->make_create_visitor());
@@ -98,18 +100,29 @@ TEST_F(InterbaseDialect, TypesSizesAndUniqueIds) {
     EXPECT_NE(table.find("BODY\t\tBLOB SUB_TYPE 1"), std::string::npos) << table;
     EXPECT_NE(table.find("WHEN\t\tTIMESTAMP"), std::string::npos) << table;
     EXPECT_NE(table.find("ODD\t\tVARCHAR(32765)"), std::string::npos) << table;
+    EXPECT_NE(table.find("BIG\t\tBIGINT"), std::string::npos) << table;  // a 64-bit long
+    EXPECT_NE(table.find("PLAIN\t\tVARCHAR(255)"), std::string::npos) << table;
     // The generator and the trigger come after the table that they number.
     std::size_t generator = texts.size(), trigger = texts.size();
     for (std::size_t i = 0; i < texts.size(); ++i) {
         if (texts[i] == "CREATE GENERATOR T_ID_SEQ") generator = i;
         if (texts[i] ==
-            "CREATE TRIGGER T_BI FOR T\nBEFORE INSERT\nAS BEGIN \n\tNEW.ID = GEN_ID(T_ID_SEQ, "
-            "1);\nEND")
+            "CREATE TRIGGER T_BI FOR T\nBEFORE INSERT\nAS BEGIN \n\tIF (NEW.ID IS NULL) THEN "
+            "NEW.ID = GEN_ID(T_ID_SEQ, 1);\nEND")
             trigger = i;
     }
     EXPECT_LT(generator, trigger);
     EXPECT_LT(trigger, texts.size());
     EXPECT_GT(generator, 0u);
+
+    // Dropping the table drops its generator too.
+    auto* drops = dynamic_cast<tovi::drop_support*>(support);
+    ASSERT_NE(drops, nullptr);
+    std::unique_ptr<sql::drop_visitor> d(drops->make_drop_visitor());
+    std::vector<std::string> dropped;
+    d->set_callback([&](const std::string& text) { dropped.push_back(text); });
+    db.accept(*d);
+    EXPECT_EQ(dropped, (std::vector<std::string>{"DROP TABLE T", "DROP GENERATOR T_ID_SEQ"}));
 }
 
 }  // namespace
