@@ -37,6 +37,10 @@ const dialect::error_rule errors[] = {
     {match::code, nullptr, -803, &raise_coded<dup_value_on_index>},
     {match::code_and_contains, "already exists", -607, &raise_coded<schema_obj_already_exists>},
     {match::code_and_contains, "duplicate value", -607, &raise_coded<schema_obj_already_exists>},
+    // Another transaction made the same object and has not committed yet: its row
+    // in the system tables holds the name.
+    {match::code_and_contains, "UNIQUE KEY constraint", -607,
+     &raise_coded<schema_obj_already_exists>},
     {match::code_and_contains, "does not exist", -607, &raise_coded<no_schema_obj_found>},
     {match::code_and_contains, "not found", -607, &raise_coded<no_schema_obj_found>},
     {match::code, nullptr, -530, &raise_coded<integrity_violation>},

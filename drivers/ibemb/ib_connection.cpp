@@ -1,6 +1,7 @@
 // Attaching and detaching.
 #include "ib_connection.hpp"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -14,19 +15,16 @@ namespace tovi::ib {
 
 connection::connection(DataBase& database_, const session_t& s) : connection_base(database_, s) {
     const service_t& service_ = database_.get_service();
-    const std::string& file = service_.server;
+    const bool embedded =
+        database_.get_repository().get_provider().category == svc_provider_t::cat_embedded;
+    const std::string file = service_.server;
+    const std::string path = database_path(service_, embedded);
     try {
         dpb_.byte(isc_dpb_version1);
         dpb_.item(isc_dpb_user_name, s.user);
         dpb_.item(isc_dpb_password, s.password);
-        const bool embedded =
-            database_.get_repository().get_provider().category == svc_provider_t::cat_embedded;
-        // An embedded database that does not exist yet is made, as a file
-        // database's driver would.
-        if (embedded && !file.empty() && !boost::filesystem::exists(file)) create_database(file);
-        isc_attach_database(status(), static_cast<short>(file.size()), file.c_str(), &db,
-                            dpb_.size(), dpb_.data());
-        check();
+        // The service manager first: a URL whose host cannot be reached fails
+        // before a missing database file is made.
         param_buffer spb;
         spb.byte(isc_spb_version);
         spb.byte(isc_spb_current_version);
@@ -36,10 +34,18 @@ connection::connection(DataBase& database_, const session_t& s) : connection_bas
         isc_service_attach(status(), static_cast<unsigned short>(name.size()), name.data(),
                            &service, spb.size(), spb.data());
         check();
+        // An embedded database that does not exist yet is made, as a file
+        // database's driver would.
+        if (embedded && !file.empty() && !boost::filesystem::exists(file)) create_database(file);
+        isc_attach_database(status(), static_cast<short>(path.size()), path.c_str(), &db,
+                            dpb_.size(), dpb_.data());
+        check();
     } catch (const exception& e) {
-        if (db != 0) isc_detach_database(status(), &db);
+        ISC_STATUS_ARRAY ignored;
+        if (db != 0) isc_detach_database(ignored, &db);
+        if (service != 0) isc_service_detach(ignored, &service);
         tovi::driver::server_of(*this).translate_error(
-            e, std::string("[Driver: ") + driver::tag + "; Database: '" + file + "']");
+            e, std::string("[Driver: ") + driver::tag + "; Database: '" + path + "']");
     }
 }
 
@@ -48,7 +54,10 @@ void connection::create_database(const std::string& file) {
     // killed while the engine writes the file leaves no half-made database under
     // the real name (every later attachment would find it corrupt). link() never
     // replaces a database another process made meanwhile.
-    const std::string partial = file + ".creating-" + std::to_string(::getpid());
+    // One name per attempt: two threads of a process may both find the file missing.
+    static std::atomic<unsigned> attempts{0};
+    const std::string partial =
+        file + ".creating-" + std::to_string(::getpid()) + "-" + std::to_string(++attempts);
     param_buffer create = dpb_;
     create.number(isc_dpb_sql_dialect, 3);  // the dialect every statement uses
     isc_create_database(status(), static_cast<short>(partial.size()), partial.c_str(), &db,

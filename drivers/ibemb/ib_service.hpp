@@ -1,4 +1,4 @@
-// The name under which a service's service manager is attached.
+// The names under which a service's database and service manager are attached.
 #ifndef TOVI_DRIVERS_IBEMB_IB_SERVICE_HPP
 #define TOVI_DRIVERS_IBEMB_IB_SERVICE_HPP
 
@@ -9,9 +9,12 @@
 namespace tovi::ib {
 
 // By the service's protocol: "service_mgr" on this machine (no host, or the
-// default protocol), "host:service_mgr" over TCP/IP, "\\\\host\\service_mgr" over
-// named pipes, "host@service_mgr" over SPX, the host alone otherwise.
+// default protocol), "host[/port]:service_mgr" over TCP/IP, "\\\\host\\service_mgr"
+// over named pipes, "host@service_mgr" over SPX, the host alone otherwise.
 std::string service_manager_name(const service_t& s);
+// The database file (the service's server) in the same forms, on the service's
+// host: "host[/port]:file" over TCP/IP. An embedded engine gets the file alone.
+std::string database_path(const service_t& s, bool embedded);
 
 }  // namespace tovi::ib
 

@@ -58,6 +58,14 @@ TEST_F(InterbaseDialect, ErrorsBySqlcodeAndMessage) {
               typeid(tovi::schema_obj_already_exists).name());
     EXPECT_EQ(classify(-607, "attempt to store duplicate value").first,
               typeid(tovi::schema_obj_already_exists).name());
+    // What the engine says to the second of two attachments creating table T at
+    // once, when the first commits (its system-table row holds the name).
+    EXPECT_EQ(classify(-607,
+                       "unsuccessful metadata update; CREATE TABLE T failed; violation of PRIMARY "
+                       "or UNIQUE KEY constraint \"RDB$INDEX_0\" on table \"RDB$RELATIONS\"; "
+                       "Problematic key value is (\"RDB$RELATION_NAME\" = 'T')")
+                  .first,
+              typeid(tovi::schema_obj_already_exists).name());
     EXPECT_EQ(classify(-607, "Table T not found").first, typeid(tovi::no_schema_obj_found).name());
     EXPECT_EQ(classify(-607, "Column does not exist").first,
               typeid(tovi::no_schema_obj_found).name());

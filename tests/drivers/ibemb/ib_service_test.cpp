@@ -9,7 +9,7 @@
 TEST(IbService, ManagerNamesByProtocol) {
     EXPECT_EQ(tovi::ib::service_manager_name(
                   tovi::uurl_t("/InterBase/myhost/3050", "", "", "db").get_service()),
-              "myhost:service_mgr");
+              "myhost/3050:service_mgr");
     EXPECT_EQ(tovi::ib::service_manager_name(
                   tovi::uurl_t("/InterBase_EMB", "", "", "x.fdb").get_service()),
               "service_mgr");
@@ -22,4 +22,21 @@ TEST(IbService, ManagerNamesByProtocol) {
     EXPECT_EQ(named(3, "h"), "\\\\h\\service_mgr");  // the URL never names 4 (SPX)
     EXPECT_EQ(named(0, "h"), "h");                   // no network protocol: the host alone
     EXPECT_EQ(named(2, ""), "service_mgr");          // no host: this machine
+}
+
+// A server's database is asked for on the URL's host and port, never as a local
+// file of the same path; the embedded engine opens local files only.
+TEST(IbService, DatabasePathsByProtocol) {
+    auto path = [](const std::string& url, bool embedded) {
+        return tovi::ib::database_path(tovi::uurl_t(url, "", "", "/data/x.fdb").get_service(),
+                                       embedded);
+    };
+    EXPECT_EQ(path("/InterBase/myhost/3050", false), "myhost/3050:/data/x.fdb");
+    EXPECT_EQ(path("/InterBase", false), "/data/x.fdb");
+    EXPECT_EQ(path("/InterBase_EMB", true), "/data/x.fdb");
+    EXPECT_EQ(path("/InterBase_EMB/myhost/3050", true), "/data/x.fdb");
+    EXPECT_EQ(
+        tovi::ib::database_path(
+            tovi::service_t("x.fdb", "", "h", static_cast<tovi::network_protocol_t>(3), 0), false),
+        "\\\\h\\x.fdb");
 }

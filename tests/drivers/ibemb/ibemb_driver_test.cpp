@@ -287,6 +287,51 @@ TEST_F(IbembDriver, TwoThreadsOnTwoDatabases) {
     EXPECT_EQ(sum2, 1000 * 200 + 199 * 200 / 2);
 }
 
+// Two threads find the same database missing at once: both end up on the one
+// file, which is all the folder holds afterwards. A URL whose host cannot be
+// reached makes no file at all.
+TEST_F(IbembDriver, MissingDatabasesAreMadeOnceAndOnlyWhenReachable) {
+    const std::string folder = dir_.file("made");
+    boost::filesystem::create_directory(folder);
+    const std::string file = folder + "/one.fdb";
+    auto open_and_read = [&file](std::string& failure) {
+        try {
+            tovi::uurl_t url("/InterBase_EMB", "SYSDBA", "", file);
+            tovi::udata_source ds(url);
+            tovi::statement st(ds, 1);
+            long one = 0;
+            st.parse("SELECT 1 FROM RDB$DATABASE");
+            st >> one;
+            st.execute();
+            if (!st.next() || one != 1) failure = "no row";
+        } catch (const tovi::exception& e) {
+            failure = e.get_error_text();
+        }
+    };
+    std::string failure1, failure2;
+    std::thread one(open_and_read, std::ref(failure1));
+    std::thread two(open_and_read, std::ref(failure2));
+    one.join();
+    two.join();
+    EXPECT_EQ(failure1, "");
+    EXPECT_EQ(failure2, "");
+    std::vector<std::string> names;
+    for (const auto& entry : boost::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"one.fdb"});
+
+    const std::string unreachable = folder + "/remote.fdb";
+    tovi::uurl_t url("/InterBase_EMB/127.0.0.1/1", "SYSDBA", "", unreachable);  // nothing listens
+    EXPECT_THROW(
+        {
+            tovi::udata_source ds(url);
+            tovi::statement st(ds, 1);
+            st.execute("SELECT 1 FROM RDB$DATABASE");
+        },
+        tovi::exception);
+    EXPECT_FALSE(boost::filesystem::exists(unreachable));
+}
+
 // A database held by another process: a tovi::exception with the engine's
 // message, never a crash or a hang.
 TEST(IbembProcesses, ADatabaseInUseElsewhereIsAnError) {
