@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -411,9 +412,28 @@ void on_ExitProcess_t::remove(void (*fn)()) {
 
 void on_ExitProcess_t::clear_all() {
     if (functions_.empty()) return;  // nothing to run: no lock taken
-    std::lock_guard<std::mutex> lock(lock_);
-    for (void (*fn)() : functions_) fn();
-    std::vector<void (*)()>().swap(functions_);
+    // Each function is taken off the list before it runs, and runs without the
+    // lock: one that calls exit() reaches this again, which runs the rest (once,
+    // in order) before the process ends with its status; one that throws is
+    // reported, and the rest still run.
+    for (;;) {
+        void (*fn)() = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(lock_);
+            if (functions_.empty()) break;
+            fn = functions_.front();
+            functions_.erase(functions_.begin());
+        }
+        try {
+            fn();
+        } catch (const std::exception& e) {
+            ::utils::reportError(
+                0,
+                (std::string("A function registered to run at exit failed: ") + e.what()).c_str());
+        } catch (...) {
+            ::utils::reportError(0, "A function registered to run at exit failed.");
+        }
+    }
 }
 
 void on_ExitProcess_t::ExitProcess(int code) {

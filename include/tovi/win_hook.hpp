@@ -33,9 +33,11 @@ public:
     void add(void (*fn)());
     /// Takes out the first registration of `fn`; the rest keep their order.
     void remove(void (*fn)());
-    /// Calls every registered function in order, then empties the list; with
-    /// nothing registered it returns at once, without locking. The functions run
-    /// under the registry's lock: they must not call add or remove.
+    /// Calls every registered function in order, each taken off the list before
+    /// it runs; with nothing registered it returns at once, without locking. A
+    /// function that calls exit() ends the process with its status once the rest
+    /// have run; one that throws is reported through reportError and the rest
+    /// still run. Each runs once.
     void clear_all();
 
     on_ExitProcess_t(const on_ExitProcess_t&) = delete;

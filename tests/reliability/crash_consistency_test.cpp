@@ -162,7 +162,7 @@ TEST_P(CrashConsistency, KilledWritersLoseNoCommittedBatchAndLeaveNoneInPart) {
 }
 
 // SQLite 200 times; the ADO road over its Jet provider; embedded Firebird, whose
-// engine takes longer to start, fewer times and later.
+// engine takes longer to start, fewer times.
 INSTANTIATE_TEST_SUITE_P(
     Engines, CrashConsistency,
     ::testing::Values(engine{"sqlite", "/SQLITE", "", "crash.db", 200, 120, 50, 5000, true},

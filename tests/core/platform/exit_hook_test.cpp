@@ -45,12 +45,18 @@ TEST(ExitHook, RegisteredFunctionsRunOnceInOrderHoweverTheProcessExits) {
         int code;
         const char* written;
     } ways[] = {
-        {"return", 0, "z\nf\ng\n"},  // main returns: libc's exit, through no GOT
-        {"exit", 3, "f\ng\nz\n"},    // exit() from the main program
-        {"module", 5, "f\ng\nz\n"},  // from a module loaded after the hook was installed
-        {"thread", 4, "f\ng\nz\n"},  // from a second thread
-        {"unload", 6, "f\ng\nz\n"},  // after a module was unloaded again
-        {"dlsym", 7, "f\ng\nz\n"},   // through a dlsym lookup of "exit"
+        {"return", 0, "z\nf\ng\n"},        // main returns: libc's exit, through no GOT
+        {"exit", 3, "f\ng\nz\n"},          // exit() from the main program
+        {"module", 5, "f\ng\nz\n"},        // from a module loaded after the hook was installed
+        {"thread", 4, "f\ng\nz\n"},        // from a second thread
+        {"unload", 6, "f\ng\nz\n"},        // after a module was unloaded again
+        {"dlsym", 7, "f\ng\nz\n"},         // through a dlsym lookup of "exit"
+        {"pointer", 9, "f\ng\nz\n"},       // through a function pointer to exit
+        {"early_atexit", 0, "f\ng\nz\n"},  // main returns; its handler came first
+        // A registered function that exits: the rest still run, once, and the
+        // process ends with the status it gave; one that throws: the rest run.
+        {"nested", 8, "f\ng\nz\n"},
+        {"throws", 3, "f\ng\nz\n"},
     };
     for (const auto& way : ways) {
         SCOPED_TRACE(way.mode);
