@@ -1,6 +1,7 @@
 // Connection strings per ODBC source.
 #include "odbc_connection_string.hpp"
 
+#include <tovi/exception.hpp>
 #include <tovi/text.hpp>
 
 namespace tovi::odbc {
@@ -40,6 +41,16 @@ const char* tds_version(int version) {
         default:
             return "";
     }
+}
+
+// psqlODBC takes the braces off a password only: a user or database name that
+// needs them would reach the server with them. Refused before connecting.
+void refuse_braced(const char* what, const std::string& value) {
+    if (attribute_value(value) == value) return;
+    throw ds_exception(std::string("The PostgreSQL ODBC driver cannot take a ") + what + " ('" +
+                       value +
+                       "') that holds \";\", \"{\", \"}\" or \"=\" or begins or ends with a "
+                       "blank: it would reach the server changed.");
 }
 
 class builder {
@@ -95,7 +106,7 @@ std::string connection_string(const svc_provider_t& p, const service_t& s, const
             break;
         case svc::src_mysql:
             b.add("SERVER", s.server);
-            if (utils::make_upper(s.server) != "LOCALHOST") b.raw("PORT=" + port);
+            if (utils::make_upper(s.server) != "LOCALHOST" && s.port != 0) b.raw("PORT=" + port);
             b.add("DATABASE", s.database)
                 .add("USER", who.user)
                 .add("PASSWORD", who.password)
@@ -117,9 +128,14 @@ std::string connection_string(const svc_provider_t& p, const service_t& s, const
             b.raw("Database=" + s.server);
             break;
         default:
+            if (p.source == svc::src_postgresql) {
+                refuse_braced("user name", who.user);
+                refuse_braced("database name", s.database);
+            }
             if (!s.server.empty()) b.add("SERVER", s.server);
             b.add("DATABASE", s.database).add("UID", who.user).add("PWD", who.password);
-            if (p.source == svc::src_postgresql) b.raw("PORT=" + port);  // the port the URL names
+            // The port the URL names; none: the driver's default (it reads 0 as a port).
+            if (p.source == svc::src_postgresql && s.port != 0) b.raw("PORT=" + port);
             break;
     }
     return b.text();

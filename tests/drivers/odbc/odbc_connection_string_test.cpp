@@ -48,6 +48,8 @@ TEST(OdbcConnectionString, EveryRowOfTheTable) {
          "DRIVER={FreeTDS};SERVER=h;DATABASE=db;UID=scott;PWD=tiger;TDS_Version=;Port=4000"},
         {"/ODBC/PostgreSQL Unicode/pg/5433", "app",
          "DRIVER={PostgreSQL Unicode};SERVER=pg;DATABASE=app;UID=scott;PWD=tiger;PORT=5433"},
+        {"/ODBC/PostgreSQL Unicode", "app",  // no port: the driver's default
+         "DRIVER={PostgreSQL Unicode};SERVER=localhost;DATABASE=app;UID=scott;PWD=tiger"},
         {"/ODBC/SQLite3 ODBC Driver", "/tmp/x.db",
          "DRIVER={SQLite3 ODBC Driver};Database=/tmp/x.db"},
     };
@@ -82,6 +84,19 @@ TEST(OdbcConnectionString, ValuesCannotAddOrChangeAttributes) {
               "DRIVER={SQL Server};SERVER=h;DATABASE=db;UID=sa;PWD={pw;DATABASE=master}");
     EXPECT_EQ(string_for("/ODBC/SQL Server/h", "db", "sa", "a}b;c"),
               "DRIVER={SQL Server};SERVER=h;DATABASE=db;UID=sa;PWD={a}}b;c}");
+    // psqlODBC reads braces only around a password: other names that need them are
+    // refused, saying why.
+    EXPECT_EQ(string_for("/ODBC/PostgreSQL Unicode/h/5432", "db", "u", "{p=w}"),
+              "DRIVER={PostgreSQL Unicode};SERVER=h;DATABASE=db;UID=u;PWD={{p=w}}};PORT=5432");
+    for (const auto& names : {std::make_pair("db", "u{s}er"), std::make_pair("d=b", "user"),
+                              std::make_pair("db", " user")}) {
+        try {
+            string_for("/ODBC/PostgreSQL Unicode/h/5432", names.first, names.second, "pw");
+            ADD_FAILURE() << "accepted " << names.first << " / " << names.second;
+        } catch (const tovi::ds_exception& e) {
+            EXPECT_NE(std::string(e.what()).find("cannot take a"), std::string::npos) << e.what();
+        }
+    }
     // The SQLite driver gets no credentials at all.
     EXPECT_EQ(string_for("/ODBC/SQLite3 ODBC Driver", "f.db", "u", "p;Database=/etc/other.db"),
               "DRIVER={SQLite3 ODBC Driver};Database=f.db");
