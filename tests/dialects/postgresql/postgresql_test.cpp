@@ -263,7 +263,7 @@ TEST(PostgresqlServerLoss, AnIdleConnectionsLostServerIsAnError) {
     tovi::api::fini();
 }
 
-// Forms that return rows beyond SELECT: a parenthesized query, TABLE, and a
+// Forms that return rows beyond SELECT: a parenthesized query, TABLE, WITH, and a
 // change with RETURNING (which still changes data: rolled back with the rest).
 TEST_F(Postgresql, EveryFormThatReturnsRowsReturnsThem) {
     exec("CREATE TABLE t(a INTEGER)");
@@ -280,6 +280,7 @@ TEST_F(Postgresql, EveryFormThatReturnsRowsReturnsThem) {
     tovi::transaction tx(*ds_);
     EXPECT_EQ(first("(SELECT a FROM t)", tx), 7);
     EXPECT_EQ(first("TABLE t", tx), 7);
+    EXPECT_EQ(first("WITH x AS (SELECT 7 AS n) SELECT n FROM x", tx), 7);
     EXPECT_EQ(first("INSERT INTO t VALUES(8) RETURNING a", tx), 8);
     EXPECT_EQ(first("UPDATE t SET a = 9 WHERE a = 8 RETURNING a", tx), 9);
     tx.rollback();

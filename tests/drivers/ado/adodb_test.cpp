@@ -408,6 +408,22 @@ TEST_F(AdoStandIn, AFailedUpdateKeepsTheRowPendingUntilCancelled) {
     EXPECT_EQ(rows->GetFields()->GetItem("a")->GetValue().lVal, 1);
     rows->CancelUpdate();
     EXPECT_EQ(rows->GetEditMode(), adodb::adEditNone);
+    // Two rows added through one recordset, each with other fields set: every value
+    // lands in its own column, nothing of the first row in the second.
+    rows->AddNew();
+    rows->GetFields()->GetItem("a")->PutValue(_variant_t(2));
+    rows->Update();
+    rows->AddNew();
+    rows->GetFields()->GetItem("b")->PutValue(L"y");
+    rows->GetFields()->GetItem("a")->PutValue(_variant_t(3));
+    rows->Update();
+    ptr<adodb::Recordset> added =
+        c->Execute("SELECT a, b FROM t WHERE a >= 2 ORDER BY a", nullptr, 1);
+    EXPECT_EQ(added->GetFields()->GetItem("a")->GetValue().lVal, 2);
+    EXPECT_EQ(added->GetFields()->GetItem("b")->GetValue().vt, VT_NULL);
+    added->MoveNext();
+    EXPECT_EQ(added->GetFields()->GetItem("a")->GetValue().lVal, 3);
+    EXPECT_EQ(_bstr_t(added->GetFields()->GetItem("b")->GetValue()), _bstr_t(L"y"));
     // Read-only recordsets and those with a computed column add nothing.
     ptr<adodb::Recordset> read_only;
     ASSERT_EQ(read_only.CreateInstance("ADODB.Recordset"), S_OK);
@@ -418,7 +434,7 @@ TEST_F(AdoStandIn, AFailedUpdateKeepsTheRowPendingUntilCancelled) {
     ASSERT_EQ(joined.CreateInstance("ADODB.Recordset"), S_OK);
     joined->Open(join.get(), _variant_t(), adodb::adOpenForwardOnly, adodb::adLockOptimistic, 1);
     EXPECT_THROW(joined->AddNew(), adodb::com_error);
-    EXPECT_EQ(count(c.get(), "t"), 1);
+    EXPECT_EQ(count(c.get(), "t"), 3);
 }
 
 }  // namespace

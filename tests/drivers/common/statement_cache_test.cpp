@@ -71,6 +71,15 @@ TEST_F(StatementCache, FiftyFirstTextEvictsTheOldest) {
     cache.release(acquire("q0"));
     EXPECT_EQ(cache.free_count("q2"), 0u);
     EXPECT_EQ(cache.free_count("q1"), 1u);
+
+    // After a purge the count starts again: 51 new texts keep 50, the first evicted.
+    cache.purge();
+    for (int i = 0; i < 51; ++i) cache.release(acquire("n" + std::to_string(i)));
+    EXPECT_EQ(cache.cached(), 50);
+    EXPECT_EQ(alive, 50);
+    EXPECT_EQ(cache.free_count("n0"), 0u);
+    EXPECT_EQ(cache.free_count("n1"), 1u);
+    EXPECT_EQ(cache.free_count("n50"), 1u);
 }
 
 TEST_F(StatementCache, OneTextFiftyOneTimesIsDroppedWhole) {

@@ -182,6 +182,41 @@ TEST_F(IbembDriver, LargeBlobsAndBooleanText) {
     EXPECT_EQ(note, "|");
 }
 
+// Whole numbers and doubles into a scaled column keep their value (the scale is
+// the column's, not the 64-bit buffer's); a retaining commit keeps the cursor, so
+// reading goes on after it.
+TEST_F(IbembDriver, ScaledNumbersAndCursorsAcrossCommits) {
+    exec("CREATE TABLE money(n INTEGER, amount NUMERIC(10,2))");
+    tovi::statement ins(*ds_, 1);
+    ins.parse("INSERT INTO money VALUES(:n, :amount)");
+    long n = 1, whole = 3;
+    ins << n << whole;
+    ins.execute();
+    tovi::statement real(*ds_, 1);
+    real.parse("INSERT INTO money VALUES(:n, :amount)");
+    double half = 1.5;
+    n = 2;
+    real << n << half;
+    real.execute();
+    exec("INSERT INTO money VALUES(3, 7)");
+
+    tovi::statement sel(*ds_, 1);
+    sel.parse("SELECT n, CAST(amount AS VARCHAR(20)) FROM money ORDER BY n");
+    long on = 0;
+    std::string text;
+    sel >> on >> text;
+    sel.execute();
+    ASSERT_TRUE(sel.next());
+    EXPECT_EQ(text, "3.00");
+    sel.trans->commit();  // retaining: the cursor stays open
+    ASSERT_TRUE(sel.next());
+    EXPECT_EQ(on, 2);
+    EXPECT_EQ(text, "1.50");
+    ASSERT_TRUE(sel.next());
+    EXPECT_EQ(on, 3);
+    EXPECT_FALSE(sel.next());
+}
+
 // A CREATE text keeps its ":name" markers (a procedure's own variables); other
 // texts have theirs turned into parameters.
 TEST_F(IbembDriver, CreateTextsKeepTheirMarkers) {
