@@ -139,13 +139,20 @@ void connection::check_alive() {
         lost_ = true;
 }
 
+std::string connection::lost_text() const {
+    return "The connection to " + where_ +
+           " was lost (the server closed it or went away): the work of its transaction since "
+           "the last commit is lost. The next transaction connects again.";
+}
+
 void connection::reconnect_if_lost() {
     if (!lost_) return;
-    bool busy = false;
-    for_each_transaction([&](transaction& t) { busy = busy || !t.get_cache().in_use().empty(); });
-    if (busy) return;
-    // The free statements go first: disconnecting frees their handles natively.
-    for_each_transaction([](transaction& t) { t.get_cache().purge(); });
+    // Every native statement goes first (disconnecting would free their handles
+    // under them): the free ones with the cache, those in use are abandoned.
+    for_each_transaction([](transaction& t) {
+        t.for_each_in_use([](statement& s) { s.abandon(); });
+        t.get_cache().purge();
+    });
     SQLDisconnect(dbc.get());
     connect();
     lost_ = false;

@@ -24,8 +24,9 @@ public:
     // transaction.
     void check_alive();
     bool lost() const { return lost_; }
-    // Connects again when the connection was lost and none of its statements is
-    // in use (their handles die with the old connection); a failure leaves it lost.
+    // Connects again when the connection was lost; statements still in use are
+    // abandoned first (their handles die with the old session). A failure leaves
+    // it lost.
     void reconnect_if_lost();
 
     // The statement time limit (database option statement_timeout); 0: none.
@@ -37,6 +38,9 @@ public:
     void cut() noexcept;
     // The connection is not used again (it reconnects at its next transaction).
     void set_lost() { lost_ = true; }
+    // What a failure on a lost connection says: which connection, and that the
+    // pending work is gone.
+    std::string lost_text() const;
     // Whether open cursors survive SQLEndTran with `how` (the driver's cursor
     // commit and rollback behaviour).
     bool keeps_cursors(SQLSMALLINT how) const {

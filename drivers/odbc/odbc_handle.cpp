@@ -79,7 +79,12 @@ handle::handle(SQLSMALLINT type, SQLHANDLE parent) : type_(type) {
 }
 
 handle::~handle() {
+    free();
+}
+
+void handle::free() {
     if (h_ != SQL_NULL_HANDLE) SQLFreeHandle(type_, h_);
+    h_ = SQL_NULL_HANDLE;
 }
 
 }  // namespace tovi::odbc

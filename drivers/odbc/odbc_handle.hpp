@@ -58,6 +58,8 @@ public:
     // The return-code rule for a call made on this handle.
     SQLRETURN check(SQLRETURN rc) const { return odbc::check(rc, type_, h_); }
     SQLRETURN check_done(SQLRETURN rc) const { return odbc::check_done(rc, type_, h_); }
+    // Frees the native handle now; get() is null afterwards.
+    void free();
 
 private:
     SQLHANDLE h_ = SQL_NULL_HANDLE;

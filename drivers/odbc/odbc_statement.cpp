@@ -16,12 +16,30 @@ statement::statement(const data_aware_command* command_, unsigned int options_, 
       define_(out, this) {}
 
 SQLRETURN statement::check_rest(SQLRETURN rc) {
-    if (rc == SQL_ERROR) owner->get_owner().check_alive();
+    connection& c = owner->get_owner();
+    if (rc == SQL_ERROR) c.check_alive();
     try {
         return stmt_.check_done(rc);
     } catch (const exception& e) {
+        // One error that says what happened, whatever the driver's words for it.
+        if (rc == SQL_ERROR && c.lost()) raise(exception(e, c.lost_text(), 0));
         fail(e);
     }
+}
+
+void statement::abandon() {
+    stmt_.free();
+    abandoned_ = true;
+    prepared_ = false;
+    cursor_state_ = 0;
+    at_end = true;
+}
+
+void statement::was_abandoned() const {
+    raise(exception("The statement's connection to " + owner->get_owner().where() +
+                        " was lost and has connected again: the statement does not run on "
+                        "the new session. Prepare it again.",
+                    0));
 }
 
 SQLRETURN statement::check_within_limit(const std::function<SQLRETURN()>& call) {
@@ -106,6 +124,7 @@ void statement::close_cursor() {
 }
 
 void statement::execute() {
+    if (abandoned_) was_abandoned();
     at_end = false;
     cursor_closed = false;
     if (is_ddl(kind)) {
@@ -138,6 +157,7 @@ void statement::execute() {
 }
 
 bool statement::next() {
+    if (abandoned_) was_abandoned();
     if (no_more_rows() || kind != stmt_select) return false;
     if (columns_bound_ || define_.changed()) {
         // Bound afresh: a column binding may have gone or moved.
@@ -155,6 +175,7 @@ bool statement::next() {
 }
 
 void statement::reset() {
+    if (abandoned_) return;  // nothing native left
     // Nothing to cancel on a lost connection (and a reset must not fail there:
     // it runs when the statement is handed back).
     if (!owner->get_owner().lost()) check(SQLCancel(stmt()));

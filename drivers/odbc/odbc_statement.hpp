@@ -28,6 +28,7 @@ public:
     // Before the parameters bind: prepared (FreeTDS: again after a reset), and
     // the native parameters cleared when a binding went.
     void ready_for_binding() {
+        if (abandoned_) was_abandoned();
         if (!prepared_ && !eager_prepare_) native_prepare();
         if (params_reset_) reset_parameters();
     }
@@ -44,6 +45,12 @@ public:
     // A query with rows left to read.
     bool reading() const { return cursor_state_ == 2 && !at_end; }
 
+    // The connection was lost while this statement was in use and connects
+    // again: the native statement goes now, and every later use raises (it never
+    // runs on the new session); handed back, it is destroyed, not cached.
+    void abandon();
+    bool abandoned() const { return abandoned_; }
+
     SQLHSTMT stmt() const { return stmt_.get(); }
     // The return-code rule for a call on this statement, translated with its context.
     SQLRETURN check(SQLRETURN rc) { return plain_success(rc) ? rc : check_rest(rc); }
@@ -53,6 +60,7 @@ public:
 
 private:
     SQLRETURN check_rest(SQLRETURN rc);
+    [[noreturn]] void was_abandoned() const;
     void native_prepare();
     void close_cursor();
     void reset_parameters();
@@ -68,6 +76,7 @@ private:
     SQLRETURN check_within_limit(const std::function<SQLRETURN()>& call);
 
     bool eager_prepare_;
+    bool abandoned_ = false;
     bool changes_data_ = false;
     bool limited_;  // the connection has a statement time limit (fixed for its life)
     bool prepared_ = false;

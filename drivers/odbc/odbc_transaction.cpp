@@ -22,6 +22,13 @@ void transaction::end(SQLSMALLINT how) {
         s.reset();
     });
     cache.purge();
+    if (rc == SQL_ERROR && owner.lost()) {
+        try {
+            owner.dbc.check(rc);
+        } catch (const exception& e) {
+            throw exception(e, owner.lost_text(), 0);
+        }
+    }
     owner.dbc.check(rc);
     // One native transaction per connection: it ended for every transaction.
     owner.for_each_transaction([](transaction& t) { t.changed_ = false; });
@@ -34,6 +41,15 @@ void transaction::finish() {
         [&](transaction& t) { shared = shared || (&t != this && t.changed_); });
     changed_ = false;
     if (!shared) end(SQL_ROLLBACK);
+}
+
+void transaction::release_statement(impl::statement* s) {
+    auto* own = static_cast<statement*>(s);  // handed out by acquire_statement
+    if (own->abandoned()) {
+        cache.discard(own);
+        return;
+    }
+    transaction_base::release_statement(s);
 }
 
 void transaction::commit() {

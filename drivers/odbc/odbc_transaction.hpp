@@ -18,6 +18,8 @@ public:
         owner.reconnect_if_lost();
         return transaction_base::acquire_statement(sql, command);
     }
+    // A statement abandoned when the connection was lost is destroyed, not cached.
+    void release_statement(impl::statement* s) override;
     // Statements in use are reset and the free ones dropped first; a failure
     // leaves untranslated.
     void commit() override;

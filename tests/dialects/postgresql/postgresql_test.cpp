@@ -337,6 +337,53 @@ TEST(PostgresqlServerLoss, ACommitAfterTheServerRestartedRaises) {
     tovi::api::fini();
 }
 
+// The server restarts while a statement of the connection is still held: the
+// first use afterwards is one error that names the lost connection, the next
+// transaction works on a fresh connection (the held statement notwithstanding),
+// and the held statement says it was lost, never runs on the new session.
+TEST(PostgresqlServerLoss, ALostConnectionIsOneClearErrorThenConnectsAgain) {
+    own_server server;
+    ASSERT_EQ(server("start"), 0);
+    tovi::api::init();
+    {
+        const tovi_test::pg_server own = server.described();
+        tovi::uurl_t url(own.url(), own.user, own.password, own.database);
+        tovi::udata_source ds(url);
+        tovi::statement held(ds, 1);
+        held.execute("CREATE TABLE t(a INTEGER)");
+        held.parse("SELECT COUNT(*) FROM t");
+        long n = -1;
+        held >> n;
+        ASSERT_EQ(server("pause"), 0);
+        ASSERT_EQ(server("resume"), 0);
+        {
+            tovi::statement first(ds, 1);
+            try {
+                first.execute("INSERT INTO t VALUES(1)");
+                ADD_FAILURE() << "a statement ran on a connection whose server restarted";
+            } catch (const tovi::exception& e) {
+                EXPECT_NE(e.get_error_text().find("connection to 127.0.0.1:"), std::string::npos)
+                    << e.get_error_text();
+                EXPECT_NE(e.get_error_text().find("was lost"), std::string::npos)
+                    << e.get_error_text();
+            }
+        }
+        {
+            tovi::transaction tx(ds);
+            tovi::statement next(tx, 1);
+            EXPECT_NO_THROW(next.execute("INSERT INTO t VALUES(2)"));
+            tx.commit();
+        }
+        EXPECT_THROW(held.execute(), tovi::exception);  // its session is gone
+        held.parse("SELECT COUNT(*) FROM t");
+        held >> n;
+        held.execute();
+        ASSERT_TRUE(held.next());
+        EXPECT_EQ(n, 1);  // the row of the fresh connection, nothing replayed
+    }
+    tovi::api::fini();
+}
+
 // The pool keys on every part of the service: a data source for another port
 // (nothing listens on port 1) never gets this server's pooled connection.
 TEST_F(Postgresql, ADataSourceForAnotherPortNeverGetsThisServersConnection) {
