@@ -37,6 +37,8 @@ const dialect::error_rule errors[] = {
     {match::code, nullptr, -3815, &raise_coded<no_schema_obj_found>},  // object not found
     {match::code, nullptr, -1605, &raise_coded<dup_value_on_index>},
     {match::code, nullptr, -1613, &raise_coded<integrity_violation>},
+    {match::code, nullptr, -3464, &raise_coded<bad_value_conversion>},  // type mismatch
+    {match::code, nullptr, -3163, &raise_coded<value_is_truncated>},    // field too small
     {match::code, nullptr, -3550, &raise_coded<bad_sql>},  // syntax errors of three kinds
     {match::code, nullptr, -3551, &raise_coded<bad_sql>},
     {match::code, nullptr, -3556, &raise_coded<bad_sql>},

@@ -112,18 +112,6 @@ bool word_char(char c) {
     return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_' || c == '$';
 }
 
-// Whether `text` holds the word COUNTER (any case), as a column type.
-bool has_counter(const std::string& text) {
-    const std::string all = upper(text);
-    for (std::size_t at = all.find("COUNTER"); at != std::string::npos;
-         at = all.find("COUNTER", at + 1)) {
-        const bool starts = at == 0 || !word_char(all[at - 1]);
-        const bool ends = at + 7 >= all.size() || !word_char(all[at + 7]);
-        if (starts && ends) return true;
-    }
-    return false;
-}
-
 // The table of a "CREATE TABLE <name> ..." text, without quotes; "" for any other text.
 std::string created_table(const std::string& text) {
     std::size_t i = 0;
@@ -157,8 +145,8 @@ bool is_special(const std::string& text) {
     if (first == std::string::npos) return false;
     if (head.compare(first, 5, "ALTER") == 0 || head.compare(first, 4, "DROP") == 0)
         return text.size() <= longest_jet_ddl;
-    return head.compare(first, 6, "CREATE") == 0 && has_counter(text) &&
-           !created_table(text).empty();
+    // Every CREATE TABLE: its columns get their value checks (and counters).
+    return head.compare(first, 6, "CREATE") == 0 && !created_table(text).empty();
 }
 
 }  // namespace
@@ -777,6 +765,7 @@ void provider_session::run_jet_ddl(const std::string& text) {
             while (sqlite3_step(info) == SQLITE_ROW)
                 counters.push_back(reinterpret_cast<const char*>(sqlite3_column_text(info, 0)));
             sqlite3_finalize(info);
+            check_values(table);
             for (const std::string& c : counters) {
                 std::string trigger = "jetcounter_";
                 trigger.append(table).append("_").append(c);
@@ -792,6 +781,58 @@ void provider_session::run_jet_ddl(const std::string& text) {
     } catch (...) {
         sqlite3_exec(db_, "ROLLBACK TO jet_ddl; RELEASE jet_ddl", nullptr, nullptr, nullptr);
         throw;
+    }
+}
+
+void provider_session::check_values(const std::string& table) {
+    sqlite3_stmt* info = nullptr;
+    const std::string columns = "SELECT name, upper(type) FROM pragma_table_info(?1)";
+    if (sqlite3_prepare_v2(db_, columns.c_str(), -1, &info, nullptr) != SQLITE_OK)
+        throw error(sqlite3_errcode(db_));
+    sqlite3_bind_text(info, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+    std::vector<std::pair<std::string, std::string>> all;
+    while (sqlite3_step(info) == SQLITE_ROW)
+        all.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(info, 0)),
+                         reinterpret_cast<const char*>(sqlite3_column_text(info, 1)));
+    sqlite3_finalize(info);
+    auto has = [](const std::string& type, std::initializer_list<const char*> words) {
+        for (const char* w : words)
+            if (type.find(w) != std::string::npos) return true;
+        return false;
+    };
+    const std::string mismatch =
+        raise(jet::type_mismatch, "Data type mismatch in criteria expression.");
+    const std::string too_small =
+        raise(jet::field_too_small,
+              "The field is too small to accept the amount of data you attempted to add. Try "
+              "inserting or pasting less data.");
+    for (const auto& [name, type] : all) {
+        const std::string value = "new." + quoted(name);
+        std::string refused;  // the condition, and what is raised
+        std::string action;
+        if (has(type, {"LONGTEXT", "MEMO", "BINARY", "BLOB", "BIT", "BOOL"})) continue;
+        if (has(type, {"TEXT", "CHAR"})) {
+            const std::size_t open = type.find('(');
+            if (open == std::string::npos) continue;
+            refused =
+                "length(" + value + ") > " + std::to_string(std::atol(type.c_str() + open + 1));
+            action = too_small;
+        } else if (has(type, {"DATE", "TIME", "DOUB", "REAL", "FLOA", "SINGLE", "CURRENCY",
+                              "NUMERIC", "DECIMAL"})) {
+            refused = "typeof(" + value + ") NOT IN ('real', 'integer', 'null')";
+            action = mismatch;
+        } else if (has(type, {"LONG", "INT", "SHORT", "BYTE", "COUNTER"})) {
+            refused = "typeof(" + value + ") NOT IN ('integer', 'null')";
+            action = mismatch;
+        } else {
+            continue;
+        }
+        for (const char* when : {"INSERT", "UPDATE"}) {
+            std::string trigger = "jetcheck_";
+            trigger.append(table).append("_").append(name).append("_").append(when);
+            run("CREATE TRIGGER " + quoted(trigger) + " BEFORE " + when + " ON " + quoted(table) +
+                " FOR EACH ROW WHEN " + refused + " BEGIN " + action + "; END");
+        }
     }
 }
 

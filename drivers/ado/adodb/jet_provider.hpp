@@ -28,6 +28,8 @@ constexpr long syntax = -3550;
 constexpr long file_not_found = -1811;
 constexpr long unrecognized_format = -1206;
 constexpr long in_relationship = -3303;
+constexpr long field_too_small = -3163;
+constexpr long type_mismatch = -3464;
 }  // namespace jet
 
 // A provider failure: what goes into the Errors collection.
@@ -71,6 +73,10 @@ public:
     // dropped by ALTER TABLE, COUNTER columns, DROP INDEX ... ON, a table in a
     // relationship dropped), all or nothing.
     void run_jet_ddl(const std::string& text);
+    // Triggers that refuse, as Jet does at write time, a value of the wrong kind
+    // for a column of `table` (type mismatch) and text longer than its Text(n)
+    // size (field too small).
+    void check_values(const std::string& table);
     // A prepared insertion of the named columns of `table` (the others take their
     // defaults), for insert_row: one per table and column set, kept for the
     // session's life. Throws provider_error.

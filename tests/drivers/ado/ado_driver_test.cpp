@@ -212,6 +212,23 @@ TEST_F(AdoDriver, JetErrorsArriveClassified) {
         << text;
     exec("INSERT INTO c VALUES (1)");
     EXPECT_EQ(count("c"), 1);
+
+    // Values Jet refuses are refused when written, classified, with the statement.
+    exec("CREATE TABLE v (n LONG, s Text(10))");
+    tovi::statement ins(*ds_, 1);
+    ins.parse("INSERT INTO v (n, s) VALUES (:n, :s)");
+    std::string n = "abc", s = "short";
+    ins << n << s;
+    const std::string mismatch = error_of<tovi::bad_value_conversion>([&] { ins.execute(); });
+    EXPECT_NE(mismatch.find("Data type mismatch"), std::string::npos) << mismatch;
+    EXPECT_NE(mismatch.find("INSERT INTO v (n, s) VALUES (:n, :s)"), std::string::npos)
+        << mismatch;
+    n = "12";
+    s = "twenty characters...";
+    EXPECT_THROW(ins.execute(), tovi::value_is_truncated);
+    s = "ten chars.";
+    ins.execute();
+    EXPECT_EQ(count("v WHERE n = 12"), 1);
 }
 
 TEST_F(AdoDriver, ValuesTravelAsVariants) {

@@ -309,6 +309,25 @@ TEST_F(AdoStandIn, FailuresCarryJetNumbers) {
     ptr<adodb::Error> e = k->GetErrors()->GetItem(_variant_t(0));
     EXPECT_EQ(e->GetSQLState().str(), "42000");
     run(k, "DROP INDEX ib ON t");  // Jet's form works
+
+    // What Jet refuses at write time is refused then, never stored to fail when read.
+    run(k, "CREATE TABLE kinds (n LONG, s Text(10), d DATETIME, x DOUBLE, m LONGTEXT)");
+    for (const char* bad :
+         {"INSERT INTO kinds (n) VALUES ('abc')", "INSERT INTO kinds (n) VALUES (8.5)",
+          "INSERT INTO kinds (d) VALUES ('not a date')",
+          "INSERT INTO kinds (x) VALUES ('1.5 metres')"}) {
+        SCOPED_TRACE(bad);
+        const auto refused = failure(k, [&] { run(k, bad); });
+        EXPECT_EQ(refused.first, adodb::jet::type_mismatch);
+        EXPECT_EQ(refused.second, "Data type mismatch in criteria expression.");
+    }
+    EXPECT_EQ(
+        failure(k, [&] { run(k, "INSERT INTO kinds (s) VALUES ('twenty characters..')"); }).first,
+        adodb::jet::field_too_small);
+    run(k, "INSERT INTO kinds (n, s, d, x, m) VALUES ('12', 'ten chars.', 36526.5, 2, 'any')");
+    EXPECT_EQ(failure(k, [&] { run(k, "UPDATE kinds SET n = 'x'"); }).first,
+              adodb::jet::type_mismatch);
+    EXPECT_EQ(count(k, "kinds"), 1);
 }
 
 TEST_F(AdoStandIn, ForeignKeysAddedByAlterTableAreEnforced) {
