@@ -56,7 +56,12 @@ void binding<T, Free>::get_value() {
         value_.Clear();
         value_.vt = VT_NULL;
     } else {
-        value_ = as_variant(this->data_);
+        try {
+            value_ = as_variant(this->data_);
+        } catch (exception& e) {  // a date outside OLE dates' range, say
+            e.set_data(this->statement_->error_context(), 0);
+            throw;
+        }
     }
     this->statement_->put_parameter(*this->factory, this->position, value_);
 }

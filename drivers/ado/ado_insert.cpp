@@ -53,13 +53,18 @@ std::size_t find_word(const std::string& sql, const char* word, std::size_t from
 std::vector<std::string> list_items(const std::string& sql, std::size_t open, std::size_t& end) {
     std::vector<std::string> items(1);
     char quote = 0;
+    int depth = 0;  // parentheses inside an item (a function's arguments)
     for (std::size_t i = open + 1; i < sql.size(); ++i) {
         const char c = sql[i];
         if (quote != 0) {
             if (c == quote) quote = 0;  // a doubled quote closes and opens again
         } else if (c == '\'' || c == '"' || c == '[') {
             quote = c == '[' ? ']' : c;
-        } else if (c == ',') {
+        } else if (c == '(') {
+            ++depth;
+        } else if (c == ')' && depth > 0) {
+            --depth;
+        } else if (c == ',' && depth == 0) {
             items.emplace_back();
             continue;
         } else if (c == ')') {
@@ -74,17 +79,65 @@ std::vector<std::string> list_items(const std::string& sql, std::size_t open, st
                   0);
 }
 
+// The rewriting stores values, it evaluates nothing: an expression would be
+// stored as a misread value.
+[[noreturn]] void refuse_expression(const std::string& item) {
+    throw bad_sql("The value " + item +
+                      " of the INSERT is an expression or a function call: this driver "
+                      "inserts literal values and parameters only.",
+                  0);
+}
+
+// Whether `item` is a parameter marker alone: "?", ":?" or ":name".
+bool marker(const std::string& item) {
+    if (item == "?" || item == ":?") return true;
+    if (item.size() < 2 || item.front() != ':') return false;
+    for (std::size_t i = 1; i < item.size(); ++i)
+        if (std::isalnum(static_cast<unsigned char>(item[i])) == 0 && item[i] != '_') return false;
+    return true;
+}
+
+// Whether `item` is a decimal number: a sign, digits, a fraction, an exponent
+// (strtod also reads hexadecimal, "inf" and "nan").
+bool decimal(const std::string& item) {
+    std::size_t i = item.find_first_not_of("+-") == 1 ? 1 : 0;
+    bool digits = false;
+    for (; i < item.size() && std::isdigit(static_cast<unsigned char>(item[i])) != 0; ++i)
+        digits = true;
+    if (i < item.size() && item[i] == '.')
+        for (++i; i < item.size() && std::isdigit(static_cast<unsigned char>(item[i])) != 0; ++i)
+            digits = true;
+    if (digits && i < item.size() && (item[i] == 'e' || item[i] == 'E')) {
+        ++i;
+        if (i < item.size() && (item[i] == '+' || item[i] == '-')) ++i;
+        const std::size_t from = i;
+        while (i < item.size() && std::isdigit(static_cast<unsigned char>(item[i])) != 0) ++i;
+        if (i == from) return false;
+    }
+    return digits && i == item.size();
+}
+
 // A literal value: a quoted string or a number.
 _variant_t literal(const std::string& item) {
     const char q = item.empty() ? '\0' : item.front();
-    if ((q == '\'' || q == '"') && item.size() >= 2 && item.back() == q) {
+    if (q == '\'' || q == '"') {
         std::string text;
-        for (std::size_t i = 1; i + 1 < item.size(); ++i) {
+        std::size_t i = 1;
+        for (; i < item.size(); ++i) {
+            if (item[i] == q) {
+                if (i + 1 < item.size() && item[i + 1] == q) {  // a doubled quote is one
+                    text += q;
+                    ++i;
+                    continue;
+                }
+                break;  // the closing quote
+            }
             text += item[i];
-            if (item[i] == q && item[i + 1] == q) ++i;  // a doubled quote is one
         }
+        if (i + 1 != item.size()) refuse_expression(item);  // more after the literal
         return _variant_t(_bstr_t(text));
     }
+    if (item.find('(') != std::string::npos) refuse_expression(item);
     std::size_t digit = 0;
     while (digit < item.size() && !std::isdigit(static_cast<unsigned char>(item[digit]))) ++digit;
     if (digit == item.size()) throw bad_sql("Expected either a string or a number", 0);
@@ -100,9 +153,8 @@ _variant_t literal(const std::string& item) {
     }
     errno = 0;
     const double real = std::strtod(begin, &stop);
-    if (*stop == '\0' && stop != begin && errno == 0 &&
-        std::isdigit(static_cast<unsigned char>(item.back())))
-        return _variant_t(real);
+    if (decimal(item) && *stop == '\0' && errno == 0) return _variant_t(real);
+    if (item.find_first_of("&+-*/\\^<>= ", 1) != std::string::npos) refuse_expression(item);
     throw bad_value_conversion(0);
 }
 
@@ -138,8 +190,12 @@ insert_plan plan_insert(const std::string& sql) {
     for (const std::string& item : items) {
         insert_plan::value v;
         const bool quoted = !item.empty() && (item.front() == '\'' || item.front() == '"');
-        v.parameter = !quoted && item.find_first_of(":?") != std::string::npos;
-        if (!v.parameter) v.literal = literal(item);
+        v.parameter = !quoted && marker(item);
+        if (!v.parameter) {
+            // A marker inside an expression would store the parameter's own value.
+            if (!quoted && item.find_first_of(":?") != std::string::npos) refuse_expression(item);
+            v.literal = literal(item);
+        }
         plan.values.push_back(v);
     }
     for (const std::string& column : columns)

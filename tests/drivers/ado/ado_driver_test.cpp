@@ -229,6 +229,23 @@ TEST_F(AdoDriver, JetErrorsArriveClassified) {
     s = "ten chars.";
     ins.execute();
     EXPECT_EQ(count("v WHERE n = 12"), 1);
+
+    // A date outside Jet's range (years 100 to 9999) is refused with the statement.
+    exec("CREATE TABLE d (n LONG, w DATETIME)");
+    tm year_one{};
+    year_one.tm_year = 1 - 1900;
+    year_one.tm_mday = 1;
+    tovi::statement add(*ds_, 1);
+    add.parse("INSERT INTO d (n, w) VALUES (1, :w)");
+    add << year_one;
+    const std::string added = error_of<tovi::bad_value_conversion>([&] { add.execute(); });
+    EXPECT_NE(added.find("INSERT INTO d (n, w) VALUES (1, :w)"), std::string::npos) << added;
+    tovi::statement change(*ds_, 1);
+    change.parse("UPDATE d SET w = :w WHERE n = 1");
+    change << year_one;
+    const std::string changed = error_of<tovi::bad_value_conversion>([&] { change.execute(); });
+    EXPECT_NE(changed.find("UPDATE d SET w = :w WHERE n = 1"), std::string::npos) << changed;
+    EXPECT_EQ(count("d"), 0);
 }
 
 TEST_F(AdoDriver, ValuesTravelAsVariants) {

@@ -66,4 +66,29 @@ TEST(AdoInsert, TextsThatCannotBeReadAreRefused) {
     EXPECT_THROW(plan_insert("INSERT INTO t VALUES (1, 2"), tovi::bad_sql);
 }
 
+// The rewriting evaluates nothing: an expression or a function call among the
+// values is refused saying so, never stored as a misread value.
+TEST(AdoInsert, ExpressionsAreRefusedNeverMisread) {
+    for (const char* sql :
+         {"INSERT INTO t (a) VALUES ('x' & 'y')", "INSERT INTO t (a, b) VALUES (Now(), 1)",
+          "INSERT INTO t (a) VALUES (1 + 2)", "INSERT INTO t (a) VALUES (f(:p))",
+          "INSERT INTO t (a) VALUES (-:p)"}) {
+        SCOPED_TRACE(sql);
+        try {
+            plan_insert(sql);
+            ADD_FAILURE() << "read";
+        } catch (const tovi::bad_sql& e) {
+            EXPECT_NE(std::string(e.what()).find("is an expression or a function call"),
+                      std::string::npos)
+                << e.what();
+        }
+    }
+    EXPECT_THROW(plan_insert("INSERT INTO t (a) VALUES (0x10)"), tovi::bad_value_conversion);
+    EXPECT_THROW(plan_insert("INSERT INTO t (a) VALUES (inf)"), tovi::bad_sql);
+    const auto plan = plan_insert("INSERT INTO t (a, b, c) VALUES (1e3, 'a''b', :p_1)");
+    EXPECT_EQ(double(plan.values[0].literal), 1000.0);
+    EXPECT_EQ(tovi::variant2string(plan.values[1].literal), "a'b");
+    EXPECT_TRUE(plan.values[2].parameter);
+}
+
 }  // namespace
