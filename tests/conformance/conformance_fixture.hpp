@@ -66,6 +66,15 @@ protected:
             if (sql.rfind(word, 0) == 0) return true;
         return false;
     }
+    // Runs the statements of a schema tree (sql::Create, sql::Drop) in a
+    // transaction of their own, committed.
+    void run_script(const sql::expr_t& tree) {
+        tovi::transaction tx(*ds);
+        sql::script sc(tx);
+        sc.parse(tree);
+        sc.execute();
+        tx.commit();
+    }
     long count(const std::string& table) {
         tovi::statement st(*ds, 1);
         long n = -1;

@@ -342,13 +342,6 @@ TEST_P(Conformance, ForeignKeysOfTheDialectHold) {
 TEST_P(Conformance, ScriptsCreateAndDropASchema) {
     TOVI_REQUIRE("scripts");
     sql::Database db = tovi_test::shop_schema();
-    auto run_script = [&](const sql::expr_t& tree) {
-        tovi::transaction tx(*ds);
-        sql::script sc(tx);
-        sc.parse(tree);
-        sc.execute();
-        tx.commit();
-    };
     run_script(sql::Create(db));
     exec("INSERT INTO CUSTOMERS VALUES(1, 'Ada')");
     exec("INSERT INTO ORDERS VALUES(10, 1)");
@@ -383,13 +376,6 @@ TEST_P(Conformance, NumberedKeysAndWideColumnsSurviveCreateAndDropTwice) {
     notes.FIELD("ID").TYPE("UNIQUEID");
     notes.FIELD("BIG").TYPE("LONG");
     notes.FIELD("BODY").TYPE("VARCHAR");
-    auto run_script = [&](const sql::expr_t& tree) {
-        tovi::transaction tx(*ds);
-        sql::script sc(tx);
-        sc.parse(tree);
-        sc.execute();
-        tx.commit();
-    };
     const long wide = GetParam().has("wide_portable_long") ? 1L << 40 : 1L << 30;
     for (int round = 1; round <= 2; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
