@@ -66,11 +66,10 @@ bool read_all(statement& st, SQLUSMALLINT column, SQLSMALLINT c_type, std::strin
                       ") cannot travel as character data through ODBC; bind it as a blob.",
                   0));
 }
-// Runs at every execution that sends text: a plain memchr, the error out of line.
+// Runs at every execution that sends text: one memchr, the error out of line.
 inline void refuse_nul(const std::string& text) {
-    const void* nul = std::memchr(text.data(), '\0', text.size());
-    if (nul != nullptr)
-        refuse_nul_at(static_cast<std::size_t>(static_cast<const char*>(nul) - text.data()));
+    const char* nul = std::char_traits<char>::find(text.data(), text.size(), '\0');
+    if (nul != nullptr) refuse_nul_at(static_cast<std::size_t>(nul - text.data()));
 }
 
 template <class N>

@@ -830,8 +830,10 @@ void provider_session::check_values(const std::string& table) {
         for (const char* when : {"INSERT", "UPDATE"}) {
             std::string trigger = "jetcheck_";
             trigger.append(table).append("_").append(name).append("_").append(when);
-            run("CREATE TRIGGER " + quoted(trigger) + " BEFORE " + when + " ON " + quoted(table) +
-                " FOR EACH ROW WHEN " + refused + " BEGIN " + action + "; END");
+            std::string sql = "CREATE TRIGGER " + quoted(trigger);
+            sql.append(" BEFORE ").append(when).append(" ON ").append(quoted(table));
+            sql.append(" FOR EACH ROW WHEN ").append(refused).append(" BEGIN ").append(action);
+            run(sql.append("; END"));
         }
     }
 }

@@ -221,8 +221,7 @@ TEST_F(AdoDriver, JetErrorsArriveClassified) {
     ins << n << s;
     const std::string mismatch = error_of<tovi::bad_value_conversion>([&] { ins.execute(); });
     EXPECT_NE(mismatch.find("Data type mismatch"), std::string::npos) << mismatch;
-    EXPECT_NE(mismatch.find("INSERT INTO v (n, s) VALUES (:n, :s)"), std::string::npos)
-        << mismatch;
+    EXPECT_NE(mismatch.find("INSERT INTO v (n, s) VALUES (:n, :s)"), std::string::npos) << mismatch;
     n = "12";
     s = "twenty characters...";
     EXPECT_THROW(ins.execute(), tovi::value_is_truncated);
