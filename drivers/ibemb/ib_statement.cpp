@@ -136,11 +136,14 @@ void statement::ready_for_binding() {
     const bool columns_added = define_.changed();
     if (columns_added) describe_outputs();
     if (bindings_ready_ && columns_added) define_.call_setup();  // the described area is new
+    // Every parameter is bound, or the execution is refused: a parameter left out
+    // is a mistake the engine would report as "Data type unknown", or run as NULL.
+    if (bind_.size() != in_types_.size())
+        raise(bad_operation(std::string(bind_.size() > in_types_.size() ? "Too many" : "Too few") +
+                                " input bindings: " + std::to_string(bind_.size()) + " for " +
+                                std::to_string(in_types_.size()) + " parameters.",
+                            0));
     if (!bindings_ready_) {
-        if (bind_.size() > in_types_.size())
-            raise(bad_operation("Too many input bindings: " + std::to_string(bind_.size()) +
-                                    " for " + std::to_string(in_types_.size()) + " parameters.",
-                                0));
         park_variables();
         define_.call_setup();
         bind_.call_setup();

@@ -215,6 +215,19 @@ TEST_F(IbembDriver, ScaledNumbersAndCursorsAcrossCommits) {
     ASSERT_TRUE(sel.next());
     EXPECT_EQ(on, 3);
     EXPECT_FALSE(sel.next());
+
+    // A parameter left unbound is a clear binding error, before anything runs.
+    tovi::statement few(*ds_, 1);
+    few.parse("INSERT INTO money VALUES(:n, :amount)");
+    few << n;
+    try {
+        few.execute();
+        ADD_FAILURE() << "executed with a parameter unbound";
+    } catch (const tovi::bad_operation& e) {
+        EXPECT_NE(e.get_error_text().find("Too few input bindings: 1 for 2 parameters."),
+                  std::string::npos)
+            << e.get_error_text();
+    }
 }
 
 // A CREATE text keeps its ":name" markers (a procedure's own variables); other
