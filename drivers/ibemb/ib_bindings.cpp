@@ -105,6 +105,11 @@ std::string read_blob(statement& st, ISC_QUAD& id) {
 }
 
 template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
+binding<T, Free>::~binding() {
+    if (this->statement_ != nullptr) this->statement_->binding_gone(input());
+}
+
+template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
 void binding<T, Free>::setup() {
     XSQLVAR& v = var();
     const described& d = this->statement_->description(input(), this->position);
@@ -268,6 +273,10 @@ void binding<T, Free>::set_value() {
 TOVI_DRIVER_SCALAR_BINDINGS(binding);
 
 // --- large objects
+
+lob_binding::~lob_binding() {
+    if (statement_ != nullptr) statement_->binding_gone(input());
+}
 
 void lob_binding::setup() {
     XSQLVAR& v = statement_->variable(input(), position);

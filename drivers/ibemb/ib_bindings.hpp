@@ -14,6 +14,8 @@ template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
 class binding : public tovi::driver::typed_binding<driver, T, Free> {
 public:
     using tovi::driver::typed_binding<driver, T, Free>::typed_binding;
+    // The statement's variable must not point at this binding's buffers again.
+    ~binding() override;
     void setup() override;
     void get_value() override;
     void set_value() override;
@@ -45,6 +47,7 @@ public:
     using lob_binding_base::get_value;
     using lob_binding_base::lob_binding_base;
     using lob_binding_base::set_value;
+    ~lob_binding() override;
     void setup() override;
     void get_value() override;
     void set_value() override;

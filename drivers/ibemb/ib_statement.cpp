@@ -127,13 +127,14 @@ void statement::describe_outputs() {
         if ((v.sqltype & 1) == 0) v.sqltype = static_cast<short>(v.sqltype | 1);
     }
     define_.clear_changed();
+    columns_gone_ = false;
 }
 
 void statement::ready_for_binding() {
     // These run as immediate statements; the engine cannot prepare them.
     if (kind == stmt_create_database || kind == stmt_set_transaction) return;
     if (!prepared_) native_prepare();
-    const bool columns_added = define_.changed();
+    const bool columns_added = define_.changed() || columns_gone_;
     if (columns_added) describe_outputs();
     if (bindings_ready_ && columns_added) define_.call_setup();  // the described area is new
     // Every parameter is bound, or the execution is refused: a parameter left out
@@ -221,8 +222,9 @@ void statement::execute() {
 
 bool statement::next() {
     if (at_end) return false;
-    if (define_.changed()) {
-        // Columns bound after execution: the open cursor fetches into them too.
+    if (define_.changed() || columns_gone_) {
+        // Columns bound (or gone) after execution: the open cursor fetches into
+        // the bindings there are now.
         describe_outputs();
         define_.call_setup();
     }

@@ -39,6 +39,14 @@ public:
         bindings_ready_ = false;
         at_end = true;  // nothing to read of an earlier use's cursor before execute()
     }
+    // A binding is gone: no variable may point at its buffers. Parameters are all
+    // set up again before the next execution, columns before the next fetch.
+    void binding_gone(bool parameter) {
+        if (parameter)
+            bindings_ready_ = false;
+        else
+            columns_gone_ = true;
+    }
     // A full commit or rollback ended the transaction and with it any cursor.
     void transaction_ended() { closed_by_transaction_ = true; }
 
@@ -71,7 +79,8 @@ private:
     short parked_null_ = -1;
     bool prepared_ = false;
     bool bindings_ready_ = false;
-    bool executed_ = false;  // a SELECT's cursor is open
+    bool columns_gone_ = false;  // see binding_gone()
+    bool executed_ = false;      // a SELECT's cursor is open
     bool closed_by_transaction_ = false;
     binding_factory bind_;
     binding_factory define_;
