@@ -81,7 +81,7 @@ TEST_F(Runtime, MissingModuleSaysWhereAndWhyAndIsTriedAgain) {
 }
 
 TEST_F(Runtime, SelectionAndFactoryErrors) {
-    EXPECT_EQ(ds_error("/PostgreSQL/h"),
+    EXPECT_EQ(ds_error("/CTLIB/SYBASE/h"),
               "Cannot find the 'createDataSource' symbol in the shared library");
     EXPECT_EQ(ds_error("/DBLIB/XYZ/h"), "No API vendor is specified.");
     EXPECT_EQ(ds_error("/CTLIB/MICROSOFT/h"),

@@ -1,4 +1,4 @@
-// A driver module without createDataSource (loaded as "/PostgreSQL": tovi_PGSQL.so).
+// A driver module without createDataSource (loaded as "/CTLIB/SYBASE": tovi_ctlib_sb.so).
 namespace {
 int nothing_here = 0;
 }
