@@ -216,39 +216,6 @@ TEST_F(IbembDriver, ScaledNumbersAndCursorsAcrossCommits) {
     EXPECT_EQ(on, 3);
     EXPECT_FALSE(sel.next());
 
-    // A binding that goes and a new one in its place, between two executions of
-    // one statement: the second execution sends the new one's value.
-    tovi::statement swap(*ds_, 1);
-    swap.parse("INSERT INTO money VALUES(:n, :amount)");
-    n = 10;
-    auto gone = std::make_unique<tovi::long_t>(4);
-    swap << n << *gone;
-    swap.execute();
-    gone.reset();
-    long replacement = 5;
-    swap << replacement;
-    n = 11;
-    swap.execute();
-    tovi::statement swapped(*ds_, 1);
-    swapped.parse("SELECT CAST(amount AS VARCHAR(20)) FROM money WHERE n = 11");
-    swapped >> text;
-    swapped.execute();
-    ASSERT_TRUE(swapped.next());
-    EXPECT_EQ(text, "5.00");
-    // A column binding that goes between two fetches: the next fetch writes into
-    // the bindings there are (the sanitizer build sees any write into the old one).
-    tovi::statement both(*ds_, 1);
-    both.parse("SELECT n, amount FROM money WHERE n >= 10 ORDER BY n");
-    long first = 0;
-    auto second = std::make_unique<tovi::double_t>();
-    both >> first >> *second;
-    both.execute();
-    ASSERT_TRUE(both.next());
-    EXPECT_EQ(second->value, 4.0);
-    second.reset();
-    ASSERT_TRUE(both.next());
-    EXPECT_EQ(first, 11);
-
     // A parameter left unbound is a clear binding error, before anything runs.
     tovi::statement few(*ds_, 1);
     few.parse("INSERT INTO money VALUES(:n, :amount)");
