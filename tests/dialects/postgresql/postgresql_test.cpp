@@ -219,6 +219,11 @@ public:
         return std::system(line.c_str());
     }
     tovi_test::pg_server described() const { return {env_, TOVI_TEST_PG_SERVER_SCRIPT}; }
+    // The URL of this server's test database, with its credentials.
+    tovi::uurl_t url() const {
+        const tovi_test::pg_server own = described();
+        return tovi::uurl_t(own.url(), own.user, own.password, own.database);
+    }
     ~own_server() { (*this)("stop"); }
 
 private:
@@ -234,8 +239,7 @@ TEST(PostgresqlServerLoss, AnIdleConnectionsLostServerIsAnError) {
     ASSERT_EQ(server("start"), 0);
     tovi::api::init();
     {
-        const tovi_test::pg_server own = server.described();
-        tovi::uurl_t url(own.url(), own.user, own.password, own.database);
+        tovi::uurl_t url = server.url();
         {
             tovi::udata_source ds(url);
             tovi::statement st(ds, 1);
@@ -318,8 +322,7 @@ TEST(PostgresqlServerLoss, ACommitAfterTheServerRestartedRaises) {
     ASSERT_EQ(server("start"), 0);
     tovi::api::init();
     {
-        const tovi_test::pg_server own = server.described();
-        tovi::uurl_t url(own.url(), own.user, own.password, own.database);
+        tovi::uurl_t url = server.url();
         tovi::udata_source ds(url);
         {
             tovi::statement st(ds, 1);
@@ -346,8 +349,7 @@ TEST(PostgresqlServerLoss, ALostConnectionIsOneClearErrorThenConnectsAgain) {
     ASSERT_EQ(server("start"), 0);
     tovi::api::init();
     {
-        const tovi_test::pg_server own = server.described();
-        tovi::uurl_t url(own.url(), own.user, own.password, own.database);
+        tovi::uurl_t url = server.url();
         tovi::udata_source ds(url);
         tovi::statement held(ds, 1);
         held.execute("CREATE TABLE t(a INTEGER)");
