@@ -463,9 +463,9 @@ DataTypeEnum declared_type(const char* declared) {
         return adLongVarBinary;
     if (t.find("BIT") != std::string::npos || t.find("BOOL") != std::string::npos) return adBoolean;
     if (t.find("DATE") != std::string::npos || t.find("TIME") != std::string::npos) return adDate;
-    if (t.find("DOUB") != std::string::npos || t.find("REAL") != std::string::npos ||
-        t.find("FLOA") != std::string::npos)
-        return adDouble;
+    for (const char* real :
+         {"DOUB", "REAL", "FLOA", "SINGLE", "CURRENCY", "MONEY", "NUMERIC", "DECIMAL"})
+        if (t.find(real) != std::string::npos) return adDouble;
     return adInteger;  // LONG, INTEGER, COUNTER and the rest
 }
 
@@ -795,44 +795,42 @@ void provider_session::check_values(const std::string& table) {
         all.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(info, 0)),
                          reinterpret_cast<const char*>(sqlite3_column_text(info, 1)));
     sqlite3_finalize(info);
-    auto has = [](const std::string& type, std::initializer_list<const char*> words) {
-        for (const char* w : words)
-            if (type.find(w) != std::string::npos) return true;
-        return false;
-    };
     const std::string mismatch =
         raise(jet::type_mismatch, "Data type mismatch in criteria expression.");
     const std::string too_small =
         raise(jet::field_too_small,
               "The field is too small to accept the amount of data you attempted to add. Try "
               "inserting or pasting less data.");
+    // By the kind the column reads as: what it could not read back is refused.
     for (const auto& [name, type] : all) {
         const std::string value = "new." + quoted(name);
-        std::string refused;  // the condition, and what is raised
-        std::string action;
-        if (has(type, {"LONGTEXT", "MEMO", "BINARY", "BLOB", "BIT", "BOOL"})) continue;
-        if (has(type, {"TEXT", "CHAR"})) {
-            const std::size_t open = type.find('(');
-            if (open == std::string::npos) continue;
-            refused =
-                "length(" + value + ") > " + std::to_string(std::atol(type.c_str() + open + 1));
-            action = too_small;
-        } else if (has(type, {"DATE", "TIME", "DOUB", "REAL", "FLOA", "SINGLE", "CURRENCY",
-                              "NUMERIC", "DECIMAL"})) {
-            refused = "typeof(" + value + ") NOT IN ('real', 'integer', 'null')";
-            action = mismatch;
-        } else if (has(type, {"LONG", "INT", "SHORT", "BYTE", "COUNTER"})) {
-            refused = "typeof(" + value + ") NOT IN ('integer', 'null')";
-            action = mismatch;
-        } else {
-            continue;
+        std::string refused;  // when the value is refused
+        const std::string* action = &mismatch;
+        switch (declared_type(type.c_str())) {
+            case adVarWChar: {
+                const std::size_t open = type.find('(');
+                if (open == std::string::npos) continue;
+                refused =
+                    "length(" + value + ") > " + std::to_string(std::atol(type.c_str() + open + 1));
+                action = &too_small;
+                break;
+            }
+            case adDate:
+            case adDouble:
+                refused = "typeof(" + value + ") NOT IN ('real', 'integer', 'null')";
+                break;
+            case adInteger:
+                refused = "typeof(" + value + ") NOT IN ('integer', 'null')";
+                break;
+            default:  // long text, bytes, booleans: any value
+                continue;
         }
         for (const char* when : {"INSERT", "UPDATE"}) {
             std::string trigger = "jetcheck_";
             trigger.append(table).append("_").append(name).append("_").append(when);
             std::string sql = "CREATE TRIGGER " + quoted(trigger);
             sql.append(" BEFORE ").append(when).append(" ON ").append(quoted(table));
-            sql.append(" FOR EACH ROW WHEN ").append(refused).append(" BEGIN ").append(action);
+            sql.append(" FOR EACH ROW WHEN ").append(refused).append(" BEGIN ").append(*action);
             run(sql.append("; END"));
         }
     }
