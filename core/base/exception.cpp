@@ -1,6 +1,10 @@
 // tovi::exception: the bounded, transferable error stack behind every tovi failure.
 #include <tovi/exception.hpp>
 
+#include <utility>
+
+#include <tovi/driver/native_exception.hpp>
+
 namespace tovi {
 
 exception::exception(const std::string& message, int code)
@@ -103,3 +107,18 @@ const char* ds_exception::what() const noexcept {
 }
 
 }  // namespace tovi
+
+namespace tovi::driver {
+
+native_exception::native_exception(const std::string& message, int code, std::string sqlstate)
+    : exception(message, code), sqlstate_(std::move(sqlstate)) {}
+
+native_exception::~native_exception() = default;
+
+const std::string& sqlstate_of(const exception& e) {
+    static const std::string none;
+    const auto* native = dynamic_cast<const native_exception*>(&e);
+    return native != nullptr ? native->sqlstate() : none;
+}
+
+}  // namespace tovi::driver

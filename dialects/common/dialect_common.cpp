@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 
+#include <tovi/driver/native_exception.hpp>
 #include <tovi/text.hpp>
 
 namespace tovi::dialect {
@@ -91,6 +92,7 @@ void classify(const exception& e, int code, const error_rule* rules, std::size_t
               const std::string& unmatched_text, const char* tag) {
     const error_info& last = last_entry(e);
     const std::string& m = last.message;
+    const std::string& state = driver::sqlstate_of(e);
     const char* after_tag = nullptr;
     if (tag != nullptr) {
         const std::size_t at = m.find(tag);
@@ -113,6 +115,9 @@ void classify(const exception& e, int code, const error_rule* rules, std::size_t
                 break;
             case match::code_and_contains:
                 hit = code == r.code && m.find(r.phrase) != std::string::npos;
+                break;
+            case match::sqlstate:
+                hit = !state.empty() && state.rfind(r.phrase, 0) == 0;
                 break;
         }
         if (hit) r.raise(e, code);

@@ -71,11 +71,13 @@ enum class match {
                         // tag does (see classify)
     contains,           // the message contains `phrase`
     code_and_contains,  // both: the code equals `code` and the message contains `phrase`
+    sqlstate,           // the SQLSTATE the driver reported starts with `phrase` (a
+                        // whole state, or its two-character class)
 };
 
 struct error_rule {
     match how;
-    const char* phrase;  // for starts_with, contains and code_and_contains
+    const char* phrase;  // for starts_with, contains, code_and_contains and sqlstate
     int code;            // for code and code_and_contains
     raise_fn raise;
 };

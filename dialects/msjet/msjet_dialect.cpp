@@ -42,6 +42,8 @@ const dialect::error_rule errors[] = {
     {match::code, nullptr, -3550, &raise_coded<bad_sql>},  // syntax errors of three kinds
     {match::code, nullptr, -3551, &raise_coded<bad_sql>},
     {match::code, nullptr, -3556, &raise_coded<bad_sql>},
+    {match::code, nullptr, -3027, &raise_coded<permission_denied>},  // database is read-only
+    {match::code, nullptr, -3033, &raise_coded<permission_denied>},  // no permission
 };
 
 }  // namespace

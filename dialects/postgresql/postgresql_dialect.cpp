@@ -22,19 +22,22 @@ const dialect::keyword_rule keywords[] = {
     {"ALTER", stmt_alter},
 };
 
-// The SQLSTATE that opens the ODBC diagnostic text ("SQLCode: 23505.Native error: ...").
+// By the SQLSTATE the driver reports (not its diagnostic wording, which differs
+// between client libraries).
 const dialect::error_rule errors[] = {
-    {dialect::match::starts_with, "SQLCode: 23505.", 0, &dialect::raise_as<dup_value_on_index>},
-    {dialect::match::starts_with, "SQLCode: 42P01.", 0, &dialect::raise_as<no_schema_obj_found>},
-    {dialect::match::starts_with, "SQLCode: 42704.", 0, &dialect::raise_as<no_schema_obj_found>},
-    {dialect::match::starts_with, "SQLCode: 42P07.", 0,
-     &dialect::raise_as<schema_obj_already_exists>},
-    {dialect::match::starts_with, "SQLCode: 42710.", 0,
-     &dialect::raise_as<schema_obj_already_exists>},
-    {dialect::match::starts_with, "SQLCode: 23503.", 0, &dialect::raise_as<integrity_violation>},
-    {dialect::match::starts_with, "SQLCode: 23502.", 0, &dialect::raise_as<integrity_violation>},
-    {dialect::match::starts_with, "SQLCode: 23514.", 0, &dialect::raise_as<integrity_violation>},
-    {dialect::match::starts_with, "SQLCode: 42601.", 0, &dialect::raise_as<bad_sql>},
+    {dialect::match::sqlstate, "23505", 0, &dialect::raise_as<dup_value_on_index>},
+    {dialect::match::sqlstate, "42P01", 0, &dialect::raise_as<no_schema_obj_found>},
+    {dialect::match::sqlstate, "42704", 0, &dialect::raise_as<no_schema_obj_found>},
+    {dialect::match::sqlstate, "42P07", 0, &dialect::raise_as<schema_obj_already_exists>},
+    {dialect::match::sqlstate, "42710", 0, &dialect::raise_as<schema_obj_already_exists>},
+    {dialect::match::sqlstate, "23503", 0, &dialect::raise_as<integrity_violation>},
+    {dialect::match::sqlstate, "23502", 0, &dialect::raise_as<integrity_violation>},
+    {dialect::match::sqlstate, "23514", 0, &dialect::raise_as<integrity_violation>},
+    {dialect::match::sqlstate, "42601", 0, &dialect::raise_as<bad_sql>},
+    // Insufficient privilege, a read-only transaction or server, a refused login.
+    {dialect::match::sqlstate, "42501", 0, &dialect::raise_as<permission_denied>},
+    {dialect::match::sqlstate, "25006", 0, &dialect::raise_as<permission_denied>},
+    {dialect::match::sqlstate, "28", 0, &dialect::raise_as<permission_denied>},
 };
 
 }  // namespace

@@ -23,6 +23,11 @@ const dialect::error_rule errors[] = {
     {dialect::match::contains, "FOREIGN KEY constraint failed", 0,
      &dialect::raise_as<integrity_violation>},
     {dialect::match::contains, "violates foreign key", 0, &dialect::raise_as<integrity_violation>},
+    // SQLite's result codes (the ODBC driver hands them on as the native error):
+    // a write to a read-only file, a denied access, a refused authorisation.
+    {dialect::match::code, nullptr, 8, &dialect::raise_as<permission_denied>},   // READONLY
+    {dialect::match::code, nullptr, 3, &dialect::raise_as<permission_denied>},   // PERM
+    {dialect::match::code, nullptr, 23, &dialect::raise_as<permission_denied>},  // AUTH
 };
 
 }  // namespace

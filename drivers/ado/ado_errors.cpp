@@ -3,8 +3,10 @@
 
 namespace tovi::ado {
 
-exception errors_exception(adodb::Connection& c, const adodb::com_error* cause) {
+tovi::driver::native_exception errors_exception(adodb::Connection& c,
+                                                const adodb::com_error* cause) {
     std::string text;
+    std::string first_state;
     long code = 0;
     try {
         adodb::ptr<adodb::Errors> errors = c.GetErrors();
@@ -20,14 +22,16 @@ exception errors_exception(adodb::Connection& c, const adodb::com_error* cause) 
                 if (!state.empty()) text += "SQLCode: " + state + ". ";
                 text += "Native error: " + std::to_string(e->GetNativeError()) + ". " +
                         e->GetDescription().str();
+                if (i == 0) first_state = state;
                 if (code == 0) code = e->GetNativeError();
             }
-            return exception(text, static_cast<int>(code));
+            return tovi::driver::native_exception(text, static_cast<int>(code), first_state);
         }
     } catch (const _com_error&) {
         // The collection itself failed: the cause is all there is.
     }
-    return exception(cause != nullptr ? cause->Description().str() : std::string(), 0);
+    return tovi::driver::native_exception(
+        cause != nullptr ? cause->Description().str() : std::string(), 0);
 }
 
 }  // namespace tovi::ado

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include <tovi/driver/native_exception.hpp>
+
 #include "ado_driver.hpp"
 
 namespace tovi::ado {
@@ -13,7 +15,8 @@ namespace tovi::ado {
 // ..." only with a state), joined by "\n". When the collection does not hold
 // `cause` (an ADO failure of its own, not the provider's), the cause's
 // description alone, code 0.
-exception errors_exception(adodb::Connection& c, const adodb::com_error* cause);
+tovi::driver::native_exception errors_exception(adodb::Connection& c,
+                                                const adodb::com_error* cause);
 
 }  // namespace tovi::ado
 

@@ -194,7 +194,7 @@ void statement::insert_row(insert_factory& f) {
     } catch (const adodb::com_error& e) {
         // The context shows the row that failed, so it is taken before the drop.
         const std::string context = error_context();
-        const exception native = errors_exception(owner->get_owner().ado(), &e);
+        const auto native = errors_exception(owner->get_owner().ado(), &e);
         drop_row();
         tovi::driver::translate(owner->get_owner(), native, context);
     } catch (...) {
@@ -260,7 +260,7 @@ std::string statement::error_context() const {
 }
 
 void statement::fail(const adodb::com_error* cause, const std::string& message) const {
-    const exception native = errors_exception(owner->get_owner().ado(), cause);
+    const auto native = errors_exception(owner->get_owner().ado(), cause);
     if (message.empty()) tovi::driver::translate(owner->get_owner(), native, error_context());
     exception outer(message, 0);
     outer.set_data(native.get_entry(0).message, native.get_entry(0).code);

@@ -45,7 +45,7 @@ void write_blob(statement& st, const std::string& bytes, ISC_QUAD& id) {
         const std::size_t n = std::min(segment, bytes.size() - offset);
         isc_put_segment(status(), &h, static_cast<unsigned short>(n), bytes.data() + offset);
         if (failed(status())) {
-            const exception e = native_error(status());
+            const auto e = native_error(status());
             ISC_STATUS_ARRAY ignored;
             isc_cancel_blob(ignored, &h);
             st.fail(e);
@@ -94,7 +94,7 @@ std::string read_blob(statement& st, ISC_QUAD& id) {
             continue;
         }
         if (rc == isc_segstr_eof) break;
-        const exception e = native_error(status());
+        const auto e = native_error(status());
         ISC_STATUS_ARRAY ignored;
         isc_close_blob(ignored, &h);
         st.fail(e);

@@ -8,7 +8,7 @@ ISC_STATUS* status() {
     return vector;
 }
 
-exception native_error(const ISC_STATUS* s) {
+tovi::driver::native_exception native_error(const ISC_STATUS* s) {
     std::string text;
     char message[1024];
     const ISC_STATUS* cursor = s;
@@ -18,7 +18,9 @@ exception native_error(const ISC_STATUS* s) {
     }
     long code = isc_sqlcode(s);
     if (code == 999) code = 0;
-    return exception(text, static_cast<int>(code));
+    char state[6] = {0};
+    fb_sqlstate(state, s);
+    return tovi::driver::native_exception(text, static_cast<int>(code), state);
 }
 
 void param_buffer::byte(char b) {

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include <tovi/driver/native_exception.hpp>
 #include <tovi/tovi.hpp>
 
 namespace tovi::ib {
@@ -20,7 +21,7 @@ inline bool failed(const ISC_STATUS* s) {
 }
 // tovi::exception with every message of `s` joined by "; " and its SQL code (999
 // as 0).
-exception native_error(const ISC_STATUS* s);
+tovi::driver::native_exception native_error(const ISC_STATUS* s);
 
 // For destructors and clean-up: runs the client call `f`, whose failure is of no
 // use there. The engine may throw C++ exceptions through its C interface (a

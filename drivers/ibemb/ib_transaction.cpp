@@ -69,7 +69,7 @@ void transaction::restart_as(const std::string& sql) {
     cache.for_each([](impl::string_stmt* s) { static_cast<statement*>(s)->transaction_ended(); });
     isc_dsql_execute_immediate(status(), &owner.db, &tr, 0, sql.c_str(), 3, nullptr);
     if (failed(status())) {
-        const exception e = native_error(status());
+        const auto e = native_error(status());
         tr = 0;
         begin();
         throw e;

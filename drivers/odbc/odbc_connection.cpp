@@ -8,6 +8,8 @@
 #include <clocale>
 #include <mutex>
 
+#include <tovi/driver/native_exception.hpp>
+
 #include "database_options.hpp"
 #include "odbc_bindings.hpp"  // the framework instantiates every class of the driver here
 #include "odbc_connection_string.hpp"
@@ -88,6 +90,9 @@ void connection::connect() {
                             "Connecting to " + where_ + " timed out after " +
                                 std::to_string(connect_limit_.count()) + " s (connect_timeout).",
                             0);
+        // A refused login (SQLSTATE class 28, invalid authorisation) says so by
+        // its class; the driver's words stay as they are.
+        if (tovi::driver::sqlstate_of(e).rfind("28", 0) == 0) throw permission_denied(e);
         throw;
     }
     // What the driver does with open cursors when a transaction ends; asked

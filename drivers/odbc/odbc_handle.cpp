@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include <tovi/driver/native_exception.hpp>
+
 namespace tovi::odbc {
 
 namespace {
@@ -58,7 +60,7 @@ SQLRETURN check_rest(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE h) {
     if (native == 5701) return rc;
     // A notice (psqlODBC reports server NOTICE messages so) is success.
     if (rc == SQL_SUCCESS_WITH_INFO && state == "00000") return rc;
-    throw exception(text, native);
+    throw tovi::driver::native_exception(text, native, state);
 }
 
 SQLRETURN check_done_rest(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE h) {

@@ -298,6 +298,9 @@ provider_error provider_session::error(int rc) const {
             "would create duplicate values in the index, primary key, or relationship. (" +
                 m + ")");
     if (ext == SQLITE_CONSTRAINT_FOREIGNKEY) return jet_failure(jet::integrity, "23000", m);
+    if ((ext & 0xff) == SQLITE_READONLY)
+        return jet_failure(jet::read_only, "HY000",
+                           "Cannot update. Database or object is read-only. (" + m + ")");
     if (starts_with(m, "no such table: "))
         return jet_failure(
             jet::table_not_found, "42S02",

@@ -30,6 +30,7 @@ constexpr long unrecognized_format = -1206;
 constexpr long in_relationship = -3303;
 constexpr long field_too_small = -3163;
 constexpr long type_mismatch = -3464;
+constexpr long read_only = -3027;
 }  // namespace jet
 
 // A provider failure: what goes into the Errors collection.

@@ -132,6 +132,30 @@ TEST_F(Postgresql, ServerErrorsArriveClassified) {
     EXPECT_EQ(count("parent", *ds_), 1);  // the failures changed nothing
 }
 
+// What the server refuses for want of a right: a write in a read-only
+// transaction is permission_denied. A login with a wrong password fails with the
+// server's words; psqlODBC reports every failed connection as SQLSTATE 08001,
+// so the server's 28P01 never reaches the class.
+TEST_F(Postgresql, RefusedWritesArePermissionDeniedAndRefusedLoginsSayWhy) {
+    exec("CREATE TABLE kept(id INTEGER)");
+    {
+        tovi::transaction tx(*ds_);
+        tovi::statement(tx, 1).execute("SET TRANSACTION READ ONLY");
+        expect_error<tovi::permission_denied>(
+            this, [&tx] { tovi::statement(tx, 1).execute("INSERT INTO kept VALUES(1)"); },
+            "read-only transaction", "INSERT INTO kept VALUES(1)");
+    }
+    tovi::uurl_t wrong(server_.url(), server_.user, "not-" + server_.password, database_);
+    try {
+        tovi::udata_source other(wrong);
+        count("kept", other);
+        ADD_FAILURE() << "a wrong password connected";
+    } catch (const tovi::exception& e) {
+        EXPECT_NE(e.get_error_text().find("password authentication failed"), std::string::npos)
+            << e.get_error_text();
+    }
+}
+
 TEST_F(Postgresql, ScriptedForeignKeysCascade) {
     sql::Database db("shop");
     sql::table_t orders = db.SCHEMA("s").TABLE("ORDERS");

@@ -25,5 +25,8 @@ TOVI_CONFORMANCE_CASE(ibemb) {
     c.before_statistics = " ";
     c.lacks("commit_purges_cache",
             "commits retaining: the native transaction and its prepared statements stay");
+    c.lacks("read_only_file_reads",
+            "the engine attaches a read-write database read-write only: a read-only file is "
+            "refused at connection");
     return c;
 }

@@ -100,4 +100,19 @@ TEST_F(OdbcStub, TwoDiagnosticRecordsMakeTwoLinesAndTheFirstCode) {
     expect_two_records(open("/ODBC/SQLite3 Stub"));  // at prepare, through the dialect
 }
 
+// A refused login (SQLSTATE class 28) is permission_denied, in the driver's words.
+TEST_F(OdbcStub, ARefusedLoginIsPermissionDenied) {
+    setenv("TOVI_STUB_ODBC_CONNECT", "denied", 1);
+    try {
+        tovi::uurl_t u("/ODBC/SQLite3 Stub", "sa", "wrong", "stub");
+        tovi::udata_source ds(u);
+        tovi::statement st(ds, 1);
+        st.parse("SELECT 1");
+        ADD_FAILURE() << "the refused login connected";
+    } catch (const tovi::permission_denied& e) {
+        EXPECT_EQ(e.get_error_text(),
+                  "SQLCode: 28000.Native error: 18456.[stub]Login failed for user 'sa'.\n");
+    }
+}
+
 }  // namespace

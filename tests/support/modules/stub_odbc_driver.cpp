@@ -9,6 +9,7 @@
 //   notice         success with information, SQLSTATE 00000 (a server's notice)
 //   warning        success with information, native error 1 (any other warning)
 //   two            an error with two diagnostic records (native 18456, then 4060)
+//   denied         an error with SQLSTATE 28000 (a refused login)
 //
 // Statements can be allocated; SQLPrepare fails with two records too.
 #include <sql.h>
@@ -107,6 +108,8 @@ SQLRETURN SQL_API SQLDriverConnect(SQLHDBC dbc, SQLHWND, SQLCHAR* in, SQLSMALLIN
     if (mode == "warning")
         return answer(dbc, SQL_SUCCESS_WITH_INFO, {{"01000", 1, "[stub]Something to know."}});
     if (mode == "two") return answer(dbc, SQL_ERROR, two_records());
+    if (mode == "denied")
+        return answer(dbc, SQL_ERROR, {{"28000", 18456, "[stub]Login failed for user 'sa'."}});
     return answer(dbc, SQL_SUCCESS, {});
 }
 
