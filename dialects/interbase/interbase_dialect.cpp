@@ -45,8 +45,9 @@ const dialect::error_rule errors[] = {
     {match::code_and_contains, "not found", -607, &raise_coded<no_schema_obj_found>},
     {match::code, nullptr, -530, &raise_coded<integrity_violation>},
     {match::code, nullptr, -204, &raise_coded<no_schema_obj_found>},
-    {match::code, nullptr, -551, &raise_coded<permission_denied>},  // no permission
-    {match::code, nullptr, -817, &raise_coded<permission_denied>},  // read-only database
+    {match::code, nullptr, -551, &raise_coded<permission_denied>},     // no permission
+    {match::code, nullptr, -817, &raise_coded<permission_denied>},     // read-only database
+    {match::code, nullptr, -303, &raise_coded<bad_value_conversion>},  // conversion error
 };
 
 // Whether `field` is a column of any index of its table (the primary key included).

@@ -20,7 +20,8 @@ _variant_t read(adodb::Field& f) {
 // `v` converted to `vt`; "Invalid value conversion." when it cannot be.
 _variant_t converted(const _variant_t& v, VARTYPE vt) {
     _variant_t out;
-    if (FAILED(VariantChangeType(&out, &v, 0, vt))) throw exception("Invalid value conversion.", 0);
+    if (FAILED(VariantChangeType(&out, &v, 0, vt)))
+        throw bad_value_conversion(exception("Invalid value conversion.", 0));
     return out;
 }
 
@@ -41,6 +42,7 @@ _variant_t as_variant(const std::string& v) {
     return _variant_t(_bstr_t(v));
 }
 _variant_t as_variant(const tm& v) {
+    tovi::driver::check_date(v);
     return _variant_t(tm2double_time(v), VT_DATE);
 }
 template <class T>
@@ -94,26 +96,6 @@ void binding<T, Free>::set_value() {
         data = value_;
     }
     this->record_value();
-}
-
-template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
-std::string binding<T, Free>::as_string() const {
-    if (this->owner_is_null()) return "NULL";
-    const T& data = this->data_;
-    if constexpr (std::is_same_v<T, long>) {
-        return std::to_string(data);
-    } else if constexpr (std::is_same_v<T, bool>) {
-        return data ? "true" : "false";
-    } else if constexpr (std::is_same_v<T, std::string>) {
-        return "'" + data + "'";
-    } else if constexpr (std::is_same_v<T, tm>) {
-        return tm2string(data);
-    } else {
-        _variant_t text;
-        const _variant_t source(data);
-        if (FAILED(VariantChangeType(&text, &source, 0, VT_BSTR))) return "(value)";
-        return variant2string(text);
-    }
 }
 
 TOVI_DRIVER_SCALAR_BINDINGS(binding);

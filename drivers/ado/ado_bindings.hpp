@@ -17,7 +17,6 @@ public:
     using tovi::driver::typed_binding<driver, T, Free>::typed_binding;
     void get_value() override;
     void set_value() override;
-    std::string as_string() const override;
 
 private:
     _variant_t value_;

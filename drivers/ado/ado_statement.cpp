@@ -32,7 +32,23 @@ std::string printable(const _variant_t& v) {
 }  // namespace
 
 void insert_factory::get_value() {
+    get_statement()->ready_for_binding();
     get_statement()->insert_row(*this);
+}
+
+void statement::ready_for_binding() {
+    if (plan_.rewritten) {
+        check_parameter_count(parameter_columns_.size());
+        return;
+    }
+    long markers = 0;
+    try {
+        if (!parameters_) parameters_ = ado_command_->GetParameters();
+        markers = parameters_->GetCount();
+    } catch (const adodb::com_error& e) {
+        fail(&e);
+    }
+    check_parameter_count(static_cast<std::size_t>(markers));
 }
 
 statement::statement(const data_aware_command* command_, unsigned int options_, transaction& owner_)

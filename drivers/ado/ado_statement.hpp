@@ -36,7 +36,8 @@ public:
         return plan_.rewritten ? static_cast<impl::value_factory&>(insert_) : bind_;
     }
     impl::value_factory& get_define() override { return define_; }
-    void ready_for_binding() {}
+    // Every marker takes exactly one value.
+    void ready_for_binding();
 
     // A parameter's value: into the command's parameter, or into the new row's
     // field for a rewritten INSERT.

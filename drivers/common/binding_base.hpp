@@ -11,6 +11,8 @@
 
 #include <tovi/tovi.hpp>
 
+#include "value_rules.hpp"
+
 namespace tovi::driver {
 
 template <class D>
@@ -62,6 +64,10 @@ public:
     typed_binding(typename D::factory& f, T& data, tovi::value_t* owner_, unsigned short position_)
         : binding_base<D>(f, owner_, position_), data_(data) {}
     void release() override { (this->factory->*Free)(this); }
+    // The bound value as error contexts show it, alike on every road.
+    std::string as_string() const override {
+        return this->owner_is_null() ? "NULL" : printable(data_);
+    }
 
 protected:
     T& data_;

@@ -43,7 +43,15 @@ public:
     void reused() {}
 
     // The statement's context followed by the cache's statistics.
-    std::string error_context() const { return context + owner->get_cache().statistics(); }
+    std::string plain_context() const { return context + owner->get_cache().statistics(); }
+    // The plain context, then the values bound to the parameters, printed as on
+    // every road ("[Input data: 7, 'text', NULL]").
+    std::string error_context() const {
+        std::string text = plain_context();
+        impl::value_factory& inputs = const_cast<statement_base*>(this)->get_bind();
+        if (inputs.size() != 0) text += "[Input data: " + inputs.as_string() + "]";
+        return text;
+    }
     // Translates `e` with the statement's context; never returns.
     [[noreturn]] void fail(const exception& e) const {
         translate(owner->get_owner(), e, error_context());
@@ -70,6 +78,34 @@ public:
         if (!at_end) return false;
         if (cursor_closed) cursor_was_closed();
         return true;
+    }
+    // Every marker takes exactly one value: bad_operation before the statement
+    // runs otherwise (an engine would run a missing one as NULL, or drop a spare).
+    void check_parameter_count(std::size_t markers) {
+        check_parameter_count(get_bind().size(), markers);
+    }
+    // The same, for a driver that knows its bind factory (no virtual call).
+    void check_parameter_count(std::size_t given, std::size_t markers) const {
+        if (given != markers) wrong_parameter_count(given, markers);
+    }
+    [[noreturn]] __attribute__((cold, noinline)) void wrong_parameter_count(
+        std::size_t given, std::size_t markers) const {
+        raise(bad_operation(std::string(given > markers ? "Too many" : "Too few") +
+                                " input bindings: " + std::to_string(given) + " for " +
+                                std::to_string(markers) + " parameters.",
+                            0));
+    }
+    // Columns bound beyond the result's: bad_operation.
+    void check_column_count(std::size_t columns) {
+        const std::size_t bound = get_define().size();
+        if (bound > columns) too_many_columns(bound, columns);
+    }
+    [[noreturn]] __attribute__((cold, noinline)) void too_many_columns(std::size_t bound,
+                                                                       std::size_t columns) const {
+        raise(bad_operation("Result column " + std::to_string(bound) +
+                                " is bound, but the query returns " + std::to_string(columns) +
+                                " columns.",
+                            0));
     }
     [[noreturn]] __attribute__((cold, noinline)) void cursor_was_closed() const {
         raise(

@@ -20,6 +20,21 @@ bool is_real(short type) {
 bool is_integer(short type) {
     return type == SQL_SHORT || type == SQL_LONG || type == SQL_INT64;
 }
+bool is_date(short type) {
+    return type == SQL_TIMESTAMP || type == SQL_TYPE_DATE || type == SQL_TYPE_TIME;
+}
+
+using tovi::driver::value_kind;
+
+// What a column holds, in the framework's kinds; null: a blob or an array.
+value_kind kind_of(const described& d) {
+    if (d.type == SQL_BOOLEAN) return value_kind::boolean;
+    if (is_integer(d.type)) return d.scale == 0 ? value_kind::integer : value_kind::real;
+    if (is_real(d.type)) return value_kind::real;
+    if (is_text(d.type)) return value_kind::text;
+    if (is_date(d.type)) return value_kind::date_time;
+    return value_kind::null;
+}
 
 // A variant's text for a text column or a text blob: booleans as "Yes"/"No",
 // byte arrays as their bytes.
@@ -110,6 +125,71 @@ binding<T, Free>::~binding() {
 }
 
 template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
+char* binding<T, Free>::use(short type, short& length) {
+    type_ = type;
+    switch (type) {
+        case SQL_INT64:
+            length = sizeof integer_;
+            return reinterpret_cast<char*>(&integer_);
+        case SQL_DOUBLE:
+            length = sizeof real_;
+            return reinterpret_cast<char*>(&real_);
+        case SQL_TIMESTAMP:
+            length = sizeof stamp_;
+            return reinterpret_cast<char*>(&stamp_);
+        case SQL_BOOLEAN:
+            length = sizeof flag_;
+            return reinterpret_cast<char*>(&flag_);
+        default:  // SQL_VARYING
+            if (length <= 0) length = default_text_length;
+            text_.assign(static_cast<std::size_t>(length) + 2, '\0');
+            return &text_[0];
+    }
+}
+
+template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
+tovi::driver::cell binding<T, Free>::fetched() const {
+    tovi::driver::cell c;
+    switch (type_) {
+        case SQL_INT64:
+            c.kind = value_kind::integer;
+            c.integer = static_cast<long>(integer_);
+            break;
+        case SQL_DOUBLE:
+            c.kind = value_kind::real;
+            c.real = real_;
+            break;
+        case SQL_TIMESTAMP: {
+            c.kind = value_kind::date_time;
+            ISC_TIMESTAMP stamp = stamp_;
+            isc_decode_timestamp(&stamp, &c.date);
+            c.date.tm_isdst = -1;
+            break;
+        }
+        case SQL_BOOLEAN:
+            c.kind = value_kind::boolean;
+            c.integer = flag_ != FB_FALSE ? 1 : 0;
+            break;
+        case SQL_VARYING: {
+            short n = 0;
+            std::memcpy(&n, text_.data(), sizeof n);
+            c.kind = value_kind::text;
+            c.data = text_.data() + 2;
+            c.size = static_cast<std::size_t>(n);
+            break;
+        }
+        default:
+            break;
+    }
+    return c;
+}
+
+template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
+void binding<T, Free>::read_other() {
+    if constexpr (!std::is_same_v<T, _variant_t>) read_into(fetched(), this->data_);
+}
+
+template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
 void binding<T, Free>::setup() {
     XSQLVAR& v = var();
     const described& d = this->statement_->description(input(), this->position);
@@ -119,8 +199,12 @@ void binding<T, Free>::setup() {
     short length = 8;
     char* data = nullptr;
     if constexpr (std::is_same_v<T, long> || std::is_same_v<T, bool>) {
-        type_ = SQL_INT64;  // 64-bit long
-        data = reinterpret_cast<char*>(&integer_);
+        if (d.type == SQL_BOOLEAN) {  // the engine converts no number to a boolean
+            data = use(SQL_BOOLEAN, length);
+        } else {
+            type_ = SQL_INT64;  // 64-bit long
+            data = reinterpret_cast<char*>(&integer_);
+        }
     } else if constexpr (std::is_same_v<T, double>) {
         type_ = SQL_DOUBLE;
         data = reinterpret_cast<char*>(&real_);
@@ -141,6 +225,10 @@ void binding<T, Free>::setup() {
         } else if (is_integer(d.type)) {
             type_ = SQL_INT64;
             data = reinterpret_cast<char*>(&integer_);
+        } else if (is_date(d.type)) {
+            data = use(SQL_TIMESTAMP, length);
+        } else if (d.type == SQL_BOOLEAN) {
+            data = use(SQL_BOOLEAN, length);
         } else if (d.type == SQL_BLOB) {
             type_ = SQL_BLOB;
             v.sqlsubtype = d.subtype;
@@ -154,6 +242,18 @@ void binding<T, Free>::setup() {
             data = &text_[0];
         }
     }
+    // A column of another kind: fetched in its own, read by the framework's rules.
+    other_ = !input() && (tovi::driver::reads_through_rules<T>(kind_of(d)) || type_ == SQL_BOOLEAN);
+    if (other_ && type_ != SQL_BOOLEAN) {
+        const value_kind column = kind_of(d);
+        length = is_text(d.type) ? d.length : 0;
+        data = use(column == value_kind::integer     ? SQL_INT64
+                   : column == value_kind::real      ? SQL_DOUBLE
+                   : column == value_kind::date_time ? SQL_TIMESTAMP
+                   : column == value_kind::boolean   ? SQL_BOOLEAN
+                                                     : SQL_VARYING,
+                   length);
+    }
     v.sqltype = static_cast<short>((type_ != 0 ? type_ : SQL_VARYING) | 1);
     v.sqllen = length;
     v.sqldata = data;
@@ -166,12 +266,15 @@ void binding<T, Free>::get_value() {
     T& data = this->data_;
     if constexpr (std::is_same_v<T, long>) {
         integer_ = data;
+        flag_ = data != 0 ? FB_TRUE : FB_FALSE;
     } else if constexpr (std::is_same_v<T, bool>) {
         integer_ = data ? 1 : 0;
+        flag_ = data ? FB_TRUE : FB_FALSE;
     } else if constexpr (std::is_same_v<T, double>) {
         real_ = data;
     } else if constexpr (std::is_same_v<T, tm>) {
         if (!null) {
+            tovi::driver::check_date(data);
             tm copy = data;
             isc_encode_timestamp(&copy, &stamp_);
         }
@@ -191,12 +294,35 @@ void binding<T, Free>::get_value() {
             indicator_ = -1;
             return;
         }
-        if (type_ == SQL_INT64) {
-            integer_ = static_cast<long>(data);
-            return;
-        }
-        if (type_ == SQL_DOUBLE) {
-            real_ = static_cast<double>(data);
+        if (type_ == SQL_INT64 || type_ == SQL_DOUBLE || type_ == SQL_TIMESTAMP ||
+            type_ == SQL_BOOLEAN) {
+            // What the variant holds, read into the parameter's kind by the
+            // framework's rules (a true VT_BOOL is 1, a fraction no whole number).
+            tovi::driver::scalar value;
+            tovi::driver::from_variant(data, value);
+            tovi::driver::cell c;
+            c.kind = value.kind;
+            c.integer = value.integer;
+            c.real = value.real;
+            c.data = value.text.data();
+            c.size = value.text.size();
+            c.date = value.date;
+            if (type_ == SQL_INT64) {
+                long whole = 0;
+                read_into(c, whole);
+                integer_ = whole;
+            } else if (type_ == SQL_DOUBLE) {
+                read_into(c, real_);
+            } else if (type_ == SQL_BOOLEAN) {
+                bool flag = false;
+                read_into(c, flag);
+                flag_ = flag ? FB_TRUE : FB_FALSE;
+            } else {
+                tm when{};
+                read_into(c, when);
+                tovi::driver::check_date(when);
+                isc_encode_timestamp(&when, &stamp_);
+            }
             return;
         }
         const described& d = this->statement_->description(true, this->position);
@@ -228,14 +354,9 @@ void binding<T, Free>::set_value() {
             if (this->owner != nullptr) this->owner->is_null = true;
             return;
         }
-        if (type_ == SQL_VARYING) {
-            short n = 0;
-            std::memcpy(&n, text_.data(), sizeof n);
-            set_variant_from_str(data, static_cast<unsigned>(n), text_.data() + 2);
-        } else if (type_ == SQL_DOUBLE) {
-            data = _variant_t(real_);
-        } else if (type_ == SQL_INT64) {
-            data = _variant_t(static_cast<long>(integer_));
+        if (type_ == SQL_VARYING || type_ == SQL_DOUBLE || type_ == SQL_INT64 ||
+            type_ == SQL_TIMESTAMP || type_ == SQL_BOOLEAN) {
+            read_into(fetched(), data);
         } else if (type_ == SQL_BLOB) {
             const described& d = this->statement_->description(false, this->position);
             if (d.subtype != 1) return;  // binary blobs leave the variant as it is
@@ -248,6 +369,7 @@ void binding<T, Free>::set_value() {
         return;
     }
     if (!this->record_null(null)) return;
+    if (other_) return read_other();
     if constexpr (std::is_same_v<T, long>) {
         data = static_cast<long>(integer_);
     } else if constexpr (std::is_same_v<T, bool>) {

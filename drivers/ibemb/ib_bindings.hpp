@@ -23,10 +23,20 @@ public:
 private:
     bool input() const { return this->factory->get_direction() != out; }
     XSQLVAR& var() { return this->statement_->variable(input(), this->position); }
+    // The buffer of native type `type` (SQL_INT64, SQL_DOUBLE, SQL_TIMESTAMP,
+    // SQL_BOOLEAN, SQL_VARYING of `length` bytes); sets type_ and `length`.
+    char* use(short type, short& length);
+    // The fetched value in its kind, for the framework's rules.
+    tovi::driver::cell fetched() const;
+    // A column fetched in its own kind, read into the variable by those rules
+    // (out of line: the usual case needs no frame).
+    __attribute__((noinline)) void read_other();
 
     short indicator_ = 0;
-    short type_ = 0;  // the variable's type as this binding set it (nullable bit cleared)
+    short type_ = 0;      // the variable's type as this binding set it (nullable bit cleared)
+    bool other_ = false;  // a column fetched in its own kind, not the variable's
     ISC_INT64 integer_ = 0;
+    FB_BOOLEAN flag_ = 0;  // a BOOLEAN column's or parameter's
     double real_ = 0;
     ISC_TIMESTAMP stamp_{};
     ISC_QUAD blob_{};

@@ -26,7 +26,7 @@ std::vector<described> descriptions(const XSQLDA* area) {
     std::vector<described> all;
     for (short i = 0; i < area->sqld && i < area->sqln; ++i) {
         const XSQLVAR& v = area->sqlvar[i];
-        all.push_back({static_cast<short>(v.sqltype & ~1), v.sqllen, v.sqlsubtype});
+        all.push_back({static_cast<short>(v.sqltype & ~1), v.sqllen, v.sqlsubtype, v.sqlscale});
     }
     return all;
 }
@@ -105,10 +105,7 @@ void statement::park_variables() {
 
 void statement::describe_outputs() {
     const short columns = out_->sqld;
-    if (define_.size() > static_cast<std::size_t>(columns))
-        raise(bad_operation("Too many output bindings: " + std::to_string(define_.size()) +
-                                " for " + std::to_string(columns) + " columns.",
-                            0));
+    check_column_count(static_cast<std::size_t>(columns));
     size_area(out_, columns);
     if (columns != 0) {
         isc_dsql_describe(status(), &stmt_, sql_dialect, out_);
@@ -139,11 +136,7 @@ void statement::ready_for_binding() {
     if (bindings_ready_ && columns_added) define_.call_setup();  // the described area is new
     // Every parameter is bound, or the execution is refused: a parameter left out
     // is a mistake the engine would report as "Data type unknown", or run as NULL.
-    if (bind_.size() != in_types_.size())
-        raise(bad_operation(std::string(bind_.size() > in_types_.size() ? "Too many" : "Too few") +
-                                " input bindings: " + std::to_string(bind_.size()) + " for " +
-                                std::to_string(in_types_.size()) + " parameters.",
-                            0));
+    check_parameter_count(bind_.size(), in_types_.size());
     if (!bindings_ready_) {
         park_variables();
         define_.call_setup();

@@ -15,6 +15,7 @@ struct described {
     short type = 0;
     short length = 0;
     short subtype = 0;
+    short scale = 0;
 };
 
 class statement : public tovi::driver::statement_base<driver> {

@@ -72,6 +72,70 @@ inline void refuse_nul(const std::string& text) {
     if (nul != nullptr) refuse_nul_at(static_cast<std::size_t>(nul - text.data()));
 }
 
+SQL_TIMESTAMP_STRUCT timestamp_of(const tm& t) {
+    SQL_TIMESTAMP_STRUCT stamp{};
+    stamp.year = static_cast<SQLSMALLINT>(t.tm_year + 1900);
+    stamp.month = static_cast<SQLUSMALLINT>(t.tm_mon + 1);
+    stamp.day = static_cast<SQLUSMALLINT>(t.tm_mday);
+    stamp.hour = static_cast<SQLUSMALLINT>(t.tm_hour);
+    stamp.minute = static_cast<SQLUSMALLINT>(t.tm_min);
+    stamp.second = static_cast<SQLUSMALLINT>(t.tm_sec);
+    return stamp;
+}
+
+using tovi::driver::value_kind;
+
+// What a column of SQL type `type` holds, in the framework's kinds.
+value_kind kind_of(SQLSMALLINT type, SQLSMALLINT digits) {
+    switch (type) {
+        case SQL_BIT:
+            return value_kind::boolean;
+        case SQL_TINYINT:
+        case SQL_SMALLINT:
+        case SQL_INTEGER:
+        case SQL_BIGINT:
+            return value_kind::integer;
+        case SQL_NUMERIC:
+        case SQL_DECIMAL:
+            return digits == 0 ? value_kind::integer : value_kind::real;
+        case SQL_REAL:
+        case SQL_FLOAT:
+        case SQL_DOUBLE:
+            return value_kind::real;
+        case SQL_CHAR:
+        case SQL_VARCHAR:
+        case SQL_LONGVARCHAR:
+        case SQL_WCHAR:
+        case SQL_WVARCHAR:
+        case SQL_WLONGVARCHAR:
+            return value_kind::text;
+        case SQL_BINARY:
+        case SQL_VARBINARY:
+        case SQL_LONGVARBINARY:
+            return value_kind::bytes;
+        case SQL_TYPE_DATE:
+        case SQL_TYPE_TIME:
+        case SQL_TYPE_TIMESTAMP:
+        case SQL_DATE:
+        case SQL_TIMESTAMP:
+            return value_kind::date_time;
+        default:
+            return value_kind::null;
+    }
+}
+
+tm tm_of(const SQL_TIMESTAMP_STRUCT& stamp) {
+    tm t{};
+    t.tm_year = stamp.year - 1900;
+    t.tm_mon = stamp.month - 1;
+    t.tm_mday = stamp.day;
+    t.tm_hour = stamp.hour;
+    t.tm_min = stamp.minute;
+    t.tm_sec = stamp.second;
+    t.tm_isdst = -1;
+    return t;
+}
+
 template <class N>
 bool read_fixed(statement& st, SQLUSMALLINT column, SQLSMALLINT c_type, N& out) {
     SQLLEN indicator = 0;
@@ -83,12 +147,6 @@ SQLRETURN bind(statement& st, SQLUSMALLINT number, SQLSMALLINT c_type, SQLSMALLI
                SQLULEN size, SQLSMALLINT digits, void* value, SQLLEN length, SQLLEN* indicator) {
     return st.check(SQLBindParameter(st.stmt(), number, SQL_PARAM_INPUT, c_type, sql_type, size,
                                      digits, value, length, indicator));
-}
-
-// A printable value for error contexts; long texts are cut.
-std::string printable(const std::string& text) {
-    const std::size_t limit = 64;
-    return "'" + (text.size() > limit ? text.substr(0, limit) + "..." : text) + "'";
 }
 
 }  // namespace
@@ -120,14 +178,45 @@ void binding<T, Free>::setup() {
     // driver may write there for a NULL too: the application's storage keeps its
     // value then).
     SQLRETURN rc = SQL_SUCCESS;
-    if constexpr (std::is_same_v<T, long> || std::is_same_v<T, bool>)
-        rc = SQLBindCol(st.stmt(), column, SQL_C_SBIGINT, &integer_, sizeof integer_, &indicator_);
-    else if constexpr (std::is_same_v<T, double>)
-        rc = SQLBindCol(st.stmt(), column, SQL_C_DOUBLE, &real_, sizeof real_, &indicator_);
-    else if constexpr (std::is_same_v<T, tm>)
-        rc = SQLBindCol(st.stmt(), column, SQL_C_TYPE_TIMESTAMP, &stamp_, sizeof stamp_,
-                        &indicator_);
-    else if constexpr (std::is_same_v<T, _variant_t>) {
+    other_ = value_kind::null;
+    if constexpr (!std::is_same_v<T, tm> && !std::is_same_v<T, _variant_t>) {
+        // The column's own kind decides whether the driver's cast may be used.
+        SQLCHAR name[256];
+        SQLSMALLINT name_length = 0, type = 0, digits = 0, nullable = 0;
+        SQLULEN size = 0;
+        if (SQL_SUCCEEDED(SQLDescribeCol(st.stmt(), column, name, sizeof name, &name_length, &type,
+                                         &size, &digits, &nullable))) {
+            const value_kind kind = kind_of(type, digits);
+            if (tovi::driver::reads_through_rules<T>(kind)) other_ = kind;
+        }
+    }
+    // The kind the column lands in: its own (other_), else the variable's.
+    value_kind fetch_as = other_;
+    if (fetch_as == value_kind::null) {
+        if constexpr (std::is_same_v<T, long> || std::is_same_v<T, bool>)
+            fetch_as = value_kind::integer;
+        else if constexpr (std::is_same_v<T, double>)
+            fetch_as = value_kind::real;
+        else if constexpr (std::is_same_v<T, tm>)
+            fetch_as = value_kind::date_time;
+    }
+    switch (fetch_as) {
+        case value_kind::integer:
+        case value_kind::boolean:
+            rc = SQLBindCol(st.stmt(), column, SQL_C_SBIGINT, &integer_, sizeof integer_,
+                            &indicator_);
+            break;
+        case value_kind::real:
+            rc = SQLBindCol(st.stmt(), column, SQL_C_DOUBLE, &real_, sizeof real_, &indicator_);
+            break;
+        case value_kind::date_time:
+            rc = SQLBindCol(st.stmt(), column, SQL_C_TYPE_TIMESTAMP, &stamp_, sizeof stamp_,
+                            &indicator_);
+            break;
+        default:  // text, read with SQLGetData after each fetch
+            break;
+    }
+    if constexpr (std::is_same_v<T, _variant_t>) {
         // The column's type decides how each row is read (the name is not needed).
         SQLCHAR name[256];
         SQLSMALLINT name_length = 0, digits = 0, nullable = 0;
@@ -168,66 +257,45 @@ void binding<T, Free>::get_value() {
     } else if constexpr (std::is_same_v<T, tm>) {
         stamp_ = SQL_TIMESTAMP_STRUCT{};
         if (!null) {
-            stamp_.year = static_cast<SQLSMALLINT>(data.tm_year + 1900);
-            stamp_.month = static_cast<SQLUSMALLINT>(data.tm_mon + 1);
-            stamp_.day = static_cast<SQLUSMALLINT>(data.tm_mday);
-            stamp_.hour = static_cast<SQLUSMALLINT>(data.tm_hour);
-            stamp_.minute = static_cast<SQLUSMALLINT>(data.tm_min);
-            stamp_.second = static_cast<SQLUSMALLINT>(data.tm_sec);
+            tovi::driver::check_date(data);
+            stamp_ = timestamp_of(data);
         }
         if (!bound) bind(SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 23, 3, &stamp_, sizeof stamp_);
-    } else {  // _variant_t: its type decides, at every execution
+    } else {  // _variant_t: what it holds decides, at every execution
         indicator_ = 0;
-        switch (data.vt) {
-            case VT_EMPTY:
-            case VT_NULL:
-            case VT_UNKNOWN:
+        tovi::driver::from_variant(data, value_);
+        switch (value_.kind) {
+            case tovi::driver::value_kind::null:
                 indicator_ = SQL_NULL_DATA;
                 bind(SQL_C_CHAR, SQL_VARCHAR, 1, 0, nullptr, 0);
                 break;
             // Integers go through a 64-bit buffer: Debian's SQLite ODBC driver stores a
             // negative SQL_C_STINYINT and a large SQL_C_ULONG wrongly.
-            case VT_I1:
-                integer_ = data.cVal;  // NOLINT(bugprone-signed-char-misuse): a signed byte
-                bind(SQL_C_SBIGINT, SQL_TINYINT, 1, 0, &integer_, 0);
-                break;
-            case VT_UI1:
-                integer_ = data.bVal;
-                bind(SQL_C_SBIGINT, SQL_TINYINT, 1, 0, &integer_, 0);
-                break;
-            case VT_I2:
-                integer_ = data.iVal;
-                bind(SQL_C_SBIGINT, SQL_SMALLINT, 2, 0, &integer_, 0);
-                break;
-            case VT_UI2:
-                integer_ = data.uiVal;
-                bind(SQL_C_SBIGINT, SQL_SMALLINT, 2, 0, &integer_, 0);
-                break;
-            case VT_I4:
-                integer_ = data.lVal;
-                bind(SQL_C_SBIGINT, SQL_INTEGER, 4, 0, &integer_, 0);
-                break;
-            case VT_UI4:  // beyond SQL_INTEGER's range above 2^31 - 1
-                integer_ = data.ulVal;
+            case tovi::driver::value_kind::integer:
+            case tovi::driver::value_kind::boolean:
+                integer_ = value_.integer;
                 bind(SQL_C_SBIGINT, SQL_BIGINT, 8, 0, &integer_, 0);
                 break;
-            case VT_I8:
-                integer_ = data.llVal;
-                bind(SQL_C_SBIGINT, SQL_BIGINT, 8, 0, &integer_, 0);
+            case tovi::driver::value_kind::real:
+                real_ = value_.real;
+                bind(SQL_C_DOUBLE, SQL_DOUBLE, 8, 15, &real_, 0);
                 break;
-            case VT_BOOL:
-                scratch_.assign(1, data.boolVal != VARIANT_FALSE ? '\1' : '\0');
-                bind(SQL_C_BIT, SQL_BIT, 1, 0, &scratch_[0], 1);
+            case tovi::driver::value_kind::date_time:
+                tovi::driver::check_date(value_.date);
+                stamp_ = timestamp_of(value_.date);
+                bind(SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 23, 3, &stamp_, sizeof stamp_);
                 break;
-            case VT_BSTR:
-                scratch_ = variant2string(data);
-                refuse_nul(scratch_);
-                bind(SQL_C_CHAR, SQL_VARCHAR, scratch_.empty() ? 1 : scratch_.size(), 0,
-                     &scratch_[0], static_cast<SQLLEN>(scratch_.size()));
-                indicator_ = static_cast<SQLLEN>(scratch_.size());
+            case tovi::driver::value_kind::text:
+            case tovi::driver::value_kind::bytes: {
+                const bool text = value_.kind == tovi::driver::value_kind::text;
+                if (text) refuse_nul(value_.text);
+                std::string& bytes = value_.text;
+                bind(text ? SQL_C_CHAR : SQL_C_BINARY, text ? SQL_VARCHAR : SQL_VARBINARY,
+                     bytes.empty() ? 1 : bytes.size(), 0, &bytes[0],
+                     static_cast<SQLLEN>(bytes.size()));
+                indicator_ = static_cast<SQLLEN>(bytes.size());
                 break;
-            default:
-                throw bad_value_conversion(0);
+            }
         }
         bound_in_ = 0;  // a variant binds afresh each time
         return;
@@ -242,6 +310,7 @@ void binding<T, Free>::set_value() {
     const SQLUSMALLINT column = static_cast<SQLUSMALLINT>(this->position + 1);
     T& data = this->data_;
     bool present = false;
+    if (other_ != value_kind::null) return read_other(st, column);
     if constexpr (std::is_same_v<T, long>) {
         present = indicator_ != SQL_NULL_DATA;
         if (present) data = static_cast<long>(integer_);
@@ -289,6 +358,21 @@ void binding<T, Free>::set_value() {
                 if (present) data = _variant_t(v);
                 break;
             }
+            case SQL_TYPE_DATE:
+            case SQL_TYPE_TIME:
+            case SQL_TYPE_TIMESTAMP:
+            case SQL_DATE:
+            case SQL_TIMESTAMP: {
+                SQL_TIMESTAMP_STRUCT stamp{};
+                present = read_fixed(st, column, SQL_C_TYPE_TIMESTAMP, stamp);
+                if (present) {
+                    tovi::driver::cell c;
+                    c.kind = value_kind::date_time;
+                    c.date = tm_of(stamp);
+                    read_into(c, data);
+                }
+                break;
+            }
             case SQL_BINARY:
             case SQL_VARBINARY:
             case SQL_LONGVARBINARY:
@@ -306,7 +390,7 @@ void binding<T, Free>::set_value() {
                 if (present)
                     set_variant_from_str(data, static_cast<unsigned>(text.size()), text.c_str());
                 break;
-            default:  // dates and times among them: a variant holds no date here
+            default:
                 throw bad_value_conversion(0);
         }
         if (!present) {
@@ -319,38 +403,34 @@ void binding<T, Free>::set_value() {
 }
 
 template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
-std::string binding<T, Free>::as_string() const {
-    if (this->owner_is_null()) return "NULL";
-    const T& data = this->data_;
-    if constexpr (std::is_same_v<T, long>) {
-        return std::to_string(data);
-    } else if constexpr (std::is_same_v<T, bool>) {
-        return data ? "true" : "false";
-    } else if constexpr (std::is_same_v<T, double>) {
-        char text[32];  // shortest exact form, whatever the process locale
-        return std::string(text, std::to_chars(text, text + sizeof text, data).ptr);
-    } else if constexpr (std::is_same_v<T, std::string>) {
-        return printable(data);
-    } else if constexpr (std::is_same_v<T, tm>) {
-        char text[80];
-        std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", data.tm_year + 1900,
-                      data.tm_mon + 1, data.tm_mday, data.tm_hour, data.tm_min, data.tm_sec);
-        return text;
-    } else {
-        switch (data.vt) {
-            case VT_EMPTY:
-            case VT_NULL:
-                return "NULL";
-            case VT_I4:
-                return std::to_string(data.lVal);
-            case VT_I8:
-                return std::to_string(data.llVal);
-            case VT_BSTR:
-                return printable(variant2string(data));
-            default:
-                return "(variant)";
-        }
+void binding<T, Free>::read_other(statement& st, SQLUSMALLINT column) {
+    tovi::driver::cell c;
+    c.kind = other_;
+    bool present = true;
+    switch (other_) {
+        case value_kind::integer:
+        case value_kind::boolean:
+            present = indicator_ != SQL_NULL_DATA;
+            c.integer = static_cast<long>(integer_);
+            break;
+        case value_kind::real:
+            present = indicator_ != SQL_NULL_DATA;
+            c.real = real_;
+            break;
+        case value_kind::date_time:
+            present = indicator_ != SQL_NULL_DATA;
+            c.date = tm_of(stamp_);
+            break;
+        default:  // text
+            present = read_all(st, column, SQL_C_CHAR, scratch_);
+            c.data = scratch_.data();
+            c.size = scratch_.size();
+            break;
     }
+    if constexpr (std::is_same_v<T, std::string>) {
+        if (!present) this->data_.clear();  // a NULL column leaves an empty text
+    }
+    if (this->record_null(!present)) read_into(c, this->data_);
 }
 
 TOVI_DRIVER_SCALAR_BINDINGS(binding);

@@ -21,9 +21,10 @@ public:
     void setup() override;
     void get_value() override;
     void set_value() override;
-    std::string as_string() const override;
 
 private:
+    // A column fetched in its own kind (other_), into the variable.
+    void read_other(statement& st, SQLUSMALLINT column);
     // Binds the parameter (SQLBindParameter, number position + 1).
     void bind(SQLSMALLINT c_type, SQLSMALLINT sql_type, SQLULEN size, SQLSMALLINT digits,
               void* value, SQLLEN length);
@@ -35,8 +36,13 @@ private:
     SQLBIGINT integer_ = 0;         // a boolean's buffer; an integer or boolean column's
     double real_ = 0;               // a real column's
     SQL_TIMESTAMP_STRUCT stamp_{};  // a date's buffer
-    std::string scratch_;           // a variant's text or flag
+    tovi::driver::scalar value_;    // a variant's value
+    std::string scratch_;           // a text column's text, read into another kind
     SQLSMALLINT column_type_ = 0;   // a variant column's SQL type
+    // A column of another kind than the variable's: fetched in its own kind (the
+    // driver's casts truncate, and read unparsable text as NULL), read by the
+    // framework's rules. null: the variable's own kind.
+    tovi::driver::value_kind other_ = tovi::driver::value_kind::null;
 };
 
 using integer_binding = binding<long, &impl::value_factory::free_long_impl>;

@@ -85,6 +85,9 @@ void statement::native_prepare() {
                      static_cast<SQLINTEGER>(native_sql.size())));
     prepared_ = true;
     cursor_state_ = 1;
+    // A driver that cannot count its markers leaves the count to the engine.
+    SQLSMALLINT markers = 0;
+    markers_ = SQL_SUCCEEDED(SQLNumParams(stmt(), &markers)) ? markers : -1;
 }
 
 SQLRETURN statement::send_data(SQLRETURN rc) {
@@ -109,7 +112,7 @@ std::string statement::error_context() const {
     std::string text;
     if (bind_.size() != 0) text += "[Input data: " + bind_.as_string() + "]";
     if (define_.size() != 0) text += "[Output data: " + define_.as_string() + "]";
-    return text + statement_base::error_context();
+    return text + plain_context();
 }
 
 void statement::fail(const exception& e) const {
@@ -162,6 +165,9 @@ bool statement::next() {
     if (columns_bound_ || define_.changed()) {
         // Bound afresh: a column binding may have gone or moved.
         SQLFreeStmt(stmt(), SQL_UNBIND);
+        SQLSMALLINT columns = 0;
+        if (define_.size() != 0 && SQL_SUCCEEDED(SQLNumResultCols(stmt(), &columns)))
+            check_column_count(static_cast<std::size_t>(columns));
         define_.call_setup();
         define_.clear_changed();
         columns_bound_ = false;

@@ -30,6 +30,7 @@ public:
     void ready_for_binding() {
         if (abandoned_) was_abandoned();
         if (!prepared_ && !eager_prepare_) native_prepare();
+        if (markers_ >= 0) check_parameter_count(bind_.size(), static_cast<std::size_t>(markers_));
         if (params_reset_) reset_parameters();
     }
     // Parameters bound in an earlier generation bind again.
@@ -81,6 +82,7 @@ private:
     bool limited_;  // the connection has a statement time limit (fixed for its life)
     bool prepared_ = false;
     bool columns_bound_ = true;  // the columns are (re)bound before the next fetch
+    int markers_ = -1;           // parameter markers of the prepared text (-1: unknown)
     int cursor_state_ = 0;       // 0 none, 1 closed, 2 open
     bool params_reset_ = false;  // the native parameters are cleared before the next binding
     unsigned generation_ = 1;

@@ -2,8 +2,6 @@
 // columns to values after each fetch.
 #include "sqlite_bindings.hpp"
 
-#include <cctype>
-
 #include "sqlite_errors.hpp"
 
 namespace tovi::sqlite {
@@ -12,6 +10,53 @@ template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
 void binding<T, Free>::fail(int rc) const {
     if (this->statement_ == nullptr) throw exception(sqlite3_errstr(rc), rc);
     this->statement_->fail(native_error(sqlite3_db_handle(native()), rc));
+}
+
+namespace {
+
+using tovi::driver::cell;
+using tovi::driver::value_kind;
+
+// The current row's column: one call under the connection's lock, then reads of
+// the value without it. A connection is used by one thread at a time, which is
+// what makes those reads safe, and it saves a lock per column.
+inline sqlite3_value* column(sqlite3_stmt* s, unsigned short position) {
+    return sqlite3_column_value(s, position);
+}
+
+// A value of another kind than the variable's, for the framework's rules.
+__attribute__((noinline)) cell cell_of(sqlite3_value* v, int type) {
+    cell c;
+    switch (type) {
+        case SQLITE_INTEGER:
+            c.kind = value_kind::integer;
+            c.integer = static_cast<long>(sqlite3_value_int64(v));
+            break;
+        case SQLITE_FLOAT:
+            c.kind = value_kind::real;
+            c.real = sqlite3_value_double(v);
+            break;
+        case SQLITE_TEXT:
+            c.kind = value_kind::text;
+            c.data = reinterpret_cast<const char*>(sqlite3_value_text(v));
+            c.size = static_cast<std::size_t>(sqlite3_value_bytes(v));
+            break;
+        case SQLITE_BLOB:
+            c.kind = value_kind::bytes;
+            c.data = static_cast<const char*>(sqlite3_value_blob(v));
+            c.size = static_cast<std::size_t>(sqlite3_value_bytes(v));
+            break;
+        default:
+            break;
+    }
+    return c;
+}
+
+}  // namespace
+
+template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
+void binding<T, Free>::fetch_other(sqlite3_value* v, int type) {
+    if (this->record_null(type == SQLITE_NULL)) read_into(cell_of(v, type), this->data_);
 }
 
 // --- integers and booleans: 64 bits wide, as long is
@@ -23,12 +68,11 @@ void integer_binding::get_value() {
 
 void integer_binding::set_value() {
     if (is_parameter()) return;
-    sqlite3_stmt* s = native();
-    const sqlite3_int64 v = sqlite3_column_int64(s, position);
-    // A NULL column reads as 0: only a 0 needs the (costly) type check.
-    if (v == 0 && !record_null(sqlite3_column_type(s, position) == SQLITE_NULL)) return;
-    if (v != 0) record_value();
-    data_ = static_cast<long>(v);
+    sqlite3_value* v = column(native(), position);
+    const int type = sqlite3_value_type(v);
+    if (type != SQLITE_INTEGER) return fetch_other(v, type);
+    record_value();
+    data_ = static_cast<long>(sqlite3_value_int64(v));
 }
 
 void boolean_binding::get_value() {
@@ -37,7 +81,10 @@ void boolean_binding::get_value() {
 }
 
 void boolean_binding::set_value() {
-    if (fetch_present()) data_ = sqlite3_column_int64(native(), position) != 0;
+    if (is_parameter()) return;
+    sqlite3_value* v = column(native(), position);
+    const int type = sqlite3_value_type(v);
+    if (record_null(type == SQLITE_NULL)) read_into(cell_of(v, type), data_);
 }
 
 // --- doubles
@@ -49,11 +96,11 @@ void real_binding::get_value() {
 
 void real_binding::set_value() {
     if (is_parameter()) return;
-    sqlite3_stmt* s = native();
-    const double v = sqlite3_column_double(s, position);
-    if (v == 0.0 && !record_null(sqlite3_column_type(s, position) == SQLITE_NULL)) return;
-    if (v != 0.0) record_value();
-    data_ = v;
+    sqlite3_value* v = column(native(), position);
+    const int type = sqlite3_value_type(v);
+    if (type != SQLITE_FLOAT) return fetch_other(v, type);
+    record_value();
+    data_ = sqlite3_value_double(v);
 }
 
 // --- text
@@ -67,146 +114,80 @@ void text_binding::get_value() {
 
 void text_binding::set_value() {
     if (is_parameter()) return;
-    sqlite3_stmt* s = native();
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, position));
-    // Only a NULL column (or a failed conversion) gives no text: check which. A
-    // NULL column leaves an empty text.
-    if (text == nullptr) {
-        record_null(sqlite3_column_type(s, position) == SQLITE_NULL);
-        data_.clear();
-        return;
+    sqlite3_value* v = column(native(), position);
+    const int type = sqlite3_value_type(v);
+    if (type == SQLITE_TEXT) {
+        record_value();
+        const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(v));
+        data_.assign(text, static_cast<std::size_t>(sqlite3_value_bytes(v)));
+    } else if (record_null(type == SQLITE_NULL)) {
+        read_into(cell_of(v, type), data_);
+    } else {
+        data_.clear();  // a NULL column leaves an empty text
     }
-    record_value();
-    data_.assign(text, static_cast<std::size_t>(sqlite3_column_bytes(s, position)));
 }
 
 // --- dates: seconds since the epoch in integer columns, or text
 
 void date_time_binding::get_value() {
     if (bind_null_if_owner_null()) return;
+    tovi::driver::check_date(data_);
     check(sqlite3_bind_int64(native(), parameter(), static_cast<sqlite3_int64>(tm2time_t(data_))));
 }
 
-namespace {
-// A whole number in text: what SQLite keeps of an integer bound into a TEXT column.
-bool integer_text(const char* text, int bytes, long& value) {
-    if (bytes <= 0) return false;
-    int i = (text[0] == '-' || text[0] == '+') ? 1 : 0;
-    if (i == bytes) return false;
-    for (int k = i; k < bytes; ++k)
-        if (!std::isdigit(static_cast<unsigned char>(text[k]))) return false;
-    try {
-        value = std::stol(std::string(text, static_cast<std::size_t>(bytes)));
-    } catch (...) {
-        return false;
-    }
-    return true;
-}
-}  // namespace
-
 void date_time_binding::set_value() {
-    if (!fetch_present()) return;
-    const int type = sqlite3_column_type(native(), position);
-    if (type == SQLITE_INTEGER) {
-        time_t2tm(static_cast<long>(sqlite3_column_int64(native(), position)), data_);
-        return;
-    }
-    if (type == SQLITE_TEXT) {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(native(), position));
-        if (text == nullptr) throw bad_value_conversion(0);
-        const int bytes = sqlite3_column_bytes(native(), position);
-        long seconds = 0;
-        if (integer_text(text, bytes, seconds)) {
-            time_t2tm(seconds, data_);
-            return;
-        }
-        try {
-            string2tm(std::string(text, static_cast<std::size_t>(bytes)), data_);
-        } catch (const exception&) {
-            throw;
-        } catch (const std::exception&) {
-            throw bad_value_conversion(0);
-        }
-        return;
-    }
-    throw bad_value_conversion(0);
+    if (is_parameter()) return;
+    sqlite3_value* v = column(native(), position);
+    const int type = sqlite3_value_type(v);
+    // Whole numbers, as text too (what SQLite keeps of an integer bound into a
+    // TEXT column), are seconds since the epoch; other text is a date's text.
+    if (record_null(type == SQLITE_NULL)) read_into(cell_of(v, type), data_);
 }
 
-// --- variants
+// --- variants: what they hold, bound as its kind
 
 void variant_binding::get_value() {
     null_mark = false;
     sqlite3_stmt* s = native();
     const int p = parameter();
-    switch (data_.vt) {
-        case VT_EMPTY:
-        case VT_NULL:
-        case VT_UNKNOWN:
+    tovi::driver::from_variant(data_, scratch_);
+    switch (scratch_.kind) {
+        case value_kind::null:
             null_mark = true;
             check(sqlite3_bind_null(s, p));
             break;
-        case VT_I2:
-            check(sqlite3_bind_int(s, p, data_.iVal));
+        case value_kind::integer:
+        case value_kind::boolean:
+            check(sqlite3_bind_int64(s, p, scratch_.integer));
             break;
-        case VT_I4:
-            check(sqlite3_bind_int(s, p, data_.lVal));
+        case value_kind::real:
+            check(sqlite3_bind_double(s, p, scratch_.real));
             break;
-        case VT_UI4:
-            check(sqlite3_bind_int64(s, p, data_.ulVal));
-            break;
-        case VT_I8:
-            check(sqlite3_bind_int64(s, p, data_.llVal));
-            break;
-        case VT_BOOL:
-            check(sqlite3_bind_int(s, p, data_.boolVal != VARIANT_FALSE ? 1 : 0));
-            break;
-        case VT_I1:
-            check(sqlite3_bind_int(s, p, static_cast<signed char>(data_.cVal)));
-            break;
-        case VT_UI1:
-            check(sqlite3_bind_int(s, p, data_.bVal));
-            break;
-        case VT_UI2:
-            check(sqlite3_bind_int(s, p, data_.uiVal));
-            break;
-        case VT_BSTR:
-            scratch_ = variant2string(data_);
-            check(sqlite3_bind_text64(s, p, scratch_.data(), scratch_.size(),
+        case value_kind::text:
+            check(sqlite3_bind_text64(s, p, scratch_.text.data(), scratch_.text.size(),
                                       statement_->bind_lifetime(), SQLITE_UTF8));
             break;
-        default:
-            throw bad_value_conversion(0);
+        case value_kind::bytes:
+            check(sqlite3_bind_blob64(s, p, scratch_.text.data(), scratch_.text.size(),
+                                      statement_->bind_lifetime()));
+            break;
+        case value_kind::date_time:
+            tovi::driver::check_date(scratch_.date);
+            check(sqlite3_bind_int64(s, p, static_cast<sqlite3_int64>(tm2time_t(scratch_.date))));
+            break;
     }
 }
 
 void variant_binding::set_value() {
     if (is_parameter()) return;
-    sqlite3_stmt* s = native();
-    switch (sqlite3_column_type(s, position)) {
-        case SQLITE_NULL:
-            if (owner != nullptr) owner->is_null = true;
-            data_.Clear();
-            return;
-        case SQLITE_INTEGER: {
-            const long v = static_cast<long>(sqlite3_column_int64(s, position));
-            if (data_.vt == VT_BOOL)
-                data_.boolVal = v != 0 ? VARIANT_TRUE : VARIANT_FALSE;
-            else
-                data_ = _variant_t(v);
-            break;
-        }
-        case SQLITE_FLOAT:
-            data_ = _variant_t(sqlite3_column_double(s, position));
-            break;
-        case SQLITE_TEXT:
-            set_variant_from_str(data_, static_cast<unsigned>(sqlite3_column_bytes(s, position)),
-                                 reinterpret_cast<const char*>(sqlite3_column_text(s, position)));
-            break;
-        default:
-            set_variant_from_raw(data_, static_cast<unsigned>(sqlite3_column_bytes(s, position)),
-                                 static_cast<const char*>(sqlite3_column_blob(s, position)));
-            break;
+    sqlite3_value* v = column(native(), position);
+    const int type = sqlite3_value_type(v);
+    if (type == SQLITE_NULL) {
+        if (owner != nullptr) owner->is_null = true;
+        data_.Clear();
+        return;
     }
+    read_into(cell_of(v, type), data_);
     record_value();
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "sqlite_statement.hpp"
+#include "value_rules.hpp"
 
 namespace tovi::sqlite {
 
@@ -24,6 +25,10 @@ protected:
     void check(int rc) const {
         if (rc != SQLITE_OK) fail(rc);
     }
+    // A NULL column, or one of another kind than the variable's: the NULL rule,
+    // then the framework's rules. Out of line, so that the usual case needs no
+    // frame.
+    __attribute__((noinline)) void fetch_other(sqlite3_value* v, int type);
     // Binding failures (a position beyond the markers, a value too big) are
     // native failures like any other: classified, with the statement's context.
     [[noreturn]] __attribute__((noinline, cold)) void fail(int rc) const;
@@ -32,11 +37,6 @@ protected:
         this->null_mark = this->owner_is_null();
         if (this->null_mark) check(sqlite3_bind_null(native(), parameter()));
         return this->null_mark;
-    }
-    // The fetch rule: false when the column is NULL (see record_null).
-    bool fetch_present() {
-        if (this->is_parameter()) return false;
-        return this->record_null(sqlite3_column_type(native(), this->position) == SQLITE_NULL);
     }
 };
 
@@ -70,7 +70,7 @@ public:
     void set_value() override;
 };
 
-// Dates: seconds since the epoch in integer columns, or text.
+// Dates: seconds since the epoch in integer columns, or text; years 100 to 9999.
 class date_time_binding : public binding<tm, &impl::value_factory::free_date_time_impl> {
 public:
     using binding::binding;
@@ -85,7 +85,7 @@ public:
     void set_value() override;
 
 private:
-    std::string scratch_;  // the variant's text, converted
+    tovi::driver::scalar scratch_;  // the variant's value, converted
 };
 
 // Large objects: a pending buffer sent as text or blob; a fetched column copied.

@@ -60,6 +60,7 @@ void statement::ensure_prepared() {
     stepping_ = false;
     pending_row_ = false;
     columns_ = sqlite3_column_count(prepared);
+    markers_ = sqlite3_bind_parameter_count(prepared);
     query_ = columns_ > 0;
 }
 
@@ -131,18 +132,6 @@ void statement::step_failed(int rc) {
     fail(e);
 }
 
-void statement::check_defines() {
-    if (static_cast<int>(define_.size()) > columns_) too_many_defines();
-    define_.clear_changed();
-}
-
-void statement::too_many_defines() const {
-    raise(bad_operation("Result column " + std::to_string(define_.size()) +
-                            " is bound, but the query returns " + std::to_string(columns_) +
-                            " columns.",
-                        0));
-}
-
 void statement::prepare(const std::string& sql) {
     statement_base::prepare(sql);
     ddl_ = is_ddl(kind);
@@ -179,7 +168,10 @@ void statement::execute() {
 
 bool statement::next() {
     if (no_more_rows()) return false;
-    if (define_.changed()) check_defines();  // new result columns bound since the last row
+    if (define_.changed()) {  // new result columns bound since the last row
+        check_column_count(static_cast<std::size_t>(columns_));
+        define_.clear_changed();
+    }
     if (pending_row_) {
         pending_row_ = false;
         return true;

@@ -34,9 +34,10 @@ public:
             const int rc = sqlite3_reset(native_);
             if (rc != SQLITE_OK) reset_failed(rc);
             at_end = false;
-            return;
+        } else {
+            ensure_prepared();
         }
-        ensure_prepared();
+        check_parameter_count(bind_.size(), static_cast<std::size_t>(markers_));
     }
     // The native statement (prepared by ready_for_binding or execute).
     sqlite3_stmt* current() const { return native_; }
@@ -59,9 +60,6 @@ private:
     // statement's context; too many defines.
     [[noreturn]] __attribute__((noinline, cold)) void step_failed(int rc);
     [[noreturn]] __attribute__((noinline, cold)) void reset_failed(int rc);
-    [[noreturn]] __attribute__((noinline, cold)) void too_many_defines() const;
-    // A define beyond the result's columns is an error, not a silent NULL.
-    void check_defines();
     // Refuses text after the first statement other than blanks, comments and ";".
     void check_tail(const char* tail, const char* end);
     void finalize() noexcept;
@@ -73,6 +71,7 @@ private:
     bool query_;        // the native statement returns rows (whatever its first word)
     bool pending_row_;  // execute() already stepped to the first row; next() hands it out
     int columns_;       // result columns of the native statement
+    int markers_ = 0;   // its parameter markers
     binding_factory bind_;
     binding_factory define_;
 };

@@ -31,9 +31,9 @@ TOVI_CONFORMANCE_CASE(postgresql) {
     c.real_type = "DOUBLE PRECISION";
     c.text_type = "TEXT";
     c.blob_type = "BYTEA";
+    c.boolean_type = "BOOLEAN";
     c.date_type = "TIMESTAMP";
     c.context_database = "127.0.0.1";  // the ODBC driver names the server
-    c.lacks("variant_doubles", "the ODBC driver binds no VT_R8 variant");
     c.lacks("any_credentials", "the server checks every user name and password");
     c.lacks("database_file", "the database is the server's, not a file this process opens");
     return c;

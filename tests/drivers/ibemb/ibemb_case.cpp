@@ -20,6 +20,7 @@ TOVI_CONFORMANCE_CASE(ibemb) {
     c.text_type = "VARCHAR(8000)";
     c.clob_type = "BLOB SUB_TYPE 1";
     c.blob_type = "BLOB";
+    c.boolean_type = "BOOLEAN";
     c.date_type = "TIMESTAMP";
     c.commit_after_ddl = true;
     c.before_statistics = " ";

@@ -11,7 +11,6 @@ TOVI_CONFORMANCE_CASE(odbc) {
     c.url = "/ODBC/SQLite3 ODBC Driver";
     c.database = [](const std::string& dir) { return dir + "/conformance.db"; };
     c.date_type = "TIMESTAMP";
-    c.lacks("variant_doubles", "the ODBC driver binds no VT_R8 variant");
     c.lacks("exact_doubles", "Debian's SQLite ODBC driver reads a REAL through its 15-digit text");
     c.lacks("lazy_prepare",
             "prepares at parse (SQLPrepare), so a text that fails there never enters the cache");

@@ -132,6 +132,7 @@ void statement::ready_for_binding() {
     at_end = false;
     if (native_ != nullptr) {
         sqlite3_reset(native_);
+        check_parameter_count(static_cast<std::size_t>(sqlite3_bind_parameter_count(native_)));
         return;
     }
     sqlite3_stmt* prepared = nullptr;
@@ -145,6 +146,7 @@ void statement::ready_for_binding() {
     }
     native_ = prepared;
     query_ = sqlite3_column_count(prepared) > 0;
+    check_parameter_count(static_cast<std::size_t>(sqlite3_bind_parameter_count(native_)));
 }
 
 int statement::step(native_op op) {
@@ -174,6 +176,7 @@ void statement::execute() {
 
 bool statement::next() {
     if (no_more_rows() || native_ == nullptr) return false;
+    check_column_count(static_cast<std::size_t>(sqlite3_column_count(native_)));
     if (step(native_op::fetch) == SQLITE_ROW) return true;
     at_end = true;
     return false;
@@ -209,54 +212,56 @@ int bind_value(sqlite3_stmt* s, int p, const std::string& v) {
     return sqlite3_bind_text64(s, p, v.data(), v.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
 }
 int bind_value(sqlite3_stmt* s, int p, const tm& v) {
+    tovi::driver::check_date(v);
     return sqlite3_bind_int64(s, p, tm2time_t(v));
 }
 int bind_value(sqlite3_stmt* s, int p, const _variant_t& v) {
-    switch (v.vt) {
-        case VT_EMPTY:
-        case VT_NULL:
+    tovi::driver::scalar value;
+    tovi::driver::from_variant(v, value);
+    switch (value.kind) {
+        case tovi::driver::value_kind::null:
             return sqlite3_bind_null(s, p);
-        case VT_I4:
-            return sqlite3_bind_int64(s, p, v.lVal);
-        case VT_I8:
-            return sqlite3_bind_int64(s, p, v.llVal);
-        case VT_BSTR:
-            return bind_value(s, p, variant2string(v));
+        case tovi::driver::value_kind::integer:
+        case tovi::driver::value_kind::boolean:
+            return bind_value(s, p, value.integer);
+        case tovi::driver::value_kind::real:
+            return bind_value(s, p, value.real);
+        case tovi::driver::value_kind::date_time:
+            return bind_value(s, p, value.date);
+        case tovi::driver::value_kind::bytes:
+            return sqlite3_bind_blob64(s, p, value.text.data(), value.text.size(),
+                                       SQLITE_TRANSIENT);
         default:
-            throw bad_value_conversion(0);  // the skeleton binds no other variant
+            return bind_value(s, p, value.text);
     }
 }
 
-void fetch(sqlite3_stmt* s, int c, long& out) {
-    out = static_cast<long>(sqlite3_column_int64(s, c));
-}
-void fetch(sqlite3_stmt* s, int c, bool& out) {
-    out = sqlite3_column_int64(s, c) != 0;
-}
-void fetch(sqlite3_stmt* s, int c, double& out) {
-    out = sqlite3_column_double(s, c);
-}
-void fetch(sqlite3_stmt* s, int c, std::string& out) {
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, c));
-    out.assign(text != nullptr ? text : "", static_cast<std::size_t>(sqlite3_column_bytes(s, c)));
-}
-void fetch(sqlite3_stmt* s, int c, tm& out) {
-    time_t2tm(static_cast<long>(sqlite3_column_int64(s, c)), out);
-}
-void fetch(sqlite3_stmt* s, int c, _variant_t& out) {
+// The column as the framework's rules read it.
+tovi::driver::cell column(sqlite3_stmt* s, int c) {
+    tovi::driver::cell out;
     switch (sqlite3_column_type(s, c)) {
         case SQLITE_INTEGER:
-            out = _variant_t(static_cast<long>(sqlite3_column_int64(s, c)));
+            out.kind = tovi::driver::value_kind::integer;
+            out.integer = static_cast<long>(sqlite3_column_int64(s, c));
             break;
         case SQLITE_FLOAT:
-            out = _variant_t(sqlite3_column_double(s, c));
+            out.kind = tovi::driver::value_kind::real;
+            out.real = sqlite3_column_double(s, c);
             break;
-        default: {
-            std::string text;
-            fetch(s, c, text);
-            out = _variant_t(text.c_str());
-        }
+        case SQLITE_TEXT:
+            out.kind = tovi::driver::value_kind::text;
+            out.data = reinterpret_cast<const char*>(sqlite3_column_text(s, c));
+            out.size = static_cast<std::size_t>(sqlite3_column_bytes(s, c));
+            break;
+        case SQLITE_BLOB:
+            out.kind = tovi::driver::value_kind::bytes;
+            out.data = static_cast<const char*>(sqlite3_column_blob(s, c));
+            out.size = static_cast<std::size_t>(sqlite3_column_bytes(s, c));
+            break;
+        default:
+            break;
     }
+    return out;
 }
 }  // namespace
 
@@ -283,7 +288,7 @@ void binding<T, Free>::set_value() {
     } else if constexpr (std::is_same_v<T, std::string>) {
         if (is_null) this->data_.clear();
     }
-    if (this->record_null(is_null)) fetch(stmt(), this->position, this->data_);
+    if (this->record_null(is_null)) read_into(column(stmt(), this->position), this->data_);
 }
 
 TOVI_DRIVER_SCALAR_BINDINGS(binding);
