@@ -11,8 +11,8 @@
 #ifndef TOVI_DRIVERS_ADO_ADO_DRIVER_HPP
 #define TOVI_DRIVERS_ADO_ADO_DRIVER_HPP
 
+#include <tovi/driver/framework.hpp>
 #include "adodb.hpp"
-#include "framework.hpp"
 
 namespace tovi::ado {
 

@@ -1,4 +1,4 @@
-#include "database_options.hpp"
+#include <tovi/driver/database_options.hpp>
 
 #include <tovi/tovi.hpp>
 

@@ -1,5 +1,5 @@
 // Translation of native failures through the dialect, with their contexts.
-#include "error_context.hpp"
+#include <tovi/driver/error_context.hpp>
 
 #include <typeinfo>
 

@@ -1,5 +1,5 @@
 // The module's clean-up list, run by the module's own static destruction.
-#include "module_cleanup.hpp"
+#include <tovi/driver/module_cleanup.hpp>
 
 #include <deque>
 

@@ -1,9 +1,9 @@
 // The module-wide repository holder and its clean-up at module unload.
-#include "repository_holder.hpp"
+#include <tovi/driver/repository_holder.hpp>
 
 #include <mutex>
 
-#include "module_cleanup.hpp"
+#include <tovi/driver/module_cleanup.hpp>
 
 namespace tovi::driver {
 

@@ -1,5 +1,5 @@
 // The statement cache.
-#include "statement_cache.hpp"
+#include <tovi/driver/statement_cache.hpp>
 
 #include <algorithm>
 #include <iterator>

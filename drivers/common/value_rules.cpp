@@ -1,5 +1,5 @@
 // The value rules every driver shares.
-#include "value_rules.hpp"
+#include <tovi/driver/value_rules.hpp>
 
 #include <charconv>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "watchdog.hpp"
+#include <tovi/driver/watchdog.hpp>
 
 #include <dirent.h>
 #include <netinet/in.h>
@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "module_cleanup.hpp"
+#include <tovi/driver/module_cleanup.hpp>
 
 namespace tovi::driver {
 

@@ -11,7 +11,7 @@
 #ifndef TOVI_DRIVERS_IBEMB_IB_DRIVER_HPP
 #define TOVI_DRIVERS_IBEMB_IB_DRIVER_HPP
 
-#include "framework.hpp"
+#include <tovi/driver/framework.hpp>
 
 namespace tovi::ib {
 

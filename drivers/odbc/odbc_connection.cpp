@@ -10,10 +10,10 @@
 
 #include <tovi/driver/native_exception.hpp>
 
-#include "database_options.hpp"
+#include <tovi/driver/database_options.hpp>
+#include <tovi/driver/watchdog.hpp>
 #include "odbc_bindings.hpp"  // the framework instantiates every class of the driver here
 #include "odbc_connection_string.hpp"
-#include "watchdog.hpp"
 
 namespace tovi::odbc {
 

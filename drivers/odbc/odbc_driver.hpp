@@ -10,7 +10,7 @@
 #ifndef TOVI_DRIVERS_ODBC_ODBC_DRIVER_HPP
 #define TOVI_DRIVERS_ODBC_ODBC_DRIVER_HPP
 
-#include "framework.hpp"
+#include <tovi/driver/framework.hpp>
 #include "odbc_handle.hpp"
 
 namespace tovi::odbc {

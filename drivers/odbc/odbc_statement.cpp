@@ -1,8 +1,8 @@
 // Prepared ODBC statements.
 #include "odbc_statement.hpp"
 
+#include <tovi/driver/watchdog.hpp>
 #include "odbc_bindings.hpp"
-#include "watchdog.hpp"
 
 namespace tovi::odbc {
 

@@ -7,8 +7,8 @@
 
 #include <string>
 
+#include <tovi/driver/value_rules.hpp>
 #include "sqlite_statement.hpp"
-#include "value_rules.hpp"
 
 namespace tovi::sqlite {
 

@@ -10,7 +10,7 @@
 #ifndef TOVI_DRIVERS_SQLITE_SQLITE_DRIVER_HPP
 #define TOVI_DRIVERS_SQLITE_SQLITE_DRIVER_HPP
 
-#include "framework.hpp"
+#include <tovi/driver/framework.hpp>
 
 namespace tovi::sqlite {
 

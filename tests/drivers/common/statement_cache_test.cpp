@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "statement_cache.hpp"
+#include <tovi/driver/statement_cache.hpp>
 
 namespace {
 

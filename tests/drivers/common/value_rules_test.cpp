@@ -1,6 +1,6 @@
 // The value rules at their edges: what converts without loss and what is
 // refused, what variants bind as, how bound values print.
-#include "value_rules.hpp"
+#include <tovi/driver/value_rules.hpp>
 
 #include <gtest/gtest.h>
 

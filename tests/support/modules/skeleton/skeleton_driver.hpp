@@ -15,7 +15,7 @@
 
 #include <string>
 
-#include "framework.hpp"
+#include <tovi/driver/framework.hpp>
 #include "modules/fault_plan.hpp"
 
 namespace tovi::skeleton {

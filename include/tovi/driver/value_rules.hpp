@@ -3,8 +3,8 @@
 // kind reads into an application variable of another (exactly, or
 // tovi::bad_value_conversion; never rounded, cut or zero), what a variant binds
 // as, the range of dates, and how a bound value prints in an error.
-#ifndef TOVI_DRIVERS_COMMON_VALUE_RULES_HPP
-#define TOVI_DRIVERS_COMMON_VALUE_RULES_HPP
+#ifndef TOVI_DRIVER_VALUE_RULES_HPP
+#define TOVI_DRIVER_VALUE_RULES_HPP
 
 #include <cstddef>
 #include <string>

@@ -2,8 +2,8 @@
 // per SQL text (at most `capacity` in all), the least recently released text
 // evicted first, one text per release. Texts left without statements are
 // counted until a purge, or until there are 20 times `capacity` of them.
-#ifndef TOVI_DRIVERS_COMMON_STATEMENT_CACHE_HPP
-#define TOVI_DRIVERS_COMMON_STATEMENT_CACHE_HPP
+#ifndef TOVI_DRIVER_STATEMENT_CACHE_HPP
+#define TOVI_DRIVER_STATEMENT_CACHE_HPP
 
 #include <functional>
 #include <map>

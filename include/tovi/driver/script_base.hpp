@@ -4,16 +4,16 @@
 // and each printed text runs on the script's transaction as
 // tovi::statement::execute(text) would: the same cache, DDL rules and error
 // translation, the failing text in the context.
-#ifndef TOVI_DRIVERS_COMMON_SCRIPT_BASE_HPP
-#define TOVI_DRIVERS_COMMON_SCRIPT_BASE_HPP
+#ifndef TOVI_DRIVER_SCRIPT_BASE_HPP
+#define TOVI_DRIVER_SCRIPT_BASE_HPP
 
 #include <memory>
 #include <string>
 
 #include <tovi/tovi.hpp>
 
-#include "binding_factory.hpp"
-#include "error_context.hpp"
+#include <tovi/driver/binding_factory.hpp>
+#include <tovi/driver/error_context.hpp>
 
 namespace tovi::driver {
 

@@ -3,8 +3,8 @@
 //
 //   connect_timeout    seconds a connection may take to open (default 30)
 //   statement_timeout  seconds one execution or fetch may take (default 0: no limit)
-#ifndef TOVI_DRIVERS_COMMON_DATABASE_OPTIONS_HPP
-#define TOVI_DRIVERS_COMMON_DATABASE_OPTIONS_HPP
+#ifndef TOVI_DRIVER_DATABASE_OPTIONS_HPP
+#define TOVI_DRIVER_DATABASE_OPTIONS_HPP
 
 #include <chrono>
 #include <string>

@@ -1,7 +1,7 @@
 // How a native failure becomes a classified exception: the dialect behind a
 // connection, the texts that say where a failure happened.
-#ifndef TOVI_DRIVERS_COMMON_ERROR_CONTEXT_HPP
-#define TOVI_DRIVERS_COMMON_ERROR_CONTEXT_HPP
+#ifndef TOVI_DRIVER_ERROR_CONTEXT_HPP
+#define TOVI_DRIVER_ERROR_CONTEXT_HPP
 
 #include <string>
 

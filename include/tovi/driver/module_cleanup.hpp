@@ -1,6 +1,6 @@
 // Module-wide clean-up: callbacks a driver module runs when it is unloaded.
-#ifndef TOVI_DRIVERS_COMMON_MODULE_CLEANUP_HPP
-#define TOVI_DRIVERS_COMMON_MODULE_CLEANUP_HPP
+#ifndef TOVI_DRIVER_MODULE_CLEANUP_HPP
+#define TOVI_DRIVER_MODULE_CLEANUP_HPP
 
 namespace tovi::driver {
 

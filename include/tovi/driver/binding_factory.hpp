@@ -4,12 +4,12 @@
 // free slot deletes. Before binding, the factory has its statement get ready
 // (D::statement::ready_for_binding: prepared, or reset for a new run), then binds
 // every value in list order.
-#ifndef TOVI_DRIVERS_COMMON_BINDING_FACTORY_HPP
-#define TOVI_DRIVERS_COMMON_BINDING_FACTORY_HPP
+#ifndef TOVI_DRIVER_BINDING_FACTORY_HPP
+#define TOVI_DRIVER_BINDING_FACTORY_HPP
 
 #include <tovi/tovi.hpp>
 
-#include "binding_base.hpp"
+#include <tovi/driver/binding_base.hpp>
 
 namespace tovi::driver {
 

@@ -1,8 +1,8 @@
 // The base of a driver's connection: it creates, counts and destroys the
 // driver's transactions. The driver adds opening and closing its native
 // connection (constructor and destructor).
-#ifndef TOVI_DRIVERS_COMMON_CONNECTION_BASE_HPP
-#define TOVI_DRIVERS_COMMON_CONNECTION_BASE_HPP
+#ifndef TOVI_DRIVER_CONNECTION_BASE_HPP
+#define TOVI_DRIVER_CONNECTION_BASE_HPP
 
 #include <tovi/tovi.hpp>
 

@@ -4,14 +4,14 @@
 // tovi::value_is_null), the direction guard and release() through the factory's
 // free function of the binding's kind. Large objects add the pending buffer an
 // application fills before execution and the fetched copy of a column.
-#ifndef TOVI_DRIVERS_COMMON_BINDING_BASE_HPP
-#define TOVI_DRIVERS_COMMON_BINDING_BASE_HPP
+#ifndef TOVI_DRIVER_BINDING_BASE_HPP
+#define TOVI_DRIVER_BINDING_BASE_HPP
 
 #include <string>
 
 #include <tovi/tovi.hpp>
 
-#include "value_rules.hpp"
+#include <tovi/driver/value_rules.hpp>
 
 namespace tovi::driver {
 

@@ -1,7 +1,7 @@
 // The driver module's repositories: one per key (the SQLite and Firebird drivers
 // use a single key, the ODBC driver one per provider name).
-#ifndef TOVI_DRIVERS_COMMON_REPOSITORY_HOLDER_HPP
-#define TOVI_DRIVERS_COMMON_REPOSITORY_HOLDER_HPP
+#ifndef TOVI_DRIVER_REPOSITORY_HOLDER_HPP
+#define TOVI_DRIVER_REPOSITORY_HOLDER_HPP
 
 #include <map>
 #include <memory>

@@ -1,14 +1,14 @@
 // The base of a driver's statement for SQL text: the common preparation (error
 // context, cache key, the dialect's kind, "?" markers) and the statement's error
 // texts. The driver adds its native prepare, execute, reset and next.
-#ifndef TOVI_DRIVERS_COMMON_STATEMENT_BASE_HPP
-#define TOVI_DRIVERS_COMMON_STATEMENT_BASE_HPP
+#ifndef TOVI_DRIVER_STATEMENT_BASE_HPP
+#define TOVI_DRIVER_STATEMENT_BASE_HPP
 
 #include <string>
 
 #include <tovi/tovi.hpp>
 
-#include "error_context.hpp"
+#include <tovi/driver/error_context.hpp>
 
 namespace tovi::driver {
 

@@ -1,17 +1,17 @@
 // The base of a driver's transaction: its statement cache, the hand-out and
 // take-back of the driver's statements and scripts, and the transaction's error
 // context. The driver adds start, commit, rollback and finish.
-#ifndef TOVI_DRIVERS_COMMON_TRANSACTION_BASE_HPP
-#define TOVI_DRIVERS_COMMON_TRANSACTION_BASE_HPP
+#ifndef TOVI_DRIVER_TRANSACTION_BASE_HPP
+#define TOVI_DRIVER_TRANSACTION_BASE_HPP
 
 #include <memory>
 #include <string>
 
 #include <tovi/tovi.hpp>
 
-#include "error_context.hpp"
-#include "script_base.hpp"
-#include "statement_cache.hpp"
+#include <tovi/driver/error_context.hpp>
+#include <tovi/driver/script_base.hpp>
+#include <tovi/driver/statement_cache.hpp>
 
 namespace tovi::driver {
 

@@ -21,19 +21,19 @@
 // Repository, database and data source (driver_repository.hpp) need nothing
 // more. The statement provides ready_for_binding() (prepared and reset for a
 // new run) for the bind factory.
-#ifndef TOVI_DRIVERS_COMMON_FRAMEWORK_HPP
-#define TOVI_DRIVERS_COMMON_FRAMEWORK_HPP
+#ifndef TOVI_DRIVER_FRAMEWORK_HPP
+#define TOVI_DRIVER_FRAMEWORK_HPP
 
-#include "binding_base.hpp"
-#include "binding_factory.hpp"
-#include "connection_base.hpp"
-#include "driver_repository.hpp"
-#include "error_context.hpp"
-#include "module_cleanup.hpp"
-#include "repository_holder.hpp"
-#include "script_base.hpp"
-#include "statement_base.hpp"
-#include "statement_cache.hpp"
-#include "transaction_base.hpp"
+#include <tovi/driver/binding_base.hpp>
+#include <tovi/driver/binding_factory.hpp>
+#include <tovi/driver/connection_base.hpp>
+#include <tovi/driver/driver_repository.hpp>
+#include <tovi/driver/error_context.hpp>
+#include <tovi/driver/module_cleanup.hpp>
+#include <tovi/driver/repository_holder.hpp>
+#include <tovi/driver/script_base.hpp>
+#include <tovi/driver/statement_base.hpp>
+#include <tovi/driver/statement_cache.hpp>
+#include <tovi/driver/transaction_base.hpp>
 
 #endif

@@ -4,8 +4,8 @@
 // still not returned, with stage 1 after a grace period (cut the connection, for
 // a server that no longer answers at all). The thread starts with the first
 // guard and stops when the module is unloaded; an unguarded call costs nothing.
-#ifndef TOVI_DRIVERS_COMMON_WATCHDOG_HPP
-#define TOVI_DRIVERS_COMMON_WATCHDOG_HPP
+#ifndef TOVI_DRIVER_WATCHDOG_HPP
+#define TOVI_DRIVER_WATCHDOG_HPP
 
 #include <chrono>
 #include <functional>

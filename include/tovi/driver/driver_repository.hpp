@@ -6,8 +6,8 @@
 //   repository<D>   creates and destroys database<D>
 //   data_source<D>  finds its repository in the module's holder, under the key
 //                   D::repository_key gives, and its database there
-#ifndef TOVI_DRIVERS_COMMON_DRIVER_REPOSITORY_HPP
-#define TOVI_DRIVERS_COMMON_DRIVER_REPOSITORY_HPP
+#ifndef TOVI_DRIVER_DRIVER_REPOSITORY_HPP
+#define TOVI_DRIVER_DRIVER_REPOSITORY_HPP
 
 #include <new>
 #include <string>
@@ -16,8 +16,8 @@
 #include <tovi/module.hpp>
 #include <tovi/tovi.hpp>
 
-#include "module_cleanup.hpp"
-#include "repository_holder.hpp"
+#include <tovi/driver/module_cleanup.hpp>
+#include <tovi/driver/repository_holder.hpp>
 
 namespace tovi::driver {
 
