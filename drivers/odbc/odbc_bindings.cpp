@@ -325,16 +325,7 @@ void binding<T, Free>::set_value() {
         if (!present) data.clear();
     } else if constexpr (std::is_same_v<T, tm>) {
         present = indicator_ != SQL_NULL_DATA;
-        if (present) {
-            data = tm{};
-            data.tm_year = stamp_.year - 1900;
-            data.tm_mon = stamp_.month - 1;
-            data.tm_mday = stamp_.day;
-            data.tm_hour = stamp_.hour;
-            data.tm_min = stamp_.minute;
-            data.tm_sec = stamp_.second;
-            data.tm_isdst = -1;
-        }
+        if (present) data = tm_of(stamp_);
     } else {  // _variant_t: by the column's SQL type
         std::string text;
         switch (column_type_) {

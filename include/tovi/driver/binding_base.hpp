@@ -15,6 +15,18 @@
 
 namespace tovi::driver {
 
+// The NULL rule on fetch, for every binding: the owner records the column's NULL
+// state; without an owner a NULL column is tovi::value_is_null. True when the
+// column holds a value.
+template <class Owner>
+inline bool record_fetched_null(Owner* owner, bool is_null) {
+    if (owner != nullptr)
+        owner->is_null = is_null;
+    else if (is_null)
+        throw value_is_null(0);
+    return !is_null;
+}
+
 template <class D>
 class binding_base : public impl::value_t {
 public:
@@ -39,13 +51,7 @@ protected:
     bool owner_is_null() const { return owner != nullptr && owner->is_null; }
     // Records a fetched column's NULL state (on the owner, or
     // tovi::value_is_null without one); true when the column holds a value.
-    bool record_null(bool is_null) {
-        if (owner != nullptr)
-            owner->is_null = is_null;
-        else if (is_null)
-            throw value_is_null(0);
-        return !is_null;
-    }
+    bool record_null(bool is_null) { return record_fetched_null(owner, is_null); }
     // A fetched value: the owner is not NULL.
     void record_value() {
         if (owner != nullptr) owner->is_null = false;
@@ -158,13 +164,7 @@ protected:
         return (owner != nullptr && owner->is_null) || (!fetched && (empty || state == 0));
     }
     // The NULL rule on fetch (see binding_base::record_null).
-    bool record_null(bool is_null) {
-        if (owner != nullptr)
-            owner->is_null = is_null;
-        else if (is_null)
-            throw value_is_null(0);
-        return !is_null;
-    }
+    bool record_null(bool is_null) { return record_fetched_null(owner, is_null); }
 
     unsigned short position;
     bool is_blob;
