@@ -15,13 +15,7 @@ void transaction::end(SQLSMALLINT how) {
     if (rc == SQL_ERROR) owner.check_alive();
     // Cursors the driver keeps across the end read on; the others are closed,
     // and their next fetch says so. The free statements go.
-    const bool kept = rc != SQL_ERROR && owner.keeps_cursors(how);
-    for_each_in_use([kept](statement& s) {
-        if (kept && s.reading()) return;
-        s.closed_by_transaction();
-        s.reset();
-    });
-    cache.purge();
+    end_statements(rc != SQL_ERROR && owner.keeps_cursors(how));
     if (rc == SQL_ERROR && owner.lost()) {
         try {
             owner.dbc.check(rc);

@@ -38,12 +38,7 @@ void transaction::end(const char* sql) {
         // Statements in use would keep the transaction busy: they are reset and
         // the free ones dropped. A query with rows left reads on past a commit
         // (SQLite keeps it open); one a rollback ends says so at its next fetch.
-        for_each_in_use([commit](statement& s) {
-            if (commit && s.reading()) return;
-            s.closed_by_transaction();
-            s.reset();
-        });
-        cache.purge();
+        end_statements(commit);
     } catch (const exception& e) {
         fail(e);
     }

@@ -81,6 +81,20 @@ public:
         for (impl::string_stmt* s : cache.in_use()) f(*static_cast<statement_class*>(s));
     }
 
+    // What the end of the native transaction (a commit or rollback) does to the
+    // statements: with `keep_reading`, a query with rows left reads on (its
+    // engine keeps the cursor); every other statement in use is reset and its
+    // next fetch says the end closed it; the free ones go. The driver's
+    // statement offers reading(), reset() and closed_by_transaction().
+    void end_statements(bool keep_reading) {
+        for_each_in_use([keep_reading](statement_class& s) {
+            if (keep_reading && s.reading()) return;
+            s.closed_by_transaction();
+            s.reset();
+        });
+        cache.purge();
+    }
+
     connection_type& get_owner() const { return owner; }
     statement_cache& get_cache() { return cache; }
     const statement_cache& get_cache() const { return cache; }

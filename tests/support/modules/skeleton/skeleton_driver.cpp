@@ -68,15 +68,8 @@ void transaction::forget_if_ended() noexcept {
 
 void transaction::end(const char* sql, native_op op) {
     if (!active_) return;
-    // A query with rows left reads on past a commit (SQLite keeps it open); every
-    // other statement in use is reset, and a cursor closed so says so.
-    const bool commit = op == native_op::commit;
-    for_each_in_use([commit](statement& s) {
-        if (commit && s.reading()) return;
-        s.closed_by_transaction();
-        s.reset();
-    });
-    cache.purge();
+    // A query with rows left reads on past a commit (SQLite keeps it open).
+    end_statements(op == native_op::commit);
     if (sqlite3_get_autocommit(owner.db) == 0) {
         const int rc = native_call(op, [&] { return exec(owner.db, sql); });
         if (rc != SQLITE_OK) {
