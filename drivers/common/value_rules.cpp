@@ -1,6 +1,7 @@
 // The value rules every driver shares.
 #include <tovi/driver/value_rules.hpp>
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -67,11 +68,60 @@ std::string real_text(double v) {
     return std::string(text, std::to_chars(text, text + sizeof text, v).ptr);
 }
 
-std::string date_text(const tm& t) {
-    char text[80];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.tm_year + 1900,
-                  t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+std::string date_text(const tm& t, unsigned long nanoseconds) {
+    char text[96];
+    int n = std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.tm_year + 1900,
+                          t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+    if (nanoseconds != 0 && nanoseconds < 1000000000UL && n > 0 &&
+        n < static_cast<int>(sizeof text) - 11) {
+        n += std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n), ".%09lu",
+                           nanoseconds);
+        while (text[n - 1] == '0') text[--n] = '\0';
+    }
     return text;
+}
+
+void normalise_text(value_kind kind, std::string& text) {
+    switch (kind) {
+        case value_kind::real: {
+            double v = 0;
+            const char* begin = text.data();
+            std::size_t size = text.size();
+            trim(begin, size);
+            const auto [end, error] = std::from_chars(begin, begin + size, v);
+            if (size > 0 && error == std::errc() && end == begin + size) text = real_text(v);
+            return;
+        }
+        case value_kind::date_time: {
+            tm t{};
+            int consumed = 0;
+            if (std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d%n", &t.tm_year, &t.tm_mon, &t.tm_mday,
+                            &t.tm_hour, &t.tm_min, &t.tm_sec, &consumed) != 6)
+                return;
+            unsigned long nanoseconds = 0;
+            std::size_t at = static_cast<std::size_t>(consumed);
+            if (at < text.size() && text[at] == '.') {
+                unsigned long scale = 100000000UL;
+                for (++at; at < text.size() && std::isdigit(static_cast<unsigned char>(text[at]));
+                     ++at, scale /= 10)
+                    nanoseconds += static_cast<unsigned long>(text[at] - '0') * scale;
+            }
+            if (at != text.size()) return;
+            t.tm_year -= 1900;
+            t.tm_mon -= 1;
+            text = date_text(t, nanoseconds);
+            return;
+        }
+        case value_kind::boolean:
+            if (text == "1" || text == "t" || text == "true" || text == "TRUE") {
+                text = "TRUE";
+            } else if (text == "0" || text == "f" || text == "false" || text == "FALSE") {
+                text = "FALSE";
+            }
+            return;
+        default:
+            return;
+    }
 }
 
 void check_date(const tm& t) {
@@ -162,7 +212,7 @@ void read_into(const cell& c, std::string& out) {
             out = real_text(c.real);
             return;
         case value_kind::date_time:
-            out = date_text(c.date);
+            out = date_text(c.date, c.nanoseconds);
             return;
         default:
             out.assign(c.data != nullptr ? c.data : "", c.size);

@@ -164,6 +164,8 @@ tovi::driver::cell binding<T, Free>::fetched() const {
             ISC_TIMESTAMP stamp = stamp_;
             isc_decode_timestamp(&stamp, &c.date);
             c.date.tm_isdst = -1;
+            // The engine keeps ten-thousandths of a second.
+            c.nanoseconds = static_cast<unsigned long>(stamp_.timestamp_time % 10000) * 100000UL;
             break;
         }
         case SQL_BOOLEAN:

@@ -136,6 +136,14 @@ tm tm_of(const SQL_TIMESTAMP_STRUCT& stamp) {
     return t;
 }
 
+tovi::driver::cell date_cell(const SQL_TIMESTAMP_STRUCT& stamp) {
+    tovi::driver::cell c;
+    c.kind = value_kind::date_time;
+    c.date = tm_of(stamp);
+    c.nanoseconds = stamp.fraction;
+    return c;
+}
+
 template <class N>
 bool read_fixed(statement& st, SQLUSMALLINT column, SQLSMALLINT c_type, N& out) {
     SQLLEN indicator = 0;
@@ -188,10 +196,14 @@ void binding<T, Free>::setup() {
                                          &size, &digits, &nullable))) {
             const value_kind kind = kind_of(type, digits);
             if (tovi::driver::reads_through_rules<T>(kind)) other_ = kind;
+            // Text keeps the driver's words for whole numbers (the same digits).
+            if (std::is_same_v<T, std::string> && kind == value_kind::integer)
+                other_ = value_kind::null;
         }
     }
     // The kind the column lands in: its own (other_), else the variable's.
-    value_kind fetch_as = other_;
+    // (Text is always read as text: see read_other.)
+    value_kind fetch_as = std::is_same_v<T, std::string> ? value_kind::null : other_;
     if (fetch_as == value_kind::null) {
         if constexpr (std::is_same_v<T, long> || std::is_same_v<T, bool>)
             fetch_as = value_kind::integer;
@@ -356,12 +368,7 @@ void binding<T, Free>::set_value() {
             case SQL_TIMESTAMP: {
                 SQL_TIMESTAMP_STRUCT stamp{};
                 present = read_fixed(st, column, SQL_C_TYPE_TIMESTAMP, stamp);
-                if (present) {
-                    tovi::driver::cell c;
-                    c.kind = value_kind::date_time;
-                    c.date = tm_of(stamp);
-                    read_into(c, data);
-                }
+                if (present) read_into(date_cell(stamp), data);
                 break;
             }
             case SQL_BINARY:
@@ -395,6 +402,18 @@ void binding<T, Free>::set_value() {
 
 template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
 void binding<T, Free>::read_other(statement& st, SQLUSMALLINT column) {
+    if constexpr (std::is_same_v<T, std::string>) {
+        // The driver's text, whatever the column holds (a typeless engine may keep
+        // any text in any column: no cast may turn it into a NULL), then in the
+        // words every road uses.
+        const bool present = read_all(st, column, SQL_C_CHAR, this->data_);
+        if (present)
+            tovi::driver::normalise_text(other_, this->data_);
+        else
+            this->data_.clear();
+        this->record_null(!present);
+        return;
+    }
     tovi::driver::cell c;
     c.kind = other_;
     bool present = true;
@@ -410,7 +429,7 @@ void binding<T, Free>::read_other(statement& st, SQLUSMALLINT column) {
             break;
         case value_kind::date_time:
             present = indicator_ != SQL_NULL_DATA;
-            c.date = tm_of(stamp_);
+            c = date_cell(stamp_);
             break;
         default:  // text
             present = read_all(st, column, SQL_C_CHAR, scratch_);

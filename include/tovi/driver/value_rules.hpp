@@ -24,7 +24,8 @@ struct cell {
     double real = 0;
     const char* data = nullptr;  // text, bytes
     std::size_t size = 0;
-    tm date{};  // date_time
+    tm date{};                      // date_time
+    unsigned long nanoseconds = 0;  // date_time: the fraction of its second
 };
 
 // Whether a column of kind `column` read into a T goes through read_into rather
@@ -62,8 +63,15 @@ long whole_number(const char* text, std::size_t size);
 double real_number(const char* text, std::size_t size);
 // The shortest text that reads back as exactly `v` ("2.5", "-0.1", "1e+300").
 std::string real_text(double v);
-// "YYYY-MM-DD HH:MM:SS", what dates read as text on every road.
-std::string date_text(const tm& t);
+// "YYYY-MM-DD HH:MM:SS", what dates read as text on every road, followed by the
+// fraction of the second when there is one (".5", ".123456"), so no digit of the
+// engine's is lost.
+std::string date_text(const tm& t, unsigned long nanoseconds = 0);
+// The text a driver read from a column of kind `kind` in the engine's own words,
+// in the words every road uses: reals shortest-exact, dates as date_text,
+// booleans TRUE or FALSE. Text that does not parse as the kind stays as it is
+// (an engine without types may hold any text in any column).
+void normalise_text(value_kind kind, std::string& text);
 // Dates travel for years 100 to 9999 (what OLE Automation and every engine
 // here hold); outside, bad_value_conversion before anything is sent.
 void check_date(const tm& t);

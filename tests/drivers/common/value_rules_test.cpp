@@ -89,6 +89,36 @@ TEST(ValueRules, DatesTravelForYears100To9999) {
     EXPECT_THROW(tovi::driver::check_date(t), tovi::bad_value_conversion);
 }
 
+// Text a driver read in its engine's words, in the words of every road; what does
+// not parse stays whole.
+TEST(ValueRules, EngineTextIsNormalisedNeverLost) {
+    const struct {
+        value_kind kind;
+        const char* in;
+        const char* out;
+    } cases[] = {{value_kind::real, "2.500000000000000", "2.5"},
+                 {value_kind::real, "abc", "abc"},
+                 {value_kind::date_time, "2024-02-29 12:00:00.000", "2024-02-29 12:00:00"},
+                 {value_kind::date_time, "2024-02-29 12:00:00.1230", "2024-02-29 12:00:00.123"},
+                 {value_kind::date_time, "not a date", "not a date"},
+                 {value_kind::boolean, "1", "TRUE"},
+                 {value_kind::boolean, "maybe", "maybe"}};
+    for (const auto& c : cases) {
+        std::string text = c.in;
+        tovi::driver::normalise_text(c.kind, text);
+        EXPECT_EQ(text, c.out) << c.in;
+    }
+    cell when;
+    when.kind = value_kind::date_time;
+    when.date.tm_year = 124;
+    when.date.tm_mon = 1;
+    when.date.tm_mday = 29;
+    when.nanoseconds = 500000000;
+    std::string out;
+    tovi::driver::read_into(when, out);
+    EXPECT_EQ(out, "2024-02-29 00:00:00.5");
+}
+
 TEST(ValueRules, VariantsBindAsWhatTheyHold) {
     tovi::driver::scalar s;
     _variant_t big;

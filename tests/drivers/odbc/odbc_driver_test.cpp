@@ -186,6 +186,26 @@ TEST_F(OdbcDriver, VariantsBothWays) {
     EXPECT_EQ(tovi::tm2string(when), "2024-Feb-29 10:11:12");
 }
 
+// SQLite keeps any text in any column, and its ODBC driver types a column by its
+// declaration: read as text, what it holds comes back whole (no cast to the
+// declared type turns it into NULL), and a timestamp keeps its fraction.
+TEST_F(OdbcDriver, TextInTypedColumnsOfATypelessEngineReadsBackWhole) {
+    exec("CREATE TABLE loose(n INTEGER, r REAL, d TIMESTAMP)");
+    exec("INSERT INTO loose VALUES(1, 'abc', 'not a date')");
+    exec("INSERT INTO loose VALUES(2, 2.5, '2024-02-29 12:00:00.250')");
+    tovi::statement sel(*ds_, 1);
+    sel.parse("SELECT r, d FROM loose ORDER BY n");
+    std::string r, d;
+    sel >> r >> d;
+    sel.execute();
+    ASSERT_TRUE(sel.next());
+    EXPECT_EQ(r, "abc");
+    EXPECT_EQ(d, "not a date");
+    ASSERT_TRUE(sel.next());
+    EXPECT_EQ(r, "2.5");
+    EXPECT_EQ(d, "2024-02-29 12:00:00.25");
+}
+
 TEST_F(OdbcDriver, ErrorsNameTheBoundValues) {
     exec("CREATE TABLE uniq(a INTEGER PRIMARY KEY, t TEXT)");
     tovi::statement ins(*ds_, 1);
