@@ -20,7 +20,7 @@ if [ "${1:-}" = "--fuzz" ]; then
     -DTOVI_FUZZ=ON -DTOVI_BUILD_TESTS=OFF -DTOVI_BUILD_EXAMPLES=OFF -DTOVI_BUILD_BENCH=OFF
   cmake --build build-fuzz --target fuzz_targets --parallel "$(nproc 2>/dev/null || echo 2)"
   failures=0
-  for target in url sql_param date odbc_value ado_insert dialect_errors variant_text; do
+  for target in url sql_param date odbc_value ado_insert dialect_errors variant_text value_rules; do
     work=$(mktemp -d)
     cp tests/fuzz/corpus/$target/* "$work/"
     if (cd "$work" && "$OLDPWD/build-fuzz/bin/${target}_fuzz" -max_total_time="$seconds" \
@@ -32,7 +32,7 @@ if [ "${1:-}" = "--fuzz" ]; then
     fi
     rm -rf "$work"
   done
-  echo "fuzz: $((7 - failures)) passed, $failures failed"
+  echo "fuzz: $((8 - failures)) passed, $failures failed"
   exit $((failures != 0))
 fi
 if [ "${1:-}" = "--sanitize" ]; then

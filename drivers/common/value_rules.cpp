@@ -25,6 +25,12 @@ void trim(const char*& text, std::size_t& size) {
     while (size > 0 && (text[size - 1] == ' ' || text[size - 1] == '\t')) --size;
 }
 
+// After a leading "+" (from_chars takes none), unless a sign follows it.
+const char* plus_skipped(const char* text, std::size_t size) {
+    if (text == nullptr || size == 0 || *text != '+') return text;
+    return size > 1 && (text[1] == '-' || text[1] == '+') ? text : text + 1;
+}
+
 std::string quoted(const char* text, std::size_t size) {
     constexpr std::size_t limit = 64;
     std::string out = "'";
@@ -46,7 +52,7 @@ long whole_number(double v) {
 long whole_number(const char* text, std::size_t size) {
     trim(text, size);
     long v = 0;
-    const char* begin = text != nullptr && size > 0 && *text == '+' ? text + 1 : text;
+    const char* begin = plus_skipped(text, size);
     const auto [end, error] = std::from_chars(begin, text + size, v);
     if (size == 0 || error != std::errc() || end != text + size)
         refuse("The text " + quoted(text, size) + " is no whole number that fits a long.");
@@ -56,7 +62,7 @@ long whole_number(const char* text, std::size_t size) {
 double real_number(const char* text, std::size_t size) {
     trim(text, size);
     double v = 0;
-    const char* begin = text != nullptr && size > 0 && *text == '+' ? text + 1 : text;
+    const char* begin = plus_skipped(text, size);
     const auto [end, error] = std::from_chars(begin, text + size, v);
     if (size == 0 || error != std::errc() || end != text + size)
         refuse("The text " + quoted(text, size) + " is no number.");

@@ -47,7 +47,8 @@ TEST(ValueRules, WholeNumbersConvertOnlyWhenExactAndInRange) {
                  {"1e3", false, 0},
                  {"42abc", false, 0},
                  {"", false, 0},
-                 {"+", false, 0}};
+                 {"+", false, 0},
+                 {"+-5", false, 0}};
     for (const auto& t : texts) {
         if (t.converts) {
             tovi::driver::read_into(text(t.text), out);
