@@ -22,13 +22,6 @@ private:
     _variant_t value_;
 };
 
-using integer_binding = binding<long, &impl::value_factory::free_long_impl>;
-using boolean_binding = binding<bool, &impl::value_factory::free_long_impl>;
-using real_binding = binding<double, &impl::value_factory::free_double_impl>;
-using text_binding = binding<std::string, &impl::value_factory::free_string_impl>;
-using date_time_binding = binding<tm, &impl::value_factory::free_date_time_impl>;
-using variant_binding = binding<_variant_t, &impl::value_factory::free_variant_impl>;
-
 // Large objects: clobs through set_variant_from_str, blobs as byte arrays.
 class lob_binding : public tovi::driver::lob_binding_base<driver> {
 public:
@@ -45,9 +38,7 @@ private:
     _variant_t value_;
 };
 
-struct binding_kinds
-    : tovi::driver::binding_set<boolean_binding, integer_binding, real_binding, text_binding,
-                                date_time_binding, lob_binding, variant_binding> {};
+struct binding_kinds : tovi::driver::typed_binding_set<binding, lob_binding> {};
 
 }  // namespace tovi::ado
 

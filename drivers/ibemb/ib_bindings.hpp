@@ -43,13 +43,6 @@ private:
     std::string text_;  // varying text: 2 length bytes, then the bytes
 };
 
-using integer_binding = binding<long, &impl::value_factory::free_long_impl>;
-using boolean_binding = binding<bool, &impl::value_factory::free_long_impl>;
-using real_binding = binding<double, &impl::value_factory::free_double_impl>;
-using text_binding = binding<std::string, &impl::value_factory::free_string_impl>;
-using date_time_binding = binding<tm, &impl::value_factory::free_date_time_impl>;
-using variant_binding = binding<_variant_t, &impl::value_factory::free_variant_impl>;
-
 // Large objects: clobs as text blobs (subtype 1), blobs as binary ones, written
 // and read by segments of at most 65535 bytes.
 class lob_binding : public tovi::driver::lob_binding_base<driver> {
@@ -86,9 +79,7 @@ void write_blob(statement& st, const std::string& bytes, ISC_QUAD& id);
 // The whole content of blob `id`.
 std::string read_blob(statement& st, ISC_QUAD& id);
 
-struct binding_kinds
-    : tovi::driver::binding_set<boolean_binding, integer_binding, real_binding, text_binding,
-                                date_time_binding, lob_binding, variant_binding> {};
+struct binding_kinds : tovi::driver::typed_binding_set<binding, lob_binding> {};
 
 }  // namespace tovi::ib
 

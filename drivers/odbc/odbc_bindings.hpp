@@ -45,13 +45,6 @@ private:
     tovi::driver::value_kind other_ = tovi::driver::value_kind::null;
 };
 
-using integer_binding = binding<long, &impl::value_factory::free_long_impl>;
-using boolean_binding = binding<bool, &impl::value_factory::free_long_impl>;
-using real_binding = binding<double, &impl::value_factory::free_double_impl>;
-using text_binding = binding<std::string, &impl::value_factory::free_string_impl>;
-using date_time_binding = binding<tm, &impl::value_factory::free_date_time_impl>;
-using variant_binding = binding<_variant_t, &impl::value_factory::free_variant_impl>;
-
 // Large objects: clobs as character data (bound as binary, a driver may store them
 // as blobs), blobs as binary.
 class lob_binding : public tovi::driver::lob_binding_base<driver> {
@@ -72,9 +65,7 @@ private:
     std::string sent_;
 };
 
-struct binding_kinds
-    : tovi::driver::binding_set<boolean_binding, integer_binding, real_binding, text_binding,
-                                date_time_binding, lob_binding, variant_binding> {};
+struct binding_kinds : tovi::driver::typed_binding_set<binding, lob_binding> {};
 
 }  // namespace tovi::odbc
 

@@ -88,6 +88,7 @@ void statement::native_prepare() {
     // A driver that cannot count its markers leaves the count to the engine.
     SQLSMALLINT markers = 0;
     markers_ = SQL_SUCCEEDED(SQLNumParams(stmt(), &markers)) ? markers : -1;
+    parameters_changed();
 }
 
 SQLRETURN statement::send_data(SQLRETURN rc) {

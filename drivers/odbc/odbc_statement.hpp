@@ -30,7 +30,7 @@ public:
     void ready_for_binding() {
         if (abandoned_) was_abandoned();
         if (!prepared_ && !eager_prepare_) native_prepare();
-        if (markers_ >= 0) check_parameter_count(bind_.size(), static_cast<std::size_t>(markers_));
+        if (!parameters_counted()) count_parameters();
         if (params_reset_) reset_parameters();
     }
     // Parameters bound in an earlier generation bind again.
@@ -83,6 +83,11 @@ private:
     bool prepared_ = false;
     bool columns_bound_ = true;  // the columns are (re)bound before the next fetch
     int markers_ = -1;           // parameter markers of the prepared text (-1: unknown)
+    __attribute__((noinline)) void count_parameters() {
+        // A driver that cannot count its markers leaves the count to the engine.
+        const std::size_t given = bind_.size();
+        parameters_counted(given, markers_ >= 0 ? static_cast<std::size_t>(markers_) : given);
+    }
     int cursor_state_ = 0;       // 0 none, 1 closed, 2 open
     bool params_reset_ = false;  // the native parameters are cleared before the next binding
     unsigned generation_ = 1;

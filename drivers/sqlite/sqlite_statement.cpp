@@ -61,6 +61,7 @@ void statement::ensure_prepared() {
     pending_row_ = false;
     columns_ = sqlite3_column_count(prepared);
     markers_ = sqlite3_bind_parameter_count(prepared);
+    parameters_changed();
     query_ = columns_ > 0;
 }
 

@@ -37,7 +37,7 @@ public:
         } else {
             ensure_prepared();
         }
-        check_parameter_count(bind_.size(), static_cast<std::size_t>(markers_));
+        if (!parameters_counted()) count_parameters();
     }
     // The native statement (prepared by ready_for_binding or execute).
     sqlite3_stmt* current() const { return native_; }
@@ -55,6 +55,9 @@ protected:
 
 private:
     void ensure_prepared();
+    __attribute__((noinline)) void count_parameters() {
+        parameters_counted(bind_.size(), static_cast<std::size_t>(markers_));
+    }
     int step();
     // Cold paths, out of line: a failed step or reset, translated with the
     // statement's context; too many defines.

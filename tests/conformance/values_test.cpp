@@ -173,6 +173,18 @@ TEST_P(Values, EveryMarkerTakesExactlyOneValue) {
     EXPECT_THROW(insert(one, 1L, 2L), tovi::bad_operation);
     EXPECT_THROW(insert(two, 1L), tovi::bad_operation);
     EXPECT_EQ(count("pairs"), 0);
+    // Counted again when a value goes: a run after it is one value short.
+    tovi::statement st(*ds, 1);
+    st.parse(two);
+    tovi::long_t a(1);
+    st << a;
+    {
+        tovi::long_t b(2);
+        st << b;
+        st.execute();
+    }
+    EXPECT_THROW(st.execute(), tovi::bad_operation);
+    EXPECT_EQ(count("pairs"), 1);
 }
 
 TEST_P(Values, DefinesBeyondTheColumnsAreRefused) {

@@ -26,6 +26,17 @@ struct binding_set {
     using variant = Variant;
 };
 
+// The set of a driver whose scalar bindings are one template over the
+// application's type and its free function (typed_binding's parameters), with a
+// large-object class beside it.
+template <template <class T, void (impl::value_factory::*Free)(impl::value_t*)> class B, class Lob>
+struct typed_binding_set : binding_set<B<bool, &impl::value_factory::free_long_impl>,
+                                       B<long, &impl::value_factory::free_long_impl>,
+                                       B<double, &impl::value_factory::free_double_impl>,
+                                       B<std::string, &impl::value_factory::free_string_impl>,
+                                       B<tm, &impl::value_factory::free_date_time_impl>, Lob,
+                                       B<_variant_t, &impl::value_factory::free_variant_impl>> {};
+
 template <class D>
 class binding_factory : public impl::value_factory {
 public:
@@ -38,39 +49,39 @@ public:
     impl::value_t* make_bool_impl(bool& data, bool_t* owner) override {
         return add(new typename kinds::boolean(*this, data, owner, position()));
     }
-    void free_bool_impl(impl::value_t* b) override { dispose(b); }
+    void free_bool_impl(impl::value_t* b) override { forget(b); }
     impl::value_t* make_long_impl(long& data, long_t* owner) override {
         return add(new typename kinds::integer(*this, data, owner, position()));
     }
-    void free_long_impl(impl::value_t* b) override { dispose(b); }
+    void free_long_impl(impl::value_t* b) override { forget(b); }
     impl::value_t* make_long_vf_impl(long& data, long_t* owner) override {
         return add(new typename kinds::integer(*this, data, owner, position()));
     }
-    void free_long_vf_impl(impl::value_t* b) override { dispose(b); }
+    void free_long_vf_impl(impl::value_t* b) override { forget(b); }
     impl::value_t* make_double_impl(double& data, double_t* owner) override {
         return add(new typename kinds::real(*this, data, owner, position()));
     }
-    void free_double_impl(impl::value_t* b) override { dispose(b); }
+    void free_double_impl(impl::value_t* b) override { forget(b); }
     impl::value_t* make_string_impl(std::string& data, string_t* owner) override {
         return add(new typename kinds::text(*this, data, owner, position()));
     }
-    void free_string_impl(impl::value_t* b) override { dispose(b); }
+    void free_string_impl(impl::value_t* b) override { forget(b); }
     impl::value_t* make_date_time_impl(tm& data, date_time_t* owner) override {
         return add(new typename kinds::date_time(*this, data, owner, position()));
     }
-    void free_date_time_impl(impl::value_t* b) override { dispose(b); }
+    void free_date_time_impl(impl::value_t* b) override { forget(b); }
     impl::lob_t* make_clob_impl(tovi::lob_t* owner) override {
         return add(new typename kinds::lob(*this, owner, position(), false));
     }
-    void free_clob_impl(impl::lob_t* b) override { dispose_lob(b); }
+    void free_clob_impl(impl::lob_t* b) override { forget_lob(b); }
     impl::lob_t* make_blob_impl(tovi::lob_t* owner) override {
         return add(new typename kinds::lob(*this, owner, position(), true));
     }
-    void free_blob_impl(impl::lob_t* b) override { dispose_lob(b); }
+    void free_blob_impl(impl::lob_t* b) override { forget_lob(b); }
     impl::value_t* make_variant_impl(_variant_t& data, tovi::value_t* owner) override {
         return add(new typename kinds::variant(*this, data, owner, position()));
     }
-    void free_variant_impl(impl::value_t* b) override { dispose(b); }
+    void free_variant_impl(impl::value_t* b) override { forget(b); }
 
     // Parameters: the statement gets ready, then every value is bound. Nothing
     // for columns or a description.
@@ -97,7 +108,20 @@ private:
     B* add(B* binding) {
         add_binding(binding);
         if (direction != in) bindings_changed = true;
+        parameters_changed();
         return binding;
+    }
+    // A parameter came or went: the statement counts its parameters again.
+    void parameters_changed() {
+        if (owner_ != nullptr && direction != out) owner_->parameters_changed();
+    }
+    void forget(impl::value_t* b) {
+        parameters_changed();
+        dispose(b);
+    }
+    void forget_lob(impl::lob_t* b) {
+        parameters_changed();
+        dispose_lob(b);
     }
     // Every binding derives from binding_base<D> (large objects from
     // lob_binding_base<D>), whose destructors are public; null is ignored.

@@ -79,6 +79,18 @@ public:
         if (cursor_closed) cursor_was_closed();
         return true;
     }
+    // The parameter bindings or the markers changed (a binding came or went, the
+    // text was prepared again): check_parameters() counts them again.
+    void parameters_changed() { parameters_counted_ = false; }
+    // Before binding, with a driver's out-of-line count_parameters():
+    //     if (!parameters_counted()) count_parameters();
+    // so that a statement run again and again pays one test of a flag.
+    bool parameters_counted() const { return parameters_counted_; }
+    // check_parameter_count, then remembered until the next change.
+    void parameters_counted(std::size_t given, std::size_t markers) {
+        check_parameter_count(given, markers);
+        parameters_counted_ = true;
+    }
     // Every marker takes exactly one value: bad_operation before the statement
     // runs otherwise (an engine would run a missing one as NULL, or drop a spare).
     void check_parameter_count(std::size_t markers) {
@@ -120,6 +132,9 @@ public:
     std::string context;
     bool at_end;                 // no (more) rows until the statement is executed
     bool cursor_closed = false;  // see closed_by_transaction()
+
+private:
+    bool parameters_counted_ = false;  // see check_parameters()
 };
 
 }  // namespace tovi::driver

@@ -118,13 +118,6 @@ private:
     sqlite3_stmt* stmt() const { return this->statement_->current(); }
 };
 
-using integer_binding = binding<long, &impl::value_factory::free_long_impl>;
-using boolean_binding = binding<bool, &impl::value_factory::free_long_impl>;
-using real_binding = binding<double, &impl::value_factory::free_double_impl>;
-using text_binding = binding<std::string, &impl::value_factory::free_string_impl>;
-using date_time_binding = binding<tm, &impl::value_factory::free_date_time_impl>;
-using variant_binding = binding<_variant_t, &impl::value_factory::free_variant_impl>;
-
 class lob_binding : public tovi::driver::lob_binding_base<driver> {
 public:
     using lob_binding_base::get_value;
@@ -137,9 +130,7 @@ protected:
     void bind_now(const std::string& data) override;
 };
 
-struct binding_kinds
-    : tovi::driver::binding_set<boolean_binding, integer_binding, real_binding, text_binding,
-                                date_time_binding, lob_binding, variant_binding> {};
+struct binding_kinds : tovi::driver::typed_binding_set<binding, lob_binding> {};
 
 }  // namespace tovi::skeleton
 
