@@ -352,6 +352,17 @@ void from_variant(const _variant_t& v, scalar& out) {
     out.kind = value_kind::integer;
 }
 
+cell as_cell(const scalar& s) {
+    cell c;
+    c.kind = s.kind;
+    c.integer = s.integer;
+    c.real = s.real;
+    c.data = s.text.data();
+    c.size = s.text.size();
+    c.date = s.date;
+    return c;
+}
+
 std::string printable(long v) {
     return std::to_string(v);
 }

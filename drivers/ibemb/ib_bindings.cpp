@@ -302,13 +302,7 @@ void binding<T, Free>::get_value() {
             // framework's rules (a true VT_BOOL is 1, a fraction no whole number).
             tovi::driver::scalar value;
             tovi::driver::from_variant(data, value);
-            tovi::driver::cell c;
-            c.kind = value.kind;
-            c.integer = value.integer;
-            c.real = value.real;
-            c.data = value.text.data();
-            c.size = value.text.size();
-            c.date = value.date;
+            const tovi::driver::cell c = tovi::driver::as_cell(value);
             if (type_ == SQL_INT64) {
                 long whole = 0;
                 read_into(c, whole);

@@ -181,28 +181,28 @@ void binding<T, Free>::setup() {
     if (this->is_parameter()) return;
     statement& st = *this->statement_;
     const SQLUSMALLINT column = static_cast<SQLUSMALLINT>(this->position + 1);
-    T& data = this->data_;
-    // Fixed-size columns land in the binding's buffers at each SQLFetch (a
-    // driver may write there for a NULL too: the application's storage keeps its
-    // value then).
-    SQLRETURN rc = SQL_SUCCESS;
     other_ = value_kind::null;
-    if constexpr (!std::is_same_v<T, tm> && !std::is_same_v<T, _variant_t>) {
-        // The column's own kind decides whether the driver's cast may be used.
+    if constexpr (!std::is_same_v<T, tm>) {
+        // The column's own kind decides how a variant reads it, and whether the
+        // driver's cast into another variable may be used.
         SQLCHAR name[256];
         SQLSMALLINT name_length = 0, type = 0, digits = 0, nullable = 0;
         SQLULEN size = 0;
-        if (SQL_SUCCEEDED(SQLDescribeCol(st.stmt(), column, name, sizeof name, &name_length, &type,
-                                         &size, &digits, &nullable))) {
-            const value_kind kind = kind_of(type, digits);
-            if (tovi::driver::reads_through_rules<T>(kind)) other_ = kind;
-            // Text keeps the driver's words for whole numbers (the same digits).
-            if (std::is_same_v<T, std::string> && kind == value_kind::integer)
-                other_ = value_kind::null;
+        st.check(SQLDescribeCol(st.stmt(), column, name, sizeof name, &name_length, &type, &size,
+                                &digits, &nullable));
+        const value_kind kind = kind_of(type, digits);
+        if constexpr (std::is_same_v<T, _variant_t>) {
+            variant_kind_ = kind;
+            return;  // read with SQLGetData after each fetch
         }
+        if (tovi::driver::reads_through_rules<T>(kind)) other_ = kind;
+        // Text keeps the driver's words for whole numbers (the same digits).
+        if (std::is_same_v<T, std::string> && kind == value_kind::integer)
+            other_ = value_kind::null;
     }
-    // The kind the column lands in: its own (other_), else the variable's.
-    // (Text is always read as text: see read_other.)
+    // Fixed-size columns land in the binding's buffers at each SQLFetch (a
+    // driver may write there for a NULL too: the application's storage keeps its
+    // value then). Text is always read as text: see read_other.
     value_kind fetch_as = std::is_same_v<T, std::string> ? value_kind::null : other_;
     if (fetch_as == value_kind::null) {
         if constexpr (std::is_same_v<T, long> || std::is_same_v<T, bool>)
@@ -212,6 +212,7 @@ void binding<T, Free>::setup() {
         else if constexpr (std::is_same_v<T, tm>)
             fetch_as = value_kind::date_time;
     }
+    SQLRETURN rc = SQL_SUCCESS;
     switch (fetch_as) {
         case value_kind::integer:
         case value_kind::boolean:
@@ -228,16 +229,6 @@ void binding<T, Free>::setup() {
         default:  // text, read with SQLGetData after each fetch
             break;
     }
-    if constexpr (std::is_same_v<T, _variant_t>) {
-        // The column's type decides how each row is read (the name is not needed).
-        SQLCHAR name[256];
-        SQLSMALLINT name_length = 0, digits = 0, nullable = 0;
-        SQLULEN size = 0;
-        rc = SQLDescribeCol(st.stmt(), column, name, sizeof name, &name_length, &column_type_,
-                            &size, &digits, &nullable);
-        (void)data;
-    } else
-        (void)data;
     st.check(rc);
 }
 
@@ -338,55 +329,32 @@ void binding<T, Free>::set_value() {
     } else if constexpr (std::is_same_v<T, tm>) {
         present = indicator_ != SQL_NULL_DATA;
         if (present) data = tm_of(stamp_);
-    } else {  // _variant_t: by the column's SQL type
-        std::string text;
-        switch (column_type_) {
-            case SQL_INTEGER:
-            case SQL_SMALLINT:
-            case SQL_TINYINT:
-            case SQL_BIGINT:
-            case SQL_BIT: {
+    } else {  // _variant_t: the column read in its kind, into the variant by the rules
+        tovi::driver::cell c;
+        c.kind = variant_kind_;
+        switch (c.kind) {
+            case value_kind::integer:
+            case value_kind::boolean: {
                 SQLBIGINT v = 0;
                 present = read_fixed(st, column, SQL_C_SBIGINT, v);
-                if (present) data = _variant_t(static_cast<long>(v));
+                c.integer = static_cast<long>(v);
                 break;
             }
-            case SQL_NUMERIC:
-            case SQL_DECIMAL:
-            case SQL_FLOAT:
-            case SQL_REAL:
-            case SQL_DOUBLE: {
-                double v = 0;
-                present = read_fixed(st, column, SQL_C_DOUBLE, v);
-                if (present) data = _variant_t(v);
+            case value_kind::real:
+                present = read_fixed(st, column, SQL_C_DOUBLE, c.real);
                 break;
-            }
-            case SQL_TYPE_DATE:
-            case SQL_TYPE_TIME:
-            case SQL_TYPE_TIMESTAMP:
-            case SQL_DATE:
-            case SQL_TIMESTAMP: {
+            case value_kind::date_time: {
                 SQL_TIMESTAMP_STRUCT stamp{};
                 present = read_fixed(st, column, SQL_C_TYPE_TIMESTAMP, stamp);
-                if (present) read_into(date_cell(stamp), data);
+                c = date_cell(stamp);
                 break;
             }
-            case SQL_BINARY:
-            case SQL_VARBINARY:
-            case SQL_LONGVARBINARY:
-                present = read_all(st, column, SQL_C_BINARY, text);
-                if (present)
-                    set_variant_from_raw(data, static_cast<unsigned>(text.size()), text.data());
-                break;
-            case SQL_CHAR:
-            case SQL_VARCHAR:
-            case SQL_LONGVARCHAR:
-            case SQL_WCHAR:
-            case SQL_WVARCHAR:
-            case SQL_WLONGVARCHAR:
-                present = read_all(st, column, SQL_C_CHAR, text);
-                if (present)
-                    set_variant_from_str(data, static_cast<unsigned>(text.size()), text.c_str());
+            case value_kind::text:
+            case value_kind::bytes:
+                present = read_all(
+                    st, column, c.kind == value_kind::text ? SQL_C_CHAR : SQL_C_BINARY, scratch_);
+                c.data = scratch_.data();
+                c.size = scratch_.size();
                 break;
             default:
                 throw bad_value_conversion(0);
@@ -396,6 +364,7 @@ void binding<T, Free>::set_value() {
             if (this->owner != nullptr) this->owner->is_null = true;
             return;
         }
+        read_into(c, data);
     }
     this->record_null(!present);
 }

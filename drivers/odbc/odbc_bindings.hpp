@@ -37,8 +37,8 @@ private:
     double real_ = 0;               // a real column's
     SQL_TIMESTAMP_STRUCT stamp_{};  // a date's buffer
     tovi::driver::scalar value_;    // a variant's value
-    std::string scratch_;           // a text column's text, read into another kind
-    SQLSMALLINT column_type_ = 0;   // a variant column's SQL type
+    std::string scratch_;           // a text or byte column read into another kind
+    tovi::driver::value_kind variant_kind_ = tovi::driver::value_kind::null;  // a variant column's
     // A column of another kind than the variable's: fetched in its own kind (the
     // driver's casts truncate, and read unparsable text as NULL), read by the
     // framework's rules. null: the variable's own kind.

@@ -88,6 +88,9 @@ struct scalar {
 // boolean; VT_R4, VT_R8, VT_CY, VT_DECIMAL: real; VT_DATE: date_time; VT_BSTR:
 // text; a byte array: bytes. Any other type: bad_value_conversion.
 void from_variant(const _variant_t& v, scalar& out);
+// A variant's value as a cell, for read_into when a driver binds the parameter's
+// own kind (valid while `s` is).
+cell as_cell(const scalar& s);
 
 // Bound values as error contexts show them: NULL, numbers, 'text' (its first 64
 // bytes), TRUE or FALSE, dates as date_text, <Binary Data>.
