@@ -12,7 +12,7 @@ function(tovi_add_module target file_name)
     VISIBILITY_INLINES_HIDDEN ON
     BUILD_RPATH "$ORIGIN"
     INSTALL_RPATH "$ORIGIN")
-  target_link_libraries(${target} PRIVATE tovi::tovi tovi_build_options ${ARG_LIBRARIES})
+  target_link_libraries(${target} PRIVATE tovi::tovi tovi_build_options tovi_library_options ${ARG_LIBRARIES})
   target_link_options(${target} PRIVATE -Wl,--no-undefined)
   if(NOT ARG_NO_INSTALL)
     install(TARGETS ${target} LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime)

@@ -18,3 +18,9 @@ if(TOVI_TSAN)
   target_compile_options(tovi_build_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
   target_link_options(tovi_build_options INTERFACE -fsanitize=thread)
 endif()
+
+# Code that ships (the core, the driver framework, the modules): calls into other
+# shared objects go straight through the GOT, not through a PLT stub. One
+# instruction less per call, on every fetched row and executed statement.
+add_library(tovi_library_options INTERFACE)
+target_compile_options(tovi_library_options INTERFACE -fno-plt)

@@ -308,7 +308,8 @@ void binding<T, Free>::get_value() {
 
 template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
 void binding<T, Free>::set_value() {
-    if (this->is_parameter()) return;
+    // Walked for result columns only: the parameters' factory (direction in)
+    // skips its set_value.
     statement& st = *this->statement_;
     const SQLUSMALLINT column = static_cast<SQLUSMALLINT>(this->position + 1);
     T& data = this->data_;

@@ -66,8 +66,9 @@ void integer_binding::get_value() {
     check(sqlite3_bind_int64(native(), parameter(), data_));
 }
 
+// set_value() is walked for result columns only: the parameters' factory
+// (direction in) skips it.
 void integer_binding::set_value() {
-    if (is_parameter()) return;
     sqlite3_value* v = column(native(), position);
     const int type = sqlite3_value_type(v);
     if (type != SQLITE_INTEGER) return fetch_other(v, type);
@@ -81,7 +82,6 @@ void boolean_binding::get_value() {
 }
 
 void boolean_binding::set_value() {
-    if (is_parameter()) return;
     sqlite3_value* v = column(native(), position);
     const int type = sqlite3_value_type(v);
     if (record_null(type == SQLITE_NULL)) read_into(cell_of(v, type), data_);
@@ -95,7 +95,6 @@ void real_binding::get_value() {
 }
 
 void real_binding::set_value() {
-    if (is_parameter()) return;
     sqlite3_value* v = column(native(), position);
     const int type = sqlite3_value_type(v);
     if (type != SQLITE_FLOAT) return fetch_other(v, type);
@@ -113,7 +112,6 @@ void text_binding::get_value() {
 }
 
 void text_binding::set_value() {
-    if (is_parameter()) return;
     sqlite3_value* v = column(native(), position);
     const int type = sqlite3_value_type(v);
     if (type == SQLITE_TEXT) {
@@ -136,7 +134,6 @@ void date_time_binding::get_value() {
 }
 
 void date_time_binding::set_value() {
-    if (is_parameter()) return;
     sqlite3_value* v = column(native(), position);
     const int type = sqlite3_value_type(v);
     // Whole numbers, as text too (what SQLite keeps of an integer bound into a
@@ -179,7 +176,6 @@ void variant_binding::get_value() {
 }
 
 void variant_binding::set_value() {
-    if (is_parameter()) return;
     sqlite3_value* v = column(native(), position);
     const int type = sqlite3_value_type(v);
     if (type == SQLITE_NULL) {
