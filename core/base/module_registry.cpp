@@ -4,6 +4,8 @@
 #include <tovi/data_source.hpp>
 #include <tovi/exception.hpp>
 
+#include <unistd.h>
+
 namespace utils {
 std::string make_dll_name(const char* name) {
     return std::string(name != nullptr ? name : "") + ".so";
@@ -92,6 +94,65 @@ std::string dialect_module_name(int source) {
     }
 }
 
+namespace {
+
+// A dialect module that does not load: its name and the loader's words.
+std::string dialect_load_failure(int source) {
+    const std::string name = utils::make_dll_name(dialect_module_name(source).c_str());
+    shared_library library;
+    if (library.load(name.c_str()) || library.load((platform::core_directory() + name).c_str()))
+        return std::string();
+    return "The dialect module '" + name + "' cannot be loaded: " + library.last_error();
+}
+
+// Whether the dialect module for `source` is installed beside the core.
+bool dialect_installed(int source) {
+    try {
+        const std::string path =
+            platform::core_directory() + utils::make_dll_name(dialect_module_name(source).c_str());
+        return ::access(path.c_str(), R_OK) == 0;
+    } catch (const ds_exception&) {
+        return false;  // a kind of server without a dialect
+    }
+}
+
+}  // namespace
+
+std::string why_no_data_source(const svc_provider_t& p, const std::string& driver_module,
+                               std::exception_ptr failure) {
+    using svc = svc_provider_t;
+    std::string reason;
+    if (p.source == svc::src_unknown && p.api == svc::api_odbc)
+        return "The ODBC driver name '" + p.provider +
+               "' is not one tovi knows, so no SQL dialect is chosen for it. Names with a "
+               "dialect installed (the section of odbcinst.ini; ... means any name that "
+               "starts so): " +
+               known_odbc_driver_names(dialect_installed) + ".";
+    if (p.source == svc::src_unknown && (p.api == svc::api_ado || p.api == svc::api_oledb))
+        return "The provider name '" + p.provider +
+               "' is not one tovi knows, so no SQL dialect is chosen for it. Names with a "
+               "dialect installed (... means any name that starts so): " +
+               known_oledb_provider_names(dialect_installed) + ".";
+    if (failure) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const exception& e) {
+            reason = e.get_error_text();
+        } catch (const std::exception& e) {
+            reason = e.what();
+        } catch (...) {
+            // The dialect loader's plain "Error": say which module is missing.
+            try {
+                reason = dialect_load_failure(p.source);
+            } catch (const std::exception&) {
+            }
+        }
+    }
+    while (!reason.empty() && reason.back() == '\n') reason.pop_back();
+    if (reason.empty()) reason = "The driver module made none.";
+    return reason + " [Driver: " + driver_module + "]";
+}
+
 module_registry::~module_registry() {
     for (auto& entry : entries_) {
         if (entry.second.before_unload == nullptr) continue;
@@ -133,13 +194,16 @@ data_source* module_registry::create_data_source(url_t& url) {
     lock.unlock();  // the module stays loaded until the registry goes
 
     data_source* created = nullptr;
+    std::exception_ptr failure;
     try {
         created = create_fn(&url);
     } catch (...) {
-        created = nullptr;  // whatever it was, the application gets one clear text
+        // Whatever it was, the application gets one clear text, with the reason.
+        failure = std::current_exception();
     }
     if (created == nullptr)
-        throw ds_exception("Unable to create an instance of the Data Source object.");
+        throw ds_exception("Unable to create an instance of the Data Source object. " +
+                           why_no_data_source(provider, module, failure));
     return created;
 }
 

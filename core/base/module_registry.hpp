@@ -3,6 +3,7 @@
 #ifndef TOVI_CORE_BASE_MODULE_REGISTRY_HPP
 #define TOVI_CORE_BASE_MODULE_REGISTRY_HPP
 
+#include <exception>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -23,6 +24,17 @@ TOVI_API std::string driver_module_name(const svc_provider_t& p);
 // The dialect module for a kind of server; tovi::ds_exception "Unknow data source
 // type." for kinds without one.
 TOVI_API std::string dialect_module_name(int source);
+
+// The names tovi's tables give a dialect for which `usable` holds, for errors
+// ("'PostgreSQL...'" when any name that starts so will do).
+std::string known_odbc_driver_names(bool (*usable)(int source));
+std::string known_oledb_provider_names(bool (*usable)(int source));
+
+// Why a driver module's createDataSource made no data source: the name tovi's
+// tables do not know, the dialect module that does not load, or what the module
+// threw (`failure`, which may be null).
+std::string why_no_data_source(const svc_provider_t& p, const std::string& driver_module,
+                               std::exception_ptr failure);
 
 struct module_entry {
     tovi_create_data_source_fn create = nullptr;

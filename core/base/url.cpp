@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "dialect_module.hpp"
+#include "module_registry.hpp"
 
 namespace tovi {
 
@@ -152,6 +153,28 @@ svc::source_t uurl_parser_t::get_source4oledb(const std::string& provider) {
     return svc::src_unknown;
 }
 
+namespace detail {
+
+std::string known_odbc_driver_names(bool (*usable)(int source)) {
+    std::string names;
+    for (const odbc_row& row : odbc_drivers)
+        if (usable(row.source))
+            names +=
+                (names.empty() ? "'" : ", '") + std::string(row.name) + (row.prefix ? "...'" : "'");
+    return names;
+}
+
+std::string known_oledb_provider_names(bool (*usable)(int source)) {
+    std::string names;
+    for (const oledb_row& row : oledb_providers)
+        if (usable(row.source))
+            names +=
+                (names.empty() ? "'" : ", '") + std::string(row.name) + (row.prefix ? "...'" : "'");
+    return names;
+}
+
+}  // namespace detail
+
 void uurl_parser_t::read_host_and_port(std::string& rest, unsigned short default_port) {
     if (rest.empty()) {
         host = "localhost";  // and the port stays as it was
@@ -198,8 +221,14 @@ svc::source_t uurl_parser_t::compute_source() {
 }
 
 void uurl_parser_t::parse(std::string rest) {
+    const std::string given = rest;
     const std::string keyword = utils::getNextParam(rest);
-    if (keyword.empty()) throw ds_exception("Database provider is not defined properly.");
+    if (keyword.empty())
+        throw ds_exception(
+            "Database provider is not defined properly. A connection URL starts with '/' and "
+            "names the client API first (\"/SQLITE\", \"/ODBC/<driver>[/<host>]\", "
+            "\"/InterBase_EMB\", \"/ADO/<provider>/<file>\"); the URL given is '" +
+            given + "'.");
 
     if (keyword == "DBLIB" || keyword == "CTLIB") {
         api = keyword == "DBLIB" ? svc::api_dblib : svc::api_ctlib;

@@ -38,8 +38,12 @@ statement_type dialect_server::get_statement_type(const std::string& sql) {
 
 void dialect_server::translate_error(const exception& e, const std::string& context) {
     // Through the ODBC driver the text carries a diagnostic prefix before "[SQLite]".
-    dialect::classify(e, errors, context + (context.empty() ? "" : " ") + " [Driver: tovi_sqlite]",
-                      "[SQLite]");
+    // The driver is named once: a statement's context names it already.
+    const bool named = context.find("[Driver: tovi_sqlite") != std::string::npos;
+    dialect::classify(
+        e, errors,
+        named ? context : context + (context.empty() ? "" : " ") + " [Driver: tovi_sqlite]",
+        "[SQLite]");
 }
 
 sql::create_visitor* dialect_server::make_create_visitor() {

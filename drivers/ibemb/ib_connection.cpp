@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include <unistd.h>
@@ -12,6 +13,23 @@
 #include "ib_bindings.hpp"  // the framework instantiates every class of the driver here
 
 namespace tovi::ib {
+
+namespace {
+
+// The embedded engine keeps its lock files in one folder for every user; the
+// first user's folder refuses the others with a bare "Permission denied".
+std::string lock_folder_hint(const exception& e) {
+    const char* set = std::getenv("FIREBIRD_LOCK");
+    const std::string lock = set != nullptr && *set != '\0' ? set : "/tmp/firebird";
+    const std::string text = e.get_error_text();
+    if (text.find("Permission denied") == std::string::npos || text.find(lock) == std::string::npos)
+        return std::string();
+    return "The embedded engine cannot use its lock folder (" + lock +
+           ", made by the engine's first user): set FIREBIRD_LOCK to a folder of this "
+           "user's, e.g. FIREBIRD_LOCK=$HOME/.firebird-lock.";
+}
+
+}  // namespace
 
 connection::connection(DataBase& database_, const session_t& s) : connection_base(database_, s) {
     const service_t& service_ = database_.get_service();
@@ -44,8 +62,11 @@ connection::connection(DataBase& database_, const session_t& s) : connection_bas
         ISC_STATUS_ARRAY ignored;
         if (db != 0) isc_detach_database(ignored, &db);
         if (service != 0) isc_service_detach(ignored, &service);
-        tovi::driver::server_of(*this).translate_error(
-            e, std::string("[Driver: ") + driver::tag + "; Database: '" + path + "']");
+        const std::string context =
+            std::string("[Driver: ") + driver::tag + "; Database: '" + path + "']";
+        const std::string hint = lock_folder_hint(e);
+        if (!hint.empty()) throw exception(exception(e, hint, 0), context, 0);
+        tovi::driver::server_of(*this).translate_error(e, context);
     }
 }
 

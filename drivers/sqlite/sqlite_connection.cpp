@@ -4,6 +4,8 @@
 #include "sqlite_bindings.hpp"  // the framework instantiates every class of the driver here
 #include "sqlite_errors.hpp"
 
+#include <cstring>
+
 namespace tovi::sqlite {
 
 namespace {
@@ -25,9 +27,13 @@ connection::connection(DataBase& database_, const session_t& s)
     const int rc = sqlite3_open(file.c_str(), &db);
     if (rc != SQLITE_OK) {
         exception e = native_error(db, rc);
+        // SQLite's "unable to open database file" says neither which file nor why.
+        const int system_error = db != nullptr ? sqlite3_system_errno(db) : 0;
+        if (system_error != 0) e = exception(e, std::strerror(system_error), rc);
         sqlite3_close(db);
         db = nullptr;
-        throw e;
+        throw exception(e, std::string("[Driver: ") + driver::tag + "; Database: '" + file + "']",
+                        rc);
     }
     // Writers on one file wait for each other before "database is locked".
     sqlite3_busy_timeout(db, busy_timeout_ms);

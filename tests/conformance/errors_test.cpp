@@ -1,44 +1,14 @@
 // Failures every driver classifies alike, whatever its engine's words for them.
-#include <linux/capability.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include <tovi/tovi.hpp>
 
 #include <gtest/gtest.h>
 
 #include "conformance_fixture.hpp"
+#include "support/file_permissions.hpp"
 
 using tovi_conformance::Conformance;
-
-namespace {
-
-// File permissions hold for the calling thread while this lives, also when it
-// runs as root: root's override of them (CAP_DAC_OVERRIDE) leaves the thread's
-// effective set and comes back from its permitted set afterwards.
-class file_permissions_hold {
-public:
-    file_permissions_hold() {
-        if (geteuid() != 0) return;
-        if (syscall(SYS_capget, &header_, saved_) != 0) return;
-        __user_cap_data_struct lowered[2] = {saved_[0], saved_[1]};
-        lowered[0].effective &= ~((1U << CAP_DAC_OVERRIDE) | (1U << CAP_DAC_READ_SEARCH));
-        lowered_ = syscall(SYS_capset, &header_, lowered) == 0;
-    }
-    ~file_permissions_hold() {
-        if (lowered_) syscall(SYS_capset, &header_, saved_);
-    }
-    file_permissions_hold(const file_permissions_hold&) = delete;
-    file_permissions_hold& operator=(const file_permissions_hold&) = delete;
-
-private:
-    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct saved_[2]{};
-    bool lowered_ = false;
-};
-
-}  // namespace
 
 // A database file the process may only read: its rows read as ever, and a write
 // is refused as permission_denied, on every road to the file (an engine that
@@ -57,7 +27,7 @@ TEST_P(Conformance, AReadOnlyDatabaseFileReadsAndRefusesWritesAsPermissionDenied
     tovi::api::init();
     ASSERT_EQ(chmod(database.c_str(), 0444), 0);
     {
-        file_permissions_hold hold;
+        tovi_test::file_permissions_hold hold;
         ds = std::make_unique<tovi::udata_source>(*url);
         if (!GetParam().has("read_only_file_reads")) {
             EXPECT_THROW(count("kept"), tovi::permission_denied);

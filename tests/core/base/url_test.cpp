@@ -216,9 +216,16 @@ TEST(UrlParse, ProviderTables) {
 }
 
 TEST(UrlParse, Errors) {
-    EXPECT_EQ(parse_error("SQLITE"), "Database provider is not defined properly.");
-    EXPECT_EQ(parse_error(""), "Database provider is not defined properly.");
-    EXPECT_EQ(parse_error("//SQLITE"), "Database provider is not defined properly.");
+    // The fixed text, then what a URL looks like and the URL given.
+    for (const std::string url : {"SQLITE", "", "//SQLITE"}) {
+        const std::string text = parse_error(url);
+        EXPECT_EQ(text.rfind("Database provider is not defined properly. A connection URL starts "
+                             "with '/'",
+                             0),
+                  0u)
+            << text;
+        EXPECT_NE(text.find("the URL given is '" + url + "'."), std::string::npos) << text;
+    }
     EXPECT_EQ(parse_error("/Foo"), "Invalid Data Provider interface name: 'Foo'");
     EXPECT_EQ(parse_error("/dblib/MICROSOFT/h"), "Invalid Data Provider interface name: 'dblib'");
     EXPECT_EQ(parse_error("/DBLIB"), "DBLIB vendor is expected as a parameter.");

@@ -88,6 +88,9 @@ TEST_F(SqliteDialect, ErrorClasses) {
     EXPECT_EQ(plain.second, "disk I/O error\n [Driver: tovi_sqlite]\n");
     EXPECT_EQ(classify("disk I/O error", "ctx").second,
               "disk I/O error\nctx  [Driver: tovi_sqlite]\n");
+    // A statement's context names the driver already: not a second time.
+    EXPECT_EQ(classify("disk I/O error", "[Driver: tovi_sqlite; Database: 'x']").second,
+              "disk I/O error\n[Driver: tovi_sqlite; Database: 'x']\n");
 }
 
 TEST_F(SqliteDialect, ColumnTypes) {

@@ -126,6 +126,22 @@ TEST_F(AdoDriver, AFileThatIsNoDatabaseFailsWithTheConnectionsContext) {
     }
 }
 
+TEST_F(AdoDriver, AProviderNameWithoutADialectSaysWhichNamesHaveOne) {
+    tovi::uurl_t url("/ADO/NoSuch.Provider", "", "", file_);
+    try {
+        tovi::udata_source ds(url);
+        FAIL() << "made a data source";
+    } catch (const tovi::ds_exception& e) {
+        const std::string text = e.what();
+        EXPECT_EQ(text.rfind("Unable to create an instance of the Data Source object. The provider "
+                             "name 'NoSuch.Provider' is not one tovi knows",
+                             0),
+                  0u)
+            << text;
+        EXPECT_NE(text.find("'Microsoft.Jet.OLEDB....'"), std::string::npos) << text;
+    }
+}
+
 TEST_F(AdoDriver, InsertsOfValuesAddRowsWithTheirLiterals) {
     exec("CREATE TABLE t (a LONG, b Text(10), c LONG, d Text(20))");
     tovi::statement st(*ds_, 1);

@@ -14,11 +14,13 @@
 #include <thread>
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <boost/filesystem/operations.hpp>
 
+#include "support/file_permissions.hpp"
 #include "support/temp_dir.hpp"
 
 namespace {
@@ -424,6 +426,47 @@ TEST(IbembProcesses, ADatabaseInUseElsewhereIsAnError) {
     int status = 0;
     waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+// A lock folder this user may not use (another user's, made by the engine's
+// first user): the engine's bare "Permission denied" comes with what to do.
+TEST(IbembProcesses, ALockFolderOfAnotherUserSaysToSetFirebirdLock) {
+    tovi_test::temp_dir dir;
+    const std::string locks = dir.file("locks");
+    ASSERT_EQ(mkdir(locks.c_str(), 0500), 0);
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {  // a process of its own: the engine reads FIREBIRD_LOCK once
+        std::string text = "no error";
+        {
+            tovi_test::file_permissions_hold hold;  // the engine's threads inherit it
+            setenv("FIREBIRD_LOCK", locks.c_str(), 1);
+            try {
+                tovi::api::init();
+                tovi::uurl_t url("/InterBase_EMB", "SYSDBA", "", dir.file("locked.fdb"));
+                tovi::udata_source ds(url);
+                tovi::statement st(ds, 1);
+            } catch (const tovi::exception& e) {
+                text = e.get_error_text();
+            }
+        }
+        (void)!write(out[1], text.data(), text.size());
+        _exit(0);
+    }
+    close(out[1]);
+    std::string text;
+    char buffer[512];
+    for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) text.append(buffer, n);
+    close(out[0]);
+    waitpid(child, nullptr, 0);
+    EXPECT_NE(text.find("Permission denied"), std::string::npos) << text;
+    EXPECT_NE(text.find("The embedded engine cannot use its lock folder (" + locks +
+                        ", made by the engine's first user): set FIREBIRD_LOCK to a folder of "
+                        "this user's"),
+              std::string::npos)
+        << text;
 }
 
 // A program that ends the library, then removes its database's folder and

@@ -256,13 +256,29 @@ TEST_F(OdbcDriver, DriversThatCannotOpenSayWhy) {
                 << e.get_error_text();
         }
     }
-    // A name the URL does not know fails before any ODBC call.
-    EXPECT_THROW(
-        {
-            tovi::uurl_t unknown("/ODBC/Nonesuch Driver", "", "", dir_.file("x.db"));
-            tovi::udata_source ds(unknown);
-        },
-        tovi::ds_exception);
+    // A name tovi's tables do not know fails before any ODBC call, saying which
+    // names are known; a known one whose dialect is not installed names the module.
+    const auto refusal = [&](const std::string& name) {
+        try {
+            tovi::uurl_t url("/ODBC/" + name, "", "", dir_.file("x.db"));
+            tovi::udata_source ds(url);
+        } catch (const tovi::ds_exception& e) {
+            return std::string(e.what());
+        }
+        return std::string("no error");
+    };
+    const std::string unknown = refusal("Nonesuch Driver");
+    EXPECT_EQ(unknown.rfind("Unable to create an instance of the Data Source object. The ODBC "
+                            "driver name 'Nonesuch Driver' is not one tovi knows",
+                            0),
+              0u)
+        << unknown;
+    EXPECT_NE(unknown.find("'PostgreSQL...', 'SQLite3...'."), std::string::npos) << unknown;
+    EXPECT_EQ(unknown.find("'SQL Server'"), std::string::npos) << "its dialect is not installed";
+    const std::string no_dialect = refusal("SQL Server/host");
+    EXPECT_NE(no_dialect.find("The dialect module 'dialect_mssql.so' cannot be loaded"),
+              std::string::npos)
+        << no_dialect;
     // No database named: refused, not a private temporary database.
     EXPECT_THROW(
         {

@@ -188,14 +188,17 @@ TEST_F(SqliteDriver, AbandonedWorkIsGoneInANewProcess) {
     EXPECT_EQ(rows_seen_by_new_process(dir.file("main.db"), "w"), 1);
 }
 
-TEST_F(SqliteDriver, OpenFailureIsTheNativeError) {
+TEST_F(SqliteDriver, OpenFailureIsTheNativeErrorWithWhyAndWhichFile) {
     open("no/such/dir/x.db");
     try {
         ds->get_connection();
         FAIL();
     } catch (const tovi::exception& e) {
         EXPECT_EQ(e.get_entry(0).code, SQLITE_CANTOPEN);
-        EXPECT_EQ(e.get_count(), 1);
+        EXPECT_EQ(e.get_error_text(),
+                  "unable to open database file\nNo such file or directory\n"
+                  "[Driver: tovi_sqlite; Database: '" +
+                      dir.file("no/such/dir/x.db") + "']\n");
     }
 }
 
