@@ -11,6 +11,7 @@
 #include <dirent.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <boost/archive/xml_iarchive.hpp>
 #include <boost/program_options.hpp>
 
@@ -385,7 +386,7 @@ const char* const url_forms =
     "  /SQLITE                          SQLite; --db_name is the file (or :memory:)\n"
     "      tovibench --conn_str /SQLITE --db_name /tmp/bench.db\n"
     "  /ODBC/<ODBC driver>[/<host>]     any ODBC driver registered with unixODBC\n"
-    "      tovibench --conn_str \"/ODBC/SQLite3 ODBC Driver\" --db_name /tmp/bench.db\n"
+    "      tovibench --conn_str /ODBC/SQLite3 --db_name /tmp/bench.db\n"
     "      tovibench --conn_str \"/ODBC/PostgreSQL Unicode/127.0.0.1/5432\" --db_name bench \\\n"
     "                --user_name me --user_passwd secret\n"
     "  /InterBase_EMB                   embedded Firebird; --db_name is the file\n"
@@ -468,18 +469,34 @@ int main(int argc, char** argv) {
         if (tovibench::parse_command_line(argc, argv, params)) {
             tovibench::run_suite(params);
         } else {
-            // No configuration that can be read (none, or a directory, say):
-            // nothing to run.
+            // No options: the configuration file. None that can be read (none, or
+            // a directory, say): nothing runs, and the user learns where it looked.
+            std::string path = "tovibench_conf.xml";
+            if (char* cwd = getcwd(nullptr, 0)) {
+                path = std::string(cwd) + "/" + path;
+                std::free(cwd);
+            }
             struct stat info {};
             std::ifstream file;
-            if (stat("tovibench_conf.xml", &info) == 0 && S_ISREG(info.st_mode))
-                file.open("tovibench_conf.xml");
-            if (file.is_open()) {
-                tovibench::db_config config;
+            if (stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) file.open(path);
+            if (!file.is_open()) {
+                std::cerr << "Nothing to run: no options were given and there is no "
+                             "configuration file "
+                          << path << ". Run 'tovibench --help' for the options.\n";
+                return 2;
+            }
+            tovibench::db_config config;
+            try {
                 boost::archive::xml_iarchive archive(file);
                 archive >> boost::serialization::make_nvp("db_config", config);
-                for (const tovibench::db_params& p : config.params) tovibench::run_suite(p);
+            } catch (const std::exception& e) {
+                std::cerr << "The configuration file " << path
+                          << " is not a tovibench configuration (a boost XML archive of "
+                             "db_config; see bench/README.md): "
+                          << (info.st_size == 0 ? "the file is empty" : e.what()) << "\n";
+                return 2;
             }
+            for (const tovibench::db_params& p : config.params) tovibench::run_suite(p);
         }
     } catch (const tovi::exception& e) {
         std::cerr << e.get_error_text() << std::endl;

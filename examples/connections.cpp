@@ -4,7 +4,7 @@
 //   connections URL USER DATABASE
 //   connections /SQLITE "" people.db
 //   connections /SQLITE "" :memory:
-//   connections "/ODBC/SQLite3 ODBC Driver" "" people.db
+//   connections /ODBC/SQLite3 "" people.db
 //   connections "/ODBC/PostgreSQL Unicode/127.0.0.1/5432" me people   (password in TOVI_PASSWORD)
 //   connections /InterBase_EMB SYSDBA people.fdb
 //   connections /ADO/Microsoft.Jet.OLEDB.4.0 "" people.mdb

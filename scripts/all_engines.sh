@@ -12,16 +12,12 @@ bench=$build/bin/tovibench
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-odbc_driver=$(find /usr/lib -name libsqlite3odbc.so -print -quit)
-mkdir "$work/odbc"
-printf '[SQLite3 ODBC Driver]\nDriver=%s\n' "$odbc_driver" >"$work/odbc/odbcinst.ini"
-
 names=(SQLite "SQLite via ODBC" Firebird "Jet via ADO")
 run() {  # engine-number, then tovibench's arguments
   local n=$1
   shift
   echo "== ${names[$n]}" >&2
-  if ! ODBCSYSINI="$work/odbc" ODBCINSTINI=odbcinst.ini FIREBIRD_LOCK="$work/fb-lock" \
+  if ! FIREBIRD_LOCK="$work/fb-lock" \
       "$bench" "$@" >"$work/report.$n" 2>"$work/err.$n"; then
     cat "$work/err.$n" >&2
     echo "tovibench failed on ${names[$n]}" >&2
@@ -29,7 +25,7 @@ run() {  # engine-number, then tovibench's arguments
   fi
 }
 run 0 --conn_str /SQLITE --db_name "$work/sqlite.db"
-run 1 --conn_str "/ODBC/SQLite3 ODBC Driver" --db_name "$work/odbc.db"
+run 1 --conn_str /ODBC/SQLite3 --db_name "$work/odbc.db"  # as Debian registers it
 run 2 --conn_str /InterBase_EMB --user_name SYSDBA --db_name "$work/firebird.fdb"
 run 3 --conn_str /ADO/Microsoft.Jet.OLEDB.4.0 --db_name "$work/jet.mdb"
 

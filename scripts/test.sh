@@ -11,7 +11,10 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 
 build_dir=build
-options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+# Every driver, the tests and the examples (a build folder the main job made
+# builds the SQLite road only).
+options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOVI_BUILD_TESTS=ON -DTOVI_BUILD_EXAMPLES=ON
+         -DTOVI_WITH_ODBC=ON -DTOVI_WITH_FIREBIRD=ON)
 targets=()
 filter=()
 if [ "${1:-}" = "--fuzz" ]; then
