@@ -12,7 +12,8 @@ int main(int argc, char** argv) {
     tovi::uurl_t url("/SQLITE", "", "", argv[1]);  // URL, user, password, database
     tovi::udata_source db(url);                    // loads the driver and the dialect
     tovi::statement st(db, 1);
-    st.execute("CREATE TABLE IF NOT EXISTS person(id INTEGER, name TEXT)");
+    st.execute("DROP TABLE IF EXISTS person");  // a fresh start on every run
+    st.execute("CREATE TABLE person(id INTEGER, name TEXT)");
 
     long id = 0;
     std::string name;

@@ -119,7 +119,7 @@ bool dialect_installed(int source) {
 }  // namespace
 
 std::string why_no_data_source(const svc_provider_t& p, const std::string& driver_module,
-                               std::exception_ptr failure) {
+                               const std::exception_ptr& failure) {
     using svc = svc_provider_t;
     std::string reason;
     if (p.source == svc::src_unknown && p.api == svc::api_odbc)

@@ -34,7 +34,7 @@ std::string known_oledb_provider_names(bool (*usable)(int source));
 // tables do not know, the dialect module that does not load, or what the module
 // threw (`failure`, which may be null).
 std::string why_no_data_source(const svc_provider_t& p, const std::string& driver_module,
-                               std::exception_ptr failure);
+                               const std::exception_ptr& failure);
 
 struct module_entry {
     tovi_create_data_source_fn create = nullptr;

@@ -89,11 +89,11 @@ public:
 protected:
     /// A description of this recordset's columns, or null when it cannot be
     /// described; owned by this recordset's module, freed through
-    /// destroy_describe() (the core ends the description's bindings first).
-    ///@{
+    /// destroy_describe().
     virtual impl::describe* make_describe();
+    /// Frees a description make_describe() made, in the module that made it (the
+    /// core ends the description's bindings first).
     virtual void destroy_describe(impl::describe* d);
-    ///@}
 
     friend class describe;
 };

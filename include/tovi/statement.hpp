@@ -95,6 +95,15 @@ public:
 }  // namespace impl
 
 /// A statement in the application: parse, bind with << and >>, execute, step with next().
+///
+/// Parameters and result columns bind with the operators of data_aware_t:
+/// `st << value` binds the next marker of the parsed text to `value` (read at each
+/// execute()), `st >> variable` the next result column to `variable` (written at
+/// each next()); both take plain variables (long, double, bool, std::string, tm,
+/// _variant_t) and tovi's typed values, which carry their own NULL flag.
+///
+/// `options` is handed to the driver's statement and not read by tovi's drivers:
+/// pass 1, as every example does.
 class TOVI_API statement : public data_aware_command {
 public:
     /// On the data source's connection: in its connection-wide transaction if it

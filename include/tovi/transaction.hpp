@@ -123,7 +123,8 @@ private:
 };
 
 /// Commits on normal exit of its scope once `pending` was cleared, else rolls
-/// back. Never throws.
+/// back. A failed commit is thrown from the destructor when no other exception
+/// is on its way (see ~auto_trans()); a failed rollback never is.
 class TOVI_API auto_trans {
 public:
     /// Guards `t`; the block must clear `pending` (or call done()) to commit.

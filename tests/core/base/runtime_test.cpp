@@ -76,7 +76,11 @@ TEST_F(Runtime, MissingModuleSaysWhereAndWhyAndIsTriedAgain) {
               0);
     const std::string second = ds_error("/MySQL/h");
     unlink(path.c_str());
-    EXPECT_EQ(second, "Unable to create an instance of the Data Source object.");
+    EXPECT_EQ(second.rfind("Unable to create an instance of the Data Source object. The dialect "
+                           "module 'dialect_mysql.so' cannot be loaded: ",
+                           0),
+              0u)
+        << second;
     EXPECT_EQ(count("createDataSource"), 1);
 }
 
@@ -87,11 +91,16 @@ TEST_F(Runtime, SelectionAndFactoryErrors) {
     EXPECT_EQ(ds_error("/CTLIB/MICROSOFT/h"),
               "There is no implementation of ctlib from Microsoft.");
     EXPECT_EQ(ds_error("/OLEDB/sqloledb/h"), "Current DB API type is not supported.");
+    // A factory that fails: the fixed text, then why, then which module.
     tovi_test::control().factory_returns_null = true;
-    EXPECT_EQ(ds_error("/ORACLE", "db"), "Unable to create an instance of the Data Source object.");
+    EXPECT_EQ(ds_error("/ORACLE", "db"),
+              "Unable to create an instance of the Data Source object. The driver module made "
+              "none. [Driver: tovi_ORACLE8]");
     tovi_test::control() = tovi_test::driver_control();
     tovi_test::control().factory_throws = true;
-    EXPECT_EQ(ds_error("/ORACLE", "db"), "Unable to create an instance of the Data Source object.");
+    EXPECT_EQ(ds_error("/ORACLE", "db"),
+              "Unable to create an instance of the Data Source object. factory failed [Driver: "
+              "tovi_ORACLE8]");
     EXPECT_EQ(count("createDataSource"), 2);
 }
 
