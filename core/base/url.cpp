@@ -155,22 +155,25 @@ svc::source_t uurl_parser_t::get_source4oledb(const std::string& provider) {
 
 namespace detail {
 
-std::string known_odbc_driver_names(bool (*usable)(int source)) {
+namespace {
+// "'name', 'prefix...'" for the rows of a table whose dialect `usable` accepts.
+template <class Row, std::size_t N>
+std::string names_of(const Row (&rows)[N], bool (*usable)(int source)) {
     std::string names;
-    for (const odbc_row& row : odbc_drivers)
+    for (const Row& row : rows)
         if (usable(row.source))
             names +=
                 (names.empty() ? "'" : ", '") + std::string(row.name) + (row.prefix ? "...'" : "'");
     return names;
 }
+}  // namespace
+
+std::string known_odbc_driver_names(bool (*usable)(int source)) {
+    return names_of(odbc_drivers, usable);
+}
 
 std::string known_oledb_provider_names(bool (*usable)(int source)) {
-    std::string names;
-    for (const oledb_row& row : oledb_providers)
-        if (usable(row.source))
-            names +=
-                (names.empty() ? "'" : ", '") + std::string(row.name) + (row.prefix ? "...'" : "'");
-    return names;
+    return names_of(oledb_providers, usable);
 }
 
 }  // namespace detail
