@@ -4,7 +4,7 @@ include(CMakePackageConfigHelpers)
 # Components: runtime (the library and its modules), dev (headers, CMake
 # package, pkg-config file) and bench (tovibench), one Debian package each.
 install(TARGETS tovi EXPORT toviTargets
-        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT dev
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime
         INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
@@ -30,6 +30,11 @@ install(FILES ${PROJECT_BINARY_DIR}/toviConfig.cmake
 # `cmake --install --prefix` chosen after configuring.
 file(RELATIVE_PATH TOVI_PC_TO_PREFIX
      /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
+# A run path only where the loader would not look anyway (a prefix of one's own).
+set(TOVI_PC_RPATH "-Wl,-rpath,\${libdir} ")
+if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
+  set(TOVI_PC_RPATH "")
+endif()
 configure_file(${PROJECT_SOURCE_DIR}/cmake/tovi.pc.in ${PROJECT_BINARY_DIR}/tovi.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/tovi.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
         COMPONENT dev)
@@ -55,6 +60,15 @@ set(CPACK_DEBIAN_BENCH_PACKAGE_SECTION database)
 # is found in the build tree.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/lib)
+# A shlibs file for packages that link libtovi.so.0, and the ldconfig trigger that
+# makes the library in the multiarch folder found after installing.
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+# What each road needs beyond the libraries the modules link: Debian's SQLite ODBC
+# driver for /ODBC/SQLite3, the embedded Firebird engine for /InterBase_EMB (the
+# client library alone only reaches a server).
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS "libsqliteodbc, firebird3.0-server-core")
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_SUGGESTS "odbc-postgresql")
 set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "libtovi0 (= ${PROJECT_VERSION}), libboost-dev")
 set(CPACK_DEBIAN_BENCH_PACKAGE_DEPENDS "libtovi0 (= ${PROJECT_VERSION})")
 include(CPack)

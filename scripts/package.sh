@@ -1,16 +1,25 @@
 #!/usr/bin/env bash
-# Debian packages from build/ (run scripts/test.sh first): libtovi0 (the library
-# and its modules), libtovi-dev (headers, CMake package, pkg-config file) and
-# tovibench. Checks that apt resolves their dependencies by package name, unpacks
-# them into a scratch root, checks the files, and asks pkg-config there; then
-# installs them with apt-get into a clean Debian 12 root and builds the guide's
-# first program there.
+# Debian packages, built in build-deb/ for the prefix /usr (the multiarch library
+# folder, no run path in tovi.pc): libtovi0 (the library and its modules),
+# libtovi-dev (headers, CMake package, pkg-config file) and tovibench. Checks that
+# apt resolves their dependencies by package name, unpacks them into a scratch
+# root, checks the files, and asks pkg-config there; then installs them with
+# apt-get (recommended packages included, as apt does by default) into a clean
+# Debian 12 root, builds the guide's first program and the connections example
+# there and runs the example on every road that needs no server.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-out=build/packages
+options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr -DTOVI_BUILD_TESTS=OFF
+         -DTOVI_BUILD_EXAMPLES=OFF)
+[ "${CI:-}" = "true" ] && options+=(-DTOVI_WERROR=ON)
+cmake -S . -B build-deb -G Ninja "${options[@]}" >/dev/null
+cmake --build build-deb --parallel "$(nproc 2>/dev/null || echo 2)" --target tovi tovibench \
+  tovi_sqlite tovi_odbc tovi_ibemb tovi_ado dialect_sqlite dialect_interbase dialect_msjet \
+  dialect_postgresql tovi_driver_common >/dev/null
+out=build-deb/packages
 rm -rf "$out"
 mkdir -p "$out"
-(cd build && cpack -G DEB -B "$PWD/packages" >/dev/null)
+(cd build-deb && cpack -G DEB -B "$PWD/packages" >/dev/null)
 rm -rf "$out/_CPack_Packages"
 ls "$out"/*.deb
 failures=0
@@ -25,13 +34,20 @@ fi
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 for deb in "$out"/*.deb; do dpkg-deb -x "$deb" "$root"; done
-for file in usr/lib/libtovi.so usr/lib/tovi_sqlite.so usr/lib/tovi_odbc.so usr/lib/tovi_ibemb.so \
-            usr/lib/tovi_ado.so usr/lib/dialect_sqlite.so usr/lib/dialect_interbase.so \
-            usr/lib/dialect_msjet.so usr/lib/dialect_postgresql.so usr/include/tovi/tovi.hpp \
-            usr/lib/cmake/tovi/toviConfig.cmake usr/lib/pkgconfig/tovi.pc usr/bin/tovibench; do
+lib=usr/lib/$(gcc -print-multiarch)
+for file in $lib/libtovi.so.0 $lib/libtovi.so $lib/tovi_sqlite.so $lib/tovi_odbc.so \
+            $lib/tovi_ibemb.so $lib/tovi_ado.so $lib/dialect_sqlite.so $lib/dialect_interbase.so \
+            $lib/dialect_msjet.so $lib/dialect_postgresql.so usr/include/tovi/tovi.hpp \
+            $lib/cmake/tovi/toviConfig.cmake $lib/pkgconfig/tovi.pc usr/bin/tovibench; do
   [ -e "$root/$file" ] || fail "no /$file in the packages"
 done
-version=$(PKG_CONFIG_PATH="$root/usr/lib/pkgconfig" pkg-config --modversion tovi) ||
+# The library's SONAME is versioned; its unversioned name is for linking only.
+objdump -p "$root/$lib/libtovi.so.0" | grep -q "SONAME *libtovi.so.0$" || fail "libtovi's SONAME is not libtovi.so.0"
+dpkg-deb -c "$out"/libtovi0_*.deb | grep -q "libtovi.so -> " && fail "libtovi0 holds the link-time name libtovi.so"
+grep -q "rpath" "$root/$lib/pkgconfig/tovi.pc" && fail "tovi.pc sets a run path for a system folder"
+dpkg-deb -f "$out"/libtovi0_*.deb Recommends | grep -q "libsqliteodbc, firebird3.0-server-core" ||
+  fail "libtovi0 does not recommend what the ODBC and Firebird roads need"
+version=$(PKG_CONFIG_PATH="$root/$lib/pkgconfig" pkg-config --modversion tovi) ||
   fail "pkg-config does not find tovi in the scratch root"
 [ "$version" = "$(dpkg-deb -f "$out"/libtovi0_*.deb Version)" ] || fail "pkg-config says $version"
 dpkg-deb -f "$out"/libtovi0_*.deb Depends | grep -q libsqlite3-0 || fail "libtovi0 does not depend on libsqlite3-0"
@@ -47,10 +63,10 @@ clean_root() {
     { fail "debootstrap failed: $(tail -n 3 "$out/debootstrap.log")"; return; }
   mkdir -p "$r/debs" "$r/work"
   cp "$out"/*.deb "$r/debs/"
-  cp examples/first_program.cpp "$r/work/"
+  cp examples/first_program.cpp examples/connections.cpp "$r/work/"
   chroot "$r" /bin/sh -ec 'export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq
-    apt-get install -y -qq --no-install-recommends /debs/*.deb
+    apt-get install -y -qq /debs/*.deb
     apt-get install -y -qq --no-install-recommends g++ pkg-config' >"$out/clean-root.log" 2>&1 ||
     { fail "apt-get cannot install the packages on a clean Debian 12: $(tail -n 5 "$out/clean-root.log")"; return; }
   local v
@@ -61,7 +77,18 @@ clean_root() {
     { fail "the first program does not build or run on the clean root: $(cat "$out/first-program.out")"; return; }
   [ "$(cat "$out/first-program.out")" = "$(printf '1 Ada\n2 Grace')" ] ||
     { fail "the first program printed: $(cat "$out/first-program.out")"; return; }
-  echo "clean Debian 12 root: packages installed by apt-get, pkg-config says $v, first program runs"
+  # Every road that needs no server, from the packages alone, with the guide's URLs.
+  chroot "$r" /bin/sh -ec 'cd /work
+    g++ -std=c++17 connections.cpp -o connections $(pkg-config --cflags --libs tovi)
+    ./connections /SQLITE "" people-sqlite.db
+    ./connections /ODBC/SQLite3 "" people-odbc.db
+    ./connections /InterBase_EMB SYSDBA people.fdb
+    ./connections /ADO/Microsoft.Jet.OLEDB.4.0 "" people.mdb' >"$out/connections.out" 2>&1 ||
+    { fail "the connections example fails on the clean root: $(tail -n 5 "$out/connections.out")"; return; }
+  [ "$(grep -c ': 1 row(s)$' "$out/connections.out")" -eq 4 ] ||
+    { fail "the connections example printed: $(cat "$out/connections.out")"; return; }
+  echo "clean Debian 12 root: packages installed by apt-get, pkg-config says $v, first program runs," \
+    "connections runs on SQLite, SQLite/ODBC, Firebird and Jet"
 }
 if [ "$(id -u)" -eq 0 ] && command -v debootstrap >/dev/null; then
   clean=$(mktemp -d)
