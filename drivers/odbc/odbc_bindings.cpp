@@ -314,23 +314,23 @@ void binding<T, Free>::set_value() {
     const SQLUSMALLINT column = static_cast<SQLUSMALLINT>(this->position + 1);
     T& data = this->data_;
     bool present = false;
-    if (other_ != value_kind::null) return read_other(st, column);
-    if constexpr (std::is_same_v<T, long>) {
-        present = indicator_ != SQL_NULL_DATA;
-        if (present) data = static_cast<long>(integer_);
-    } else if constexpr (std::is_same_v<T, double>) {
-        present = indicator_ != SQL_NULL_DATA;
-        if (present) data = real_;
-    } else if constexpr (std::is_same_v<T, bool>) {
-        present = indicator_ != SQL_NULL_DATA;
-        if (present) data = integer_ != 0;
-    } else if constexpr (std::is_same_v<T, std::string>) {
+    if (other_ != value_kind::null) return read_other();
+    if constexpr (std::is_same_v<T, std::string>) {
         present = read_all(st, column, SQL_C_CHAR, data);
         if (!present) data.clear();
-    } else if constexpr (std::is_same_v<T, tm>) {
-        present = indicator_ != SQL_NULL_DATA;
-        if (present) data = tm_of(stamp_);
-    } else {  // _variant_t: the column read in its kind, into the variant by the rules
+    } else if constexpr (!std::is_same_v<T, _variant_t>) {
+        // Fixed-size columns: the value is in the binding's buffer; NULL out of line.
+        if (indicator_ == SQL_NULL_DATA) return fetched_null();
+        if constexpr (std::is_same_v<T, long>)
+            data = static_cast<long>(integer_);
+        else if constexpr (std::is_same_v<T, double>)
+            data = real_;
+        else if constexpr (std::is_same_v<T, bool>)
+            data = integer_ != 0;
+        else
+            data = tm_of(stamp_);
+        return this->record_value();
+    } else if constexpr (std::is_same_v<T, _variant_t>) {
         tovi::driver::cell c;
         c.kind = variant_kind_;
         switch (c.kind) {
@@ -360,6 +360,14 @@ void binding<T, Free>::set_value() {
             default:
                 throw bad_value_conversion(0);
         }
+        if (!present && c.kind != value_kind::text && c.kind != value_kind::bytes &&
+            text_behind_null(st, column)) {
+            present = true;
+            c = tovi::driver::cell();
+            c.kind = value_kind::text;
+            c.data = scratch_.data();
+            c.size = scratch_.size();
+        }
         if (!present) {
             data.Clear();
             if (this->owner != nullptr) this->owner->is_null = true;
@@ -371,7 +379,9 @@ void binding<T, Free>::set_value() {
 }
 
 template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
-void binding<T, Free>::read_other(statement& st, SQLUSMALLINT column) {
+void binding<T, Free>::read_other() {
+    statement& st = *this->statement_;
+    const SQLUSMALLINT column = static_cast<SQLUSMALLINT>(this->position + 1);
     if constexpr (std::is_same_v<T, std::string>) {
         // The driver's text, whatever the column holds (a typeless engine may keep
         // any text in any column: no cast may turn it into a NULL), then in the
@@ -410,7 +420,31 @@ void binding<T, Free>::read_other(statement& st, SQLUSMALLINT column) {
     if constexpr (std::is_same_v<T, std::string>) {
         if (!present) this->data_.clear();  // a NULL column leaves an empty text
     }
+    if (!present && other_ != value_kind::text && text_behind_null(st, column))
+        return read_text_behind_null();
     if (this->record_null(!present)) read_into(c, this->data_);
+}
+
+template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
+bool binding<T, Free>::text_behind_null(statement& st, SQLUSMALLINT column) {
+    return st.typeless() && read_all(st, column, SQL_C_CHAR, scratch_);
+}
+
+template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
+void binding<T, Free>::fetched_null() {
+    if (text_behind_null(*this->statement_, static_cast<SQLUSMALLINT>(this->position + 1)))
+        return read_text_behind_null();
+    this->record_null(true);
+}
+
+template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
+void binding<T, Free>::read_text_behind_null() {
+    tovi::driver::cell c;
+    c.kind = value_kind::text;
+    c.data = scratch_.data();
+    c.size = scratch_.size();
+    this->record_value();
+    read_into(c, this->data_);
 }
 
 TOVI_DRIVER_SCALAR_BINDINGS(binding);

@@ -24,7 +24,16 @@ public:
 
 private:
     // A column fetched in its own kind (other_), into the variable.
-    void read_other(statement& st, SQLUSMALLINT column);
+    // Out of line: the usual column needs neither the statement nor its number.
+    __attribute__((noinline)) void read_other();
+    // A fixed-size column that read as NULL: a typeless engine's driver reads text
+    // it cannot cast so. True, with the text in scratch_, when the column holds
+    // text after all.
+    __attribute__((noinline)) bool text_behind_null(statement& st, SQLUSMALLINT column);
+    // That text into the variable, by the value rules (refused unless it reads as one).
+    void read_text_behind_null();
+    // A fixed-size column read as NULL: the text behind it, or the NULL rule.
+    __attribute__((noinline)) void fetched_null();
     // Binds the parameter (SQLBindParameter, number position + 1).
     void bind(SQLSMALLINT c_type, SQLSMALLINT sql_type, SQLULEN size, SQLSMALLINT digits,
               void* value, SQLLEN length);

@@ -55,6 +55,7 @@ void connection::connect() {
     const DataBase& database_ = get_database();
     const svc_provider_t& provider = database_.get_repository().get_provider();
     service_t service = database_.get_service();
+    typeless_ = provider.source == svc_provider_t::src_sqlite;
     if (provider.source != svc_provider_t::src_sqlite) {
         const tovi::driver::database_options o =
             tovi::driver::parse_database_options(service.database);

@@ -24,6 +24,9 @@ public:
     // transaction.
     void check_alive();
     bool lost() const { return lost_; }
+    // The engine keeps any value in any column (SQLite): its driver reads text it
+    // cannot cast as NULL.
+    bool typeless() const { return typeless_; }
     // Connects again when the connection was lost; statements still in use are
     // abandoned first (their handles die with the old session). A failure leaves
     // it lost.
@@ -54,6 +57,7 @@ private:
     int find_socket(const svc_provider_t& provider);
 
     bool lost_ = false;
+    bool typeless_ = false;
     std::chrono::seconds connect_limit_{30};
     std::chrono::milliseconds statement_limit_{0};
     std::string where_;

@@ -160,6 +160,10 @@ void statement::execute() {
     }
 }
 
+bool statement::typeless() const {
+    return owner->get_owner().typeless();
+}
+
 bool statement::next() {
     if (abandoned_) was_abandoned();
     if (no_more_rows() || kind != stmt_select) return false;

@@ -35,6 +35,8 @@ public:
     }
     // Parameters bound in an earlier generation bind again.
     unsigned parameter_generation() const { return generation_; }
+    // Whether the engine behind the driver keeps any value in any column (SQLite).
+    bool typeless() const;
     // A binding is gone: nothing native may point to its buffers any more.
     void binding_gone(bool parameter) {
         if (parameter)

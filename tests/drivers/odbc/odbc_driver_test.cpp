@@ -204,6 +204,30 @@ TEST_F(OdbcDriver, TextInTypedColumnsOfATypelessEngineReadsBackWhole) {
     ASSERT_TRUE(sel.next());
     EXPECT_EQ(r, "2.5");
     EXPECT_EQ(d, "2024-02-29 12:00:00.25");
+
+    // Read into numbers, dates and variants, such text is refused as on the
+    // native road, not read as NULL (the driver's cast gives NULL for it); a
+    // variant takes the text; a real NULL stays NULL.
+    exec("INSERT INTO loose VALUES(3, NULL, NULL)");
+    const auto read = [&](const char* column, long n, auto& variable) {
+        tovi::statement q(*ds_, 1);
+        q.parse(std::string("SELECT ") + column + " FROM loose WHERE n = " + std::to_string(n));
+        q >> variable;
+        q.execute();
+        return q.next();
+    };
+    double real = 0;
+    long whole = 0;
+    tm date{};
+    EXPECT_THROW(read("r", 1, real), tovi::bad_value_conversion);
+    EXPECT_THROW(read("r", 1, whole), tovi::bad_value_conversion);
+    EXPECT_THROW(read("d", 1, date), tovi::bad_value_conversion);
+    _variant_t variant;
+    ASSERT_TRUE(read("r", 1, variant));
+    EXPECT_EQ(variant.vt, VT_BSTR);
+    tovi::double_t null_real;
+    ASSERT_TRUE(read("r", 3, null_real));
+    EXPECT_TRUE(null_real.is_null);
 }
 
 TEST_F(OdbcDriver, ErrorsNameTheBoundValues) {
