@@ -9,11 +9,7 @@ namespace tovi::detail {
 
 dialect_module::dialect_module(int source) : descriptor_(nullptr) {
     name = utils::make_dll_name(dialect_module_name(source).c_str());
-    // A bare name: found through libtovi.so's run path, beside the core. Where a
-    // dlopen interceptor (AddressSanitizer's) hides the core as the caller, the
-    // run path is not searched: look beside the core by path then.
-    if (!library_.load(name.c_str()) && !library_.load((platform::core_directory() + name).c_str()))
-        throw "Error";
+    if (!load(library_, name)) throw "Error";
     auto make = reinterpret_cast<tovi_make_server_fn>(library_.symbol("make_server"));
     if (make == nullptr)
         throw ds_exception("Cannot find the 'make_server' symbol in the shared library '" + name +
@@ -21,6 +17,14 @@ dialect_module::dialect_module(int source) : descriptor_(nullptr) {
     descriptor_ = make();
     if (descriptor_ == nullptr)
         throw ds_exception("The dialect module '" + name + "' made no server descriptor.");
+}
+
+bool dialect_module::load(shared_library& library, const std::string& file_name) {
+    // A bare name: found through libtovi.so's run path, beside the core. Where a
+    // dlopen interceptor (AddressSanitizer's) hides the core as the caller, the
+    // run path is not searched: look beside the core by path then.
+    return library.load(file_name.c_str()) ||
+           library.load((platform::core_directory() + file_name).c_str());
 }
 
 dialect_module::~dialect_module() {

@@ -12,6 +12,10 @@ namespace tovi::detail {
 
 class dialect_module : public server_t {
 public:
+    // Loads the dialect module file `file_name` into `library`: by bare name
+    // (libtovi.so's run path), else by path beside the core. False when neither loads.
+    static bool load(shared_library& library, const std::string& file_name);
+
     // Loads the dialect module for `source` (the plain C string "Error" when it
     // cannot be loaded) and asks it for its descriptor.
     explicit dialect_module(int source);

@@ -6,6 +6,8 @@
 
 #include <unistd.h>
 
+#include "dialect_module.hpp"
+
 namespace utils {
 std::string make_dll_name(const char* name) {
     return std::string(name != nullptr ? name : "") + ".so";
@@ -100,8 +102,7 @@ namespace {
 std::string dialect_load_failure(int source) {
     const std::string name = utils::make_dll_name(dialect_module_name(source).c_str());
     shared_library library;
-    if (library.load(name.c_str()) || library.load((platform::core_directory() + name).c_str()))
-        return std::string();
+    if (dialect_module::load(library, name)) return std::string();
     return "The dialect module '" + name + "' cannot be loaded: " + library.last_error();
 }
 

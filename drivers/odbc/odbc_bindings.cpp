@@ -363,10 +363,7 @@ void binding<T, Free>::set_value() {
         if (!present && c.kind != value_kind::text && c.kind != value_kind::bytes &&
             text_behind_null(st, column)) {
             present = true;
-            c = tovi::driver::cell();
-            c.kind = value_kind::text;
-            c.data = scratch_.data();
-            c.size = scratch_.size();
+            c = scratch_text();
         }
         if (!present) {
             data.Clear();
@@ -417,9 +414,6 @@ void binding<T, Free>::read_other() {
             c.size = scratch_.size();
             break;
     }
-    if constexpr (std::is_same_v<T, std::string>) {
-        if (!present) this->data_.clear();  // a NULL column leaves an empty text
-    }
     if (!present && other_ != value_kind::text && text_behind_null(st, column))
         return read_text_behind_null();
     if (this->record_null(!present)) read_into(c, this->data_);
@@ -439,12 +433,17 @@ void binding<T, Free>::fetched_null() {
 
 template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
 void binding<T, Free>::read_text_behind_null() {
+    this->record_value();
+    read_into(scratch_text(), this->data_);
+}
+
+template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
+tovi::driver::cell binding<T, Free>::scratch_text() const {
     tovi::driver::cell c;
     c.kind = value_kind::text;
     c.data = scratch_.data();
     c.size = scratch_.size();
-    this->record_value();
-    read_into(c, this->data_);
+    return c;
 }
 
 TOVI_DRIVER_SCALAR_BINDINGS(binding);

@@ -32,6 +32,8 @@ private:
     __attribute__((noinline)) bool text_behind_null(statement& st, SQLUSMALLINT column);
     // That text into the variable, by the value rules (refused unless it reads as one).
     void read_text_behind_null();
+    // scratch_ as a text cell for the value rules.
+    tovi::driver::cell scratch_text() const;
     // A fixed-size column read as NULL: the text behind it, or the NULL rule.
     __attribute__((noinline)) void fetched_null();
     // Binds the parameter (SQLBindParameter, number position + 1).

@@ -80,7 +80,7 @@ public:
         return true;
     }
     // The parameter bindings or the markers changed (a binding came or went, the
-    // text was prepared again): check_parameters() counts them again.
+    // text was prepared again): they are counted again before the next binding.
     void parameters_changed() { parameters_counted_ = false; }
     // Before binding, with a driver's out-of-line count_parameters():
     //     if (!parameters_counted()) count_parameters();
@@ -134,7 +134,7 @@ public:
     bool cursor_closed = false;  // see closed_by_transaction()
 
 private:
-    bool parameters_counted_ = false;  // see check_parameters()
+    bool parameters_counted_ = false;  // see parameters_counted()
 };
 
 }  // namespace tovi::driver
