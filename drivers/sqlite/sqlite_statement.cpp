@@ -168,6 +168,15 @@ void statement::execute() {
 }
 
 bool statement::next() {
+    // The usual row costs one test of three flags and the step; the rest is
+    // out of line.
+    if (at_end | pending_row_ | define_.changed()) return next_unusual();
+    const int rc = sqlite3_step(native_);
+    if (rc == SQLITE_ROW) return true;
+    return stepped_past_end(rc);
+}
+
+bool statement::next_unusual() {
     if (no_more_rows()) return false;
     if (define_.changed()) {  // new result columns bound since the last row
         check_column_count(static_cast<std::size_t>(columns_));
@@ -177,8 +186,13 @@ bool statement::next() {
         pending_row_ = false;
         return true;
     }
-    const int rc = step();
+    const int rc = sqlite3_step(native_);
     if (rc == SQLITE_ROW) return true;
+    return stepped_past_end(rc);
+}
+
+bool statement::stepped_past_end(int rc) {
+    if (rc != SQLITE_DONE && rc != SQLITE_OK) step_failed(rc);
     at_end = true;
     return false;
 }

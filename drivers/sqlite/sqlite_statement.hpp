@@ -59,6 +59,8 @@ private:
         parameters_counted(bind_.size(), static_cast<std::size_t>(markers_));
     }
     int step();
+    __attribute__((noinline)) bool next_unusual();
+    __attribute__((noinline)) bool stepped_past_end(int rc);
     // Cold paths, out of line: a failed step or reset, translated with the
     // statement's context; too many defines.
     [[noreturn]] __attribute__((noinline, cold)) void step_failed(int rc);
