@@ -6,6 +6,8 @@
 //
 // With TOVI_BENCH_CHECKSUMS=1 in the environment it also writes, to standard
 // error and outside the timings, a checksum of the values each test fetched.
+// With TOVI_BENCH_SCALE=N (1 to 10) every row count is divided by N: a quick run
+// for tests, whose report names the smaller counts.
 #include <tovi/tovi.hpp>
 
 #include <dirent.h>
@@ -370,11 +372,24 @@ void fixture::run_all() {
     delete_03();
 }
 
+// The divisor of every row count: 1 unless TOVI_BENCH_SCALE says otherwise.
+long scale() {
+    const char* text = std::getenv("TOVI_BENCH_SCALE");
+    if (text == nullptr) return 1;
+    char* end = nullptr;
+    const long n = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || n < 1 || n > 10)
+        throw std::runtime_error("TOVI_BENCH_SCALE must be a whole number from 1 to 10, not '" +
+                                 std::string(text) + "'.");
+    return n;
+}
+
 void run_suite(const db_params& p) {
     std::unique_ptr<fixture> f;
     {
         tovi::uurl_t url(p.conn_str_, p.user_name_, p.user_passwd_, p.db_name_);
-        f = std::make_unique<fixture>(url, 4000, 100000);
+        const long n = scale();
+        f = std::make_unique<fixture>(url, 4000 / n, 100000 / n);
     }
     f->set_up();
     f->run_all();
