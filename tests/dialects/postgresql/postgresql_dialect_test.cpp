@@ -34,6 +34,7 @@ TEST(PostgresqlDialect, ErrorsClassifyByTheSqlstateNotTheWording) {
             {"42P01", typeid(tovi::no_schema_obj_found).name()},
             {"42P07", typeid(tovi::schema_obj_already_exists).name()},
             {"23503", typeid(tovi::integrity_violation).name()},
+            {"23502", typeid(tovi::integrity_violation).name()},  // not null
             {"42601", typeid(tovi::bad_sql).name()},
             {"42501", typeid(tovi::permission_denied).name()},
             {"25006", typeid(tovi::permission_denied).name()},

@@ -29,15 +29,6 @@ tovi_test::odbc_registry& registry = []() -> tovi_test::odbc_registry& {
     return tovi_test::process_registry();
 }();
 
-// Runs `sql` in a psql process of its own (a second client of the server).
-void psql(const std::string& env_file, const std::string& database, const std::string& sql,
-          bool background = false) {
-    const std::string command = "bash -c 'set -a; . \"" + env_file +
-                                "\"; psql -q -v ON_ERROR_STOP=1 -d " + database + " -c \"" + sql +
-                                "\"' >/dev/null" + (background ? " &" : "");
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
-}
-
 class Postgresql : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -97,41 +88,6 @@ void expect_error(Postgresql* test, const std::function<void()>& run, const std:
     }
 }
 
-TEST_F(Postgresql, ServerErrorsArriveClassified) {
-    exec("CREATE TABLE parent(id INTEGER PRIMARY KEY)");
-    exec("CREATE TABLE child(pid INTEGER NOT NULL REFERENCES parent(id))");
-    exec("INSERT INTO parent VALUES(1)");
-    auto run = [this](const std::string& sql) { return [this, sql] { exec(sql); }; };
-    const struct {
-        std::function<void()> run;
-        std::string message, statement;
-    } cases[] = {
-        {run("INSERT INTO parent VALUES(1)"), "duplicate key value",
-         "INSERT INTO parent VALUES(1)"},
-        {run("SELECT * FROM nowhere"), "relation \"nowhere\" does not exist",
-         "SELECT * FROM nowhere"},
-        {run("CREATE TABLE parent(x INTEGER)"), "relation \"parent\" already exists",
-         "CREATE TABLE parent(x INTEGER)"},
-        {run("INSERT INTO child VALUES(2)"), "violates foreign key constraint",
-         "INSERT INTO child VALUES(2)"},
-        {run("INSERT INTO child VALUES(NULL)"), "violates not-null constraint",
-         "INSERT INTO child VALUES(NULL)"},
-        {run("SELEKT 1"), "syntax error", "SELEKT 1"},
-    };
-    expect_error<tovi::dup_value_on_index>(this, cases[0].run, cases[0].message,
-                                           cases[0].statement);
-    expect_error<tovi::no_schema_obj_found>(this, cases[1].run, cases[1].message,
-                                            cases[1].statement);
-    expect_error<tovi::schema_obj_already_exists>(this, cases[2].run, cases[2].message,
-                                                  cases[2].statement);
-    expect_error<tovi::integrity_violation>(this, cases[3].run, cases[3].message,
-                                            cases[3].statement);
-    expect_error<tovi::integrity_violation>(this, cases[4].run, cases[4].message,
-                                            cases[4].statement);
-    expect_error<tovi::bad_sql>(this, cases[5].run, cases[5].message, cases[5].statement);
-    EXPECT_EQ(count("parent", *ds_), 1);  // the failures changed nothing
-}
-
 // What the server refuses for want of a right: a write in a read-only
 // transaction is permission_denied. A login with a wrong password fails with the
 // server's words; psqlODBC reports every failed connection as SQLSTATE 08001,
@@ -154,33 +110,6 @@ TEST_F(Postgresql, RefusedWritesArePermissionDeniedAndRefusedLoginsSayWhy) {
         EXPECT_NE(e.get_error_text().find("password authentication failed"), std::string::npos)
             << e.get_error_text();
     }
-}
-
-TEST_F(Postgresql, ScriptedForeignKeysCascade) {
-    sql::Database db("shop");
-    sql::table_t orders = db.SCHEMA("s").TABLE("ORDERS");
-    orders.FIELD("ID").TYPE("UNIQUEID");
-    orders.FIELD("NOTE").TYPE("VARCHAR").SIZE(40);
-    sql::table_t lines = db.SCHEMA("s").TABLE("LINES");
-    lines.FIELD("ORDER_ID").TYPE("INTEGER");
-    lines.FIELD("AMOUNT").TYPE("FLOAT");
-    db += sql::Relationship("LINES_ORDER", db)
-              .FOREIGN_KEY(lines.FIELD("ORDER_ID"))
-              .REFERENCES(orders.FIELD("ID"))
-              .ON_DELETE(sql::impl::constraint_t::cascade);
-    {
-        tovi::transaction tx(*ds_);
-        sql::script create(tx);
-        create.parse(sql::Create(db));
-        create.execute();
-        tx.commit();
-    }
-    exec("INSERT INTO ORDERS(NOTE) VALUES('first')");  // the identity numbers it
-    exec("INSERT INTO LINES VALUES(1, 2.5)");
-    exec("INSERT INTO LINES VALUES(1, 4.0)");
-    EXPECT_THROW(exec("INSERT INTO LINES VALUES(7, 1.0)"), tovi::integrity_violation);
-    exec("DELETE FROM ORDERS");
-    EXPECT_EQ(count("LINES", *ds_), 0);  // deleted with their order
 }
 
 // Two connections, one per thread: a row is seen by the other only after its
@@ -216,21 +145,6 @@ TEST_F(Postgresql, ConcurrentConnectionsSeeOnlyCommittedRows) {
     read.execute();
     ASSERT_TRUE(read.next());
     EXPECT_EQ(v, 2);
-}
-
-// The same with a second process (psql) as the other client.
-TEST_F(Postgresql, AnotherProcessSeesCommittedRowsOnly) {
-    exec("CREATE TABLE across(id INTEGER)");
-    psql(TOVI_TEST_PG_SERVER_ENV, database_,
-         "BEGIN; INSERT INTO across VALUES(1); SELECT pg_sleep(2); COMMIT;", true);
-    const auto start = std::chrono::steady_clock::now();
-    long seen = 0;
-    while ((seen = count("across", *ds_)) == 0 &&
-           std::chrono::steady_clock::now() - start < std::chrono::seconds(20))
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_EQ(seen, 1);
-    // Not before its commit, two seconds after it began.
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
 }
 
 // A server of one test's own (pg_server.sh COMMAND on its environment file),
