@@ -4,8 +4,6 @@
 #include <tovi/tovi.hpp>
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <memory>
 
@@ -16,28 +14,6 @@ using tovi_test::sqlite_spy;
 namespace {
 
 using SqliteDriver = tovi_test::sqlite_fixture;
-
-// Rows of `table` as seen by a separate process opening the file afresh.
-int rows_seen_by_new_process(const std::string& file, const std::string& table) {
-    const pid_t child = fork();
-    if (child == 0) {
-        sqlite3* db = nullptr;
-        int n = 255;
-        if (sqlite3_open(file.c_str(), &db) == SQLITE_OK) {
-            sqlite3_stmt* s = nullptr;
-            if (sqlite3_prepare_v2(db, ("SELECT COUNT(*) FROM " + table).c_str(), -1, &s,
-                                   nullptr) == SQLITE_OK &&
-                sqlite3_step(s) == SQLITE_ROW)
-                n = sqlite3_column_int(s, 0);
-            sqlite3_finalize(s);
-        }
-        sqlite3_close(db);
-        _exit(n);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 }  // namespace
 
@@ -87,18 +63,10 @@ TEST_F(SqliteDriver, ReexecutionResetsInsteadOfPreparingAgain) {
     EXPECT_EQ(sqlite_spy::instance().runs("SELECT COUNT(*) FROM t"), 3);
 }
 
-TEST_F(SqliteDriver, FailedStepAndDdlArePreparedAgain) {
+// A schema change is prepared afresh every time, never kept in the cache.
+TEST_F(SqliteDriver, DdlIsPreparedAgain) {
     exec("CREATE TABLE u(a INTEGER PRIMARY KEY)");
     tovi::statement st(*ds, 1);
-    long a = 1;
-    st.parse("INSERT INTO u VALUES(:a)");
-    st << a;
-    st.execute();
-    EXPECT_THROW(st.execute(), tovi::dup_value_on_index);
-    a = 2;
-    st.execute();  // a fresh native statement after the failed step
-    EXPECT_EQ(sqlite_spy::instance().runs("INSERT INTO u VALUES(?)"), 1);
-
     st.execute("CREATE INDEX ix_u ON u(a)");
     EXPECT_TRUE(sqlite_spy::instance().prepared("CREATE INDEX ix_u ON u(a)").empty());
 }
@@ -165,29 +133,6 @@ TEST_F(SqliteDriver, UnfetchedLargeObjectPortions) {
     EXPECT_THROW(out.append_portion("x"), tovi::not_implemented);
 }
 
-TEST_F(SqliteDriver, AbandonedWorkIsGoneInANewProcess) {
-    exec("CREATE TABLE w(a INTEGER)");
-    {
-        tovi::statement st(*ds, 1);
-        st.parse("INSERT INTO w VALUES(:a)");
-        long a = 1;
-        st << a;
-        for (tovi::auto_trans t(*st.trans); t.pending; t.pending = false) st.execute();
-        try {
-            for (tovi::auto_trans t(*st.trans); t.pending; t.pending = false) {
-                a = 2;
-                st.execute();
-                st.execute();
-                throw std::runtime_error("abandon");
-            }
-        } catch (const std::runtime_error&) {
-        }
-    }
-    ds.reset();
-    tovi::api::fini();  // every connection closed
-    EXPECT_EQ(rows_seen_by_new_process(dir.file("main.db"), "w"), 1);
-}
-
 TEST_F(SqliteDriver, OpenFailureIsTheNativeErrorWithWhyAndWhichFile) {
     open("no/such/dir/x.db");
     try {
@@ -200,35 +145,4 @@ TEST_F(SqliteDriver, OpenFailureIsTheNativeErrorWithWhyAndWhichFile) {
                   "[Driver: tovi_sqlite; Database: '" +
                       dir.file("no/such/dir/x.db") + "']\n");
     }
-}
-
-TEST_F(SqliteDriver, LockedDatabaseFailsCleanlyAndRecovers) {
-    exec("CREATE TABLE busy(a INTEGER)");
-    sqlite3* other = nullptr;
-    ASSERT_EQ(sqlite3_open(dir.file("main.db").c_str(), &other), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-
-    tovi::statement st(*ds, 1);
-    long a = 1;
-    st.parse("INSERT INTO busy VALUES(:a)");
-    st << a;
-    try {
-        st.execute();
-        FAIL();
-    } catch (const tovi::exception& e) {
-        EXPECT_EQ(e.get_entry(0).code, SQLITE_BUSY);
-        EXPECT_NE(e.get_error_text().find("[Driver: tovi_sqlite; Database: '"), std::string::npos);
-    }
-    ASSERT_EQ(sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_close(other);
-
-    st.execute();  // the failed statement is prepared afresh and runs
-    st.trans->commit();
-    tovi::statement count(*ds, 1);
-    long n = 0;
-    count.parse("SELECT COUNT(*) FROM busy");
-    count >> n;
-    count.execute();
-    ASSERT_TRUE(count.next());
-    EXPECT_EQ(n, 1);
 }
