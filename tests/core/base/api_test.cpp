@@ -128,10 +128,3 @@ TEST_F(Lifetime, FiniLetsDestroyFailuresThroughButApiDestructorDropsThem) {
     EXPECT_FALSE(tovi::detail::process_singleton<Throwing>::exists());
     EXPECT_EQ(tovi::detail::pending_cleanups(), 0u);
 }
-
-TEST(LegacyEntryPoints, DoNothing) {
-    EXPECT_TRUE(tovi::init(false));
-    tovi::fini();
-    tovi::COM com;
-    (void)com;
-}

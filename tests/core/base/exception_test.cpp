@@ -1,4 +1,4 @@
-// The exception tree: default messages, the transfer of stacks, the eleven-entry cap.
+// The exception tree: the transfer of stacks, the eleven-entry cap.
 #include <tovi/exception.hpp>
 
 #include <gtest/gtest.h>
@@ -41,34 +41,6 @@ bool caught_as(Thrown thrown) {
 }
 
 }  // namespace
-
-TEST(ExceptionDefaults, FamilyBAndCMessagesAndCodes) {
-    struct Case {
-        tovi::exception e;
-        const char* text;
-    };
-    std::vector<Case> cases;
-    cases.push_back({tovi::unknown_error(3), "Unknown error.\n"});
-    cases.push_back({tovi::not_implemented(3), "Not implemented feature.\n"});
-    cases.push_back({tovi::permission_denied(3), "Permission denided\n"});
-    cases.push_back({tovi::value_is_null(3), "Value is NULL.\n"});
-    cases.push_back({tovi::value_is_truncated(3), "Value was truncated.\n"});
-    cases.push_back({tovi::bad_value_conversion(3), "Value cannot be converted.\n"});
-    cases.push_back({tovi::bad_set_of_values(3), "Invalid set of values.\n"});
-    cases.push_back({tovi::data_already_exist(3), "Data already exist.\n"});
-    cases.push_back({tovi::no_data_found(3), "No data found.\n"});
-    cases.push_back({tovi::schema_obj_already_exists(3), "Schema object already exist.\n"});
-    cases.push_back({tovi::dup_value_on_index(3), "Duplicate value on index.\n"});
-    cases.push_back({tovi::no_schema_obj_found(3), "No schema object is found.\n"});
-    cases.push_back({tovi::integrity_violation(3), "Integrity violation.\n"});
-    for (const Case& c : cases) {
-        EXPECT_EQ(c.e.get_error_text(), c.text);
-        ASSERT_EQ(c.e.get_count(), 1);
-        EXPECT_EQ(c.e.get_entry(0).code, 3);
-    }
-    EXPECT_EQ(tovi::value_is_null().get_entry(0).code, 0);
-    EXPECT_EQ(tovi::no_data_found(4, "custom").get_error_text(), "custom\n");
-}
 
 TEST(ExceptionTree, HandlersCatchTheirSubclasses) {
     EXPECT_TRUE(caught_as<tovi::no_data_found>(tovi::no_schema_obj_found(5)));

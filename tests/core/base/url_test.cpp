@@ -238,12 +238,3 @@ TEST(UrlParse, Errors) {
     // Rejected, not matched as "SQ" (what() stops at the NUL).
     EXPECT_EQ(parse_error("/" + with_nul), "Invalid Data Provider interface name: 'SQ");
 }
-
-TEST(UrlParse, ParserDefaults) {
-    tovi::uurl_parser_t blank;
-    EXPECT_EQ(blank.protocol, tovi::np_default);
-    EXPECT_EQ(blank.port, 0);
-    EXPECT_EQ(blank.api, svc::api_none);
-    tovi::uurl_t u("/SQLITE", "", "", "a.db");
-    EXPECT_EQ(u.get_url(), "/SQLITE");
-}

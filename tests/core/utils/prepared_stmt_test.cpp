@@ -7,8 +7,6 @@
 #include <cstring>
 #include <string>
 
-#include "support/seeded_random.hpp"
-
 TEST(PreparedStmt, InlinesValuesAndQuotesStrings) {
     tovi::PreparedStmt p;
     p.prepare("select * from t where a = :a and b = :b");
@@ -81,45 +79,4 @@ TEST(PreparedStmt, BuffersGrowByTheirFactors) {
     p.bindValueStr(quotes);  // 201 bytes escaped with the NUL
     EXPECT_EQ(p.getEscapeCapacity(), 256u);
     EXPECT_EQ(std::string(p.getStmtStr()), "'" + std::string(200, '\'') + "'");
-}
-
-namespace {
-// The text with its i-th ":name" run replaced by "<i>", literals copied as they are.
-std::string model(const std::string& sql) {
-    static const std::string name_chars =
-        ":?1234567890qwertyuiopasdfghjklzxcvbnmQWERTYUIOPASDFGHJKLZXCVBNM";
-    std::string out;
-    int parameter = 0;
-    for (std::size_t i = 0; i < sql.size();) {
-        if (sql[i] == '\'') {
-            out += sql[i++];
-            while (i < sql.size()) {
-                const char c = sql[i++];
-                out += c;
-                if (c == '\'' && sql[i - 2] != '\\') break;
-            }
-        } else if (sql[i] == ':') {
-            while (i < sql.size() && name_chars.find(sql[i]) != std::string::npos) ++i;
-            out += "<" + std::to_string(parameter++) + ">";
-        } else {
-            out += sql[i++];
-        }
-    }
-    return out;
-}
-}  // namespace
-
-TEST(PreparedStmt, RandomTextsRebuildAroundTheirValues) {
-    std::mt19937 rng = tovi_test::seeded_engine();
-    static const char alphabet[] = ":'\\?ab1 ";
-    tovi::PreparedStmt p;  // reused: prepare() must forget everything before
-    for (int iteration = 0; iteration < 5000; ++iteration) {
-        std::string sql(rng() % 30, ' ');
-        for (char& c : sql) c = alphabet[rng() % (sizeof alphabet - 1)];
-        p.prepare(sql);
-        p.initStmtStr();
-        for (std::size_t i = 0; i < p.getParamCount(); ++i)
-            p.bindValue("<" + std::to_string(i) + ">");
-        ASSERT_EQ(std::string(p.getStmtStr(), p.getStmtLength()), model(sql)) << sql;
-    }
 }
