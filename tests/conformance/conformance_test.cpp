@@ -184,8 +184,8 @@ TEST_P(Conformance, ErrorsArriveClassified) {
 }
 
 // The statement cache every driver has, seen through its statistics in error
-// contexts: eviction at the 51st text, purges on DDL and on commit.
-TEST_P(Conformance, CacheEvictsAndStatisticsReadAsSpecified) {
+// contexts: purges on DDL and on commit. (Eviction: statement_cache_test.)
+TEST_P(Conformance, CacheStatisticsAndPurgesReadAsSpecified) {
     TOVI_REQUIRE("lazy_prepare");  // the numbers below count a text that fails in execution
     tovi::statement st(*ds, 1);
     // A fresh transaction whose first statement fails during execution.
@@ -198,15 +198,6 @@ TEST_P(Conformance, CacheEvictsAndStatisticsReadAsSpecified) {
                    "SQL in cache: 1; Allocated query number: 1]"),
         std::string::npos)
         << first;
-
-    // 51 distinct texts: the 51st release evicts the oldest text.
-    for (int i = 0; i < 51; ++i) st.parse("SELECT " + std::to_string(i));
-    const std::string later = error_of([&] { st.execute("SELECT * FROM nowhere"); });
-    EXPECT_NE(
-        later.find("[Statement cache statistic - Statements in use: 1; Statements in cache: 50; "
-                   "SQL in cache: 53; Allocated query number: 51]"),
-        std::string::npos)
-        << later;
 
     // A DDL statement empties the free lists (it is itself cached on release).
     st.execute("CREATE TABLE t(a " + GetParam().integer_type + ")");
