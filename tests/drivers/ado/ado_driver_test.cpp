@@ -68,6 +68,8 @@ protected:
     std::unique_ptr<tovi::udata_source> ds_;
 };
 
+// Guards: a missing Jet file failing instead of being made, and commits one data
+// source's connection keeps to itself.
 TEST_F(AdoDriver, AMissingFileIsCreatedAndASecondSourceSeesCommittedRows) {
     EXPECT_FALSE(boost::filesystem::exists(file_));
     exec("CREATE TABLE t (a LONG, b Text(10), c LONG)");
@@ -87,6 +89,8 @@ TEST_F(AdoDriver, AMissingFileIsCreatedAndASecondSourceSeesCommittedRows) {
     EXPECT_EQ(count("t WHERE c = 9", other.get()), 0);
 }
 
+// Guards: a ";" in the file name cutting the connection string (another file, or
+// attributes injected).
 TEST_F(AdoDriver, AFileNameWithASemicolonOpensThatFile) {
     for (const std::string name : {"a;b.mdb", "it's \"quoted\";x.mdb"}) {
         SCOPED_TRACE(name);
@@ -102,6 +106,8 @@ TEST_F(AdoDriver, AFileNameWithASemicolonOpensThatFile) {
     }
 }
 
+// Guards: a file that is no database opening, or failing without naming provider and
+// file.
 TEST_F(AdoDriver, AFileThatIsNoDatabaseFailsWithTheConnectionsContext) {
     const std::string text_file = dir_.file("notes.mdb");
     std::ofstream(text_file)
@@ -126,6 +132,7 @@ TEST_F(AdoDriver, AFileThatIsNoDatabaseFailsWithTheConnectionsContext) {
     }
 }
 
+// Guards: an unknown provider failing with the bare fixed text (found by a new user).
 TEST_F(AdoDriver, AProviderNameWithoutADialectSaysWhichNamesHaveOne) {
     tovi::uurl_t url("/ADO/NoSuch.Provider", "", "", file_);
     try {
@@ -142,6 +149,8 @@ TEST_F(AdoDriver, AProviderNameWithoutADialectSaysWhichNamesHaveOne) {
     }
 }
 
+// Guards: literals of an INSERT ... VALUES lost or misplaced when Jet's rewriting turns
+// it into a recordset update.
 TEST_F(AdoDriver, InsertsOfValuesAddRowsWithTheirLiterals) {
     exec("CREATE TABLE t (a LONG, b Text(10), c LONG, d Text(20))");
     tovi::statement st(*ds_, 1);
@@ -179,6 +188,8 @@ TEST_F(AdoDriver, InsertsOfValuesAddRowsWithTheirLiterals) {
     EXPECT_EQ(count("t"), 4);
 }
 
+// Guards: a failed rewritten insert naming only one of the two statements, or leaving
+// its row pending so the next insert fails too.
 TEST_F(AdoDriver, ARowThatFailsNamesBothStatementsAndItsValues) {
     exec("CREATE TABLE t (a LONG PRIMARY KEY, b Text(10), c LONG)");
     tovi::statement st(*ds_, 1);
@@ -238,6 +249,8 @@ TEST_F(AdoDriver, RefusedValuesArriveClassified) {
     EXPECT_EQ(count("d"), 0);
 }
 
+// Guards: a kind of value changed on its way through VARIANTs (Jet's -1 for true is a
+// capability, not a fault).
 TEST_F(AdoDriver, ValuesTravelAsVariants) {
     exec(
         "CREATE TABLE v (n LONG, x DOUBLE, f BIT, d DATETIME, s LONGTEXT, b LONGBINARY, w "

@@ -9,6 +9,7 @@ namespace {
 
 using tovi::ado::plan_insert;
 
+// Guards: markers and literals of an INSERT swapped or miscounted by the rewriting.
 TEST(AdoInsert, ValuesBecomeParametersAndLiterals) {
     auto plan = plan_insert("INSERT INTO t (a, b, c) VALUES (:?, 'x', 5)");
     ASSERT_TRUE(plan.rewritten);
@@ -37,6 +38,8 @@ TEST(AdoInsert, ValuesBecomeParametersAndLiterals) {
     EXPECT_TRUE(plan.from_select);
 }
 
+// Guards: a comma, parenthesis, marker or doubled quote inside a literal splitting or
+// ending it.
 TEST(AdoInsert, QuotedLiteralsKeepCommasParenthesesMarkersAndQuotes) {
     const auto plan =
         plan_insert("INSERT INTO t (a, b, c, d) VALUES ('1, 2', 'f(x)', 'why?', 'it''s');");
@@ -48,6 +51,7 @@ TEST(AdoInsert, QuotedLiteralsKeepCommasParenthesesMarkersAndQuotes) {
     EXPECT_EQ(tovi::variant2string(plan.values[3].literal), "it's");
 }
 
+// Guards: a value the rewriting cannot read stored as something else.
 TEST(AdoInsert, TextsThatCannotBeReadAreRefused) {
     try {
         plan_insert("INSERT INTO t (a) VALUES (abc)");

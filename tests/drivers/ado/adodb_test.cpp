@@ -77,6 +77,8 @@ protected:
     std::string file, connection_string;
 };
 
+// Guards: a missing or foreign file opened as an empty database, or created twice over
+// existing data.
 TEST_F(AdoStandIn, DatabaseFilesAreCreatedOnceAndOpenedOnlyWhenTheyAreDatabases) {
     ptr<adodb::Connection> c;
     ASSERT_EQ(c.CreateInstance("ADODB.Connection"), S_OK);
@@ -121,6 +123,8 @@ TEST_F(AdoStandIn, DatabaseFilesAreCreatedOnceAndOpenedOnlyWhenTheyAreDatabases)
     EXPECT_THROW(c->PutMode(0), adodb::com_error);  // not while open
 }
 
+// Guards: a Jet type stored as another (SQLite underneath is typeless) and COUNTER keys
+// not numbered.
 TEST_F(AdoStandIn, JetTypesHoldTheirValuesAndCountersNumberRows) {
     ptr<adodb::Connection> c = open();
     run(c.get(),
@@ -202,6 +206,8 @@ TEST_F(AdoStandIn, JetTypesHoldTheirValuesAndCountersNumberRows) {
     EXPECT_EQ(third->GetFields()->GetItem(_variant_t(1))->GetValue().vt, VT_NULL);
 }
 
+// Guards: command parameters bound to the wrong marker, and a requery showing stale
+// rows.
 TEST_F(AdoStandIn, CommandsTakeParametersAndRecordsetsRequery) {
     ptr<adodb::Connection> c = open();
     run(c.get(), "CREATE TABLE t (a LONG, b Text(20))");
@@ -244,6 +250,8 @@ TEST_F(AdoStandIn, CommandsTakeParametersAndRecordsetsRequery) {
     EXPECT_EQ(rows->GetFields()->GetItem(_variant_t(0))->GetValue().lVal, 0);
 }
 
+// Guards: an inner rollback undoing the outer level's work, and work of a closed
+// connection surviving.
 TEST_F(AdoStandIn, TransactionsNestAndEndWithCommitOrRollback) {
     ptr<adodb::Connection> c = open();
     ptr<adodb::Connection> other = open();
@@ -268,6 +276,8 @@ TEST_F(AdoStandIn, TransactionsNestAndEndWithCommitOrRollback) {
     EXPECT_EQ(count(other.get(), "t"), 1);
 }
 
+// Guards: a native failure reaching the dialect without Jet's number, a second
+// statement in one text run, values stored that Jet refuses.
 TEST_F(AdoStandIn, FailuresCarryJetNumbers) {
     ptr<adodb::Connection> c = open();
     adodb::Connection* k = c.get();
@@ -308,6 +318,8 @@ TEST_F(AdoStandIn, FailuresCarryJetNumbers) {
     EXPECT_EQ(count(k, "kinds"), 1);
 }
 
+// Guards: constraints added by ALTER TABLE not holding (SQLite cannot add them
+// natively), or their cascade and set-null rules.
 TEST_F(AdoStandIn, ForeignKeysAddedByAlterTableAreEnforced) {
     ptr<adodb::Connection> c = open();
     adodb::Connection* k = c.get();
@@ -390,6 +402,8 @@ TEST_F(AdoStandIn, HugeDdlTextsFailCleanly) {
     EXPECT_EQ(count(k, "w WHERE id = 2 AND c0 = 8"), 1);
 }
 
+// Guards: a failed Update() dropping the new row silently, or leaving it to be
+// written with the next row (as ADO keeps it pending until CancelUpdate).
 TEST_F(AdoStandIn, AFailedUpdateKeepsTheRowPendingUntilCancelled) {
     ptr<adodb::Connection> c = open();
     run(c.get(), "CREATE TABLE t (a LONG PRIMARY KEY, b Text(10))");

@@ -41,6 +41,7 @@ protected:
 
 }  // namespace
 
+// Guards: a text prepared again although a released statement of it waits in the cache.
 TEST_F(StatementCache, ReusesTheLastReleasedOfAText) {
     auto* a = acquire("select 1");
     auto* b = acquire("select 1");  // not released: a second one
@@ -57,6 +58,7 @@ TEST_F(StatementCache, ReusesTheLastReleasedOfAText) {
     cache.release(b);  // what is in use is the owner's to hand back
 }
 
+// Guards: the cache growing without bound, or evicting another text than the oldest.
 TEST_F(StatementCache, FiftyFirstTextEvictsTheOldest) {
     for (int i = 0; i < 51; ++i) cache.release(acquire("q" + std::to_string(i)));
     EXPECT_EQ(cache.cached(), 50);
@@ -82,6 +84,7 @@ TEST_F(StatementCache, FiftyFirstTextEvictsTheOldest) {
     EXPECT_EQ(cache.free_count("n50"), 1u);
 }
 
+// Guards: the cache's bookkeeping drifting when one text fills it.
 TEST_F(StatementCache, OneTextFiftyOneTimesIsDroppedWhole) {
     std::vector<tovi::impl::string_stmt*> held;
     for (int i = 0; i < 51; ++i) held.push_back(acquire("same"));
@@ -91,6 +94,7 @@ TEST_F(StatementCache, OneTextFiftyOneTimesIsDroppedWhole) {
     EXPECT_EQ(alive, 0);
 }
 
+// Guards: a purge (commit, DDL) finalizing a statement the application still holds.
 TEST_F(StatementCache, PurgeKeepsWhatIsInUse) {
     auto* used = acquire("in use");
     cache.release(acquire("free"));
@@ -105,6 +109,7 @@ TEST_F(StatementCache, PurgeKeepsWhatIsInUse) {
               "SQL in cache: 1; Allocated query number: 1]");
 }
 
+// Guards: eviction taking a text whose statement is in use.
 TEST_F(StatementCache, TextInUseIsNoCandidateForEviction) {
     auto* a = acquire("a");
     cache.release(a);

@@ -27,6 +27,8 @@ cell real(double v) {
     return c;
 }
 
+// Guards: a number cut or wrapped on its way into a long (123456.789 read as 123456 on
+// one road, 123457 on another).
 TEST(ValueRules, WholeNumbersConvertOnlyWhenExactAndInRange) {
     EXPECT_EQ(tovi::driver::whole_number(-9223372036854775808.0), std::numeric_limits<long>::min());
     EXPECT_THROW(tovi::driver::whole_number(9223372036854775808.0), tovi::bad_value_conversion);
@@ -62,6 +64,7 @@ TEST(ValueRules, WholeNumbersConvertOnlyWhenExactAndInRange) {
     EXPECT_EQ(out, 123457);
 }
 
+// Guards: a double that loses digits when printed into text and read back.
 TEST(ValueRules, RealsPrintShortestAndReadBackExactly) {
     EXPECT_EQ(tovi::driver::real_text(0.1 + 0.2), "0.30000000000000004");
     EXPECT_EQ(tovi::driver::real_text(2.5), "2.5");
@@ -78,6 +81,8 @@ TEST(ValueRules, RealsPrintShortestAndReadBackExactly) {
     EXPECT_EQ(out, "TRUE");
 }
 
+// Guards: dates outside 100-9999 silently shifted, and dates read as numbers on one
+// road and text on another.
 TEST(ValueRules, DatesTravelForYears100To9999) {
     tm t{};
     t.tm_year = 100 - 1900;
@@ -120,6 +125,7 @@ TEST(ValueRules, EngineTextIsNormalisedNeverLost) {
     EXPECT_EQ(out, "2024-02-29 00:00:00.5");
 }
 
+// Guards: a variant holding a double refused by some drivers and bound by others.
 TEST(ValueRules, VariantsBindAsWhatTheyHold) {
     tovi::driver::scalar s;
     _variant_t big;
@@ -142,6 +148,8 @@ TEST(ValueRules, VariantsBindAsWhatTheyHold) {
     EXPECT_THROW(tovi::driver::from_variant(error, s), tovi::bad_value_conversion);
 }
 
+// Guards: bound values printed into error contexts differently, or not at all, per
+// driver.
 TEST(ValueRules, BoundValuesPrintAlike) {
     EXPECT_EQ(tovi::driver::printable(7L), "7");
     EXPECT_EQ(tovi::driver::printable(true), "TRUE");

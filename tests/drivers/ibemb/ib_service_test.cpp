@@ -6,6 +6,7 @@
 
 #include "ib_service.hpp"
 
+// Guards: the service manager asked for on the wrong host, port or protocol.
 TEST(IbService, ManagerNamesByProtocol) {
     EXPECT_EQ(tovi::ib::service_manager_name(
                   tovi::uurl_t("/InterBase/myhost/3050", "", "", "db").get_service()),

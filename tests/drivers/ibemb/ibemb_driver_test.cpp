@@ -122,6 +122,8 @@ protected:
     std::unique_ptr<tovi::udata_source> ds_;
 };
 
+// Guards: prepared statements lost at each commit (a commit retains the context), and
+// DDL running inside the open transaction.
 TEST_F(IbembDriver, CommitRetainsDataDefinitionRestarts) {
     tovi::statement st(*ds_, 1);
     st.parse("SELECT 1 FROM RDB$DATABASE");
@@ -136,6 +138,8 @@ TEST_F(IbembDriver, CommitRetainsDataDefinitionRestarts) {
     EXPECT_NE(transaction_number(), before);  // ended and started again
 }
 
+// Guards: blobs cut at a segment's size, and a boolean variant bound into a text column
+// as something other than its text.
 TEST_F(IbembDriver, LargeBlobsAndBooleanText) {
     exec("CREATE TABLE b(n INTEGER, data BLOB, note VARCHAR(10))");
     std::string bytes(200000, '\0');
@@ -263,6 +267,8 @@ TEST_F(IbembDriver, SetTransactionStartsTheNextTransaction) {
     EXPECT_EQ(n, 1);
 }
 
+// Guards: CREATE DATABASE attaching the connection to the new file behind the
+// application's back.
 TEST_F(IbembDriver, CreateDatabaseLeavesTheConnectionOnItsOwn) {
     exec("CREATE TABLE mine(a INTEGER)");
     const std::string other = dir_.file("other.fdb");
@@ -272,6 +278,8 @@ TEST_F(IbembDriver, CreateDatabaseLeavesTheConnectionOnItsOwn) {
     EXPECT_NO_THROW(exec("INSERT INTO mine VALUES(1)"));  // still attached to main.fdb
 }
 
+// Guards: an overlong parameter-buffer item overflowing its length byte, and bad files
+// crashing instead of failing.
 TEST_F(IbembDriver, BadInputAndUnopenableFilesAreErrors) {
     try {
         auto ds = open(dir_.file("long.fdb"), std::string(300, 'u'));

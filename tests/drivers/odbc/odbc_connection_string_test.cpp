@@ -14,6 +14,7 @@ std::string string_for(const std::string& url, const std::string& database,
     return tovi::odbc::connection_string(u.get_svc_provider(), u.get_service(), u.get_session());
 }
 
+// Guards: a URL turned into the wrong connection-string attributes for its driver.
 TEST(OdbcConnectionString, EveryRowOfTheTable) {
     const struct {
         const char* url;
@@ -74,6 +75,8 @@ TEST(OdbcConnectionString, EveryRowOfTheTable) {
     }
 }
 
+// Guards: a user name, password or file with ";", "=" or braces injecting attributes
+// into the connection string.
 TEST(OdbcConnectionString, ValuesCannotAddOrChangeAttributes) {
     EXPECT_EQ(tovi::odbc::attribute_value("plain value"), "plain value");
     EXPECT_EQ(tovi::odbc::attribute_value("a;b"), "{a;b}");

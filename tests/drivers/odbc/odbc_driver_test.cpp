@@ -50,6 +50,7 @@ protected:
     std::unique_ptr<tovi::udata_source> ds_;
 };
 
+// Guards: DDL discarding pending work (found by a user: committed work lost).
 TEST_F(OdbcDriver, DataDefinitionCommitsPendingWorkThenItself) {
     exec("CREATE TABLE kept(a INTEGER)");
     tovi::transaction tx(*ds_);
@@ -64,6 +65,8 @@ TEST_F(OdbcDriver, DataDefinitionCommitsPendingWorkThenItself) {
     EXPECT_EQ(count("kept", other), 1);
 }
 
+// Guards: executing a query whose cursor is still open failing with "invalid cursor
+// state" or resuming mid-result.
 TEST_F(OdbcDriver, AnOpenSelectRunsAgainFromItsFirstRow) {
     exec("CREATE TABLE rows3(a INTEGER)");
     exec("INSERT INTO rows3 VALUES(1)");
@@ -230,6 +233,7 @@ TEST_F(OdbcDriver, TextInTypedColumnsOfATypelessEngineReadsBackWhole) {
     EXPECT_TRUE(null_real.is_null);
 }
 
+// Guards: an ODBC error context without the values that were bound.
 TEST_F(OdbcDriver, ErrorsNameTheBoundValues) {
     exec("CREATE TABLE uniq(a INTEGER PRIMARY KEY, t TEXT)");
     tovi::statement ins(*ds_, 1);
@@ -250,6 +254,7 @@ TEST_F(OdbcDriver, ErrorsNameTheBoundValues) {
     }
 }
 
+// Guards: a diagnostic longer than the first buffer cut, and so no longer classified.
 TEST_F(OdbcDriver, LongDiagnosticsArriveWholeAndClassified) {
     const std::string name = "t" + std::string(700, 'x');  // a message past 512 bytes
     try {
@@ -265,6 +270,8 @@ TEST_F(OdbcDriver, LongDiagnosticsArriveWholeAndClassified) {
     }
 }
 
+// Guards: a driver name the manager does not know, or whose library fails to load,
+// reported without why.
 TEST_F(OdbcDriver, DriversThatCannotOpenSayWhy) {
     // Known to the URL (an "SQLite3" name) but not installed, and a section without a library.
     for (const char* name : {"SQLite3 Missing", "SQLite3 Broken"}) {

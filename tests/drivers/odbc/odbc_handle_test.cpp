@@ -25,6 +25,8 @@ SQLRETURN connect(tovi::odbc::handle& dbc, const std::string& text) {
                                       SQL_DRIVER_NOPROMPT));
 }
 
+// Guards: SQLSTATE, native code or message lost between the driver manager and the
+// dialect.
 TEST(OdbcHandle, NativeErrorsCarryTheFullDiagnostic) {
     tovi_test::temp_dir dir;
     environment e;
@@ -45,6 +47,7 @@ TEST(OdbcHandle, NativeErrorsCarryTheFullDiagnostic) {
     SQLDisconnect(dbc.get());
 }
 
+// Guards: the database file of the URL not the one the driver opens.
 TEST(OdbcHandle, TheUrlsConnectionStringReachesTheDatabaseFile) {
     tovi_test::temp_dir dir;
     tovi::uurl_t url("/ODBC/SQLite3 ODBC Driver", "user", "pass;Database=/elsewhere.db",
@@ -64,6 +67,7 @@ TEST(OdbcHandle, TheUrlsConnectionStringReachesTheDatabaseFile) {
     EXPECT_FALSE(boost::filesystem::exists("/elsewhere.db"));
 }
 
+// Guards: a missing or broken driver library reported as a bare failure.
 TEST(OdbcHandle, MissingAndBrokenDriversSayWhy) {
     environment e;
     for (const char* driver : {"SQLite3 Missing", "SQLite3 Broken"}) {

@@ -22,6 +22,8 @@ std::string as_text(const _variant_t& v) {
     return _bstr_t(out.bstrVal, true).str();
 }
 
+// Guards: a decimal-comma locale changing numbers or texts on their way (printf and
+// strtod read the locale).
 TEST(OdbcLocale, CommaLocaleChangesNoTextOrNumber) {
     setenv("LC_ALL", "de_DE.UTF-8", 1);  // what setlocale(LC_ALL, "") will pick
     tovi_test::temp_dir dir;

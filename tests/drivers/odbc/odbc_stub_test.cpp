@@ -71,12 +71,15 @@ void expect_two_records(const tovi::exception& e) {
     EXPECT_EQ(e.get_entry(0).code, first == login ? 18456 : 4060);
 }
 
+// Guards: the connection string changed between tovi and the driver.
 TEST_F(OdbcStub, TheDriverReceivesTheConnectionStringAsMade) {
     open("/ODBC/SQLite3 Stub", "p;Database=/etc/other.db");
     const std::vector<std::string> expected = {"DRIVER={SQLite3 Stub};Database=stub"};  // no more
     EXPECT_EQ(captured(), expected);
 }
 
+// Guards: a warning at connection (SQL_SUCCESS_WITH_INFO) taken for success when it
+// reports a failure.
 TEST_F(OdbcStub, WarningsAtConnectionFailItUnless5701OrANotice) {
     for (const char* mode : {"5701", "notice"}) {
         SCOPED_TRACE(mode);
@@ -93,6 +96,8 @@ TEST_F(OdbcStub, WarningsAtConnectionFailItUnless5701OrANotice) {
     EXPECT_EQ(e.get_entry(0).message, "SQLCode: 01000.Native error: 1.[stub]Something to know.");
 }
 
+// Guards: diagnostic records after the first dropped, or the code taken from the wrong
+// one.
 TEST_F(OdbcStub, TwoDiagnosticRecordsMakeTwoLinesAndTheFirstCode) {
     setenv("TOVI_STUB_ODBC_CONNECT", "two", 1);
     expect_two_records(open("/ODBC/SQLite3 Stub"));

@@ -73,6 +73,8 @@ std::string statistics(tovi::data_source& ds) {
     return "no failure";
 }
 
+// Guards: a native call failing at any point leaking, crashing or leaving a half-done
+// statement (the framework's error paths, through the skeleton).
 TEST(FaultSweep, EveryNativeFailureEndsCleanly) {
     long n = 1;
     for (; n < 500; ++n) {

@@ -64,6 +64,8 @@ int classified_after_shutdown(const std::string& file, const char* sql) {
     return 1;
 }
 
+// Guards: a caught exception whose code lives in an unloaded module (a crash after
+// fini).
 TEST(ExceptionLifetime, ClassifiedErrorsOutliveTheirModule) {
     tovi_test::temp_dir dir;
     const std::string file = dir.file("x.db");

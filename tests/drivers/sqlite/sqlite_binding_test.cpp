@@ -9,6 +9,7 @@ namespace {
 
 using SqliteBinding = tovi_test::sqlite_fixture;
 
+// Guards: one value bound twice to one statement corrupting the binding list.
 TEST_F(SqliteBinding, ValueBoundTwiceToOneStatementIsRefused) {
     exec("CREATE TABLE t(x INTEGER, y INTEGER)");
     tovi::statement st(*ds, 1);
@@ -62,6 +63,7 @@ TEST_F(SqliteBinding, CachedStatementStartsWithEveryParameterCleared) {
     EXPECT_EQ(scalar("SELECT COUNT(*) FROM t WHERE a = 3 AND b IS NULL"), 1);
 }
 
+// Guards: a failed bind reported without the statement's context.
 TEST_F(SqliteBinding, BindingErrorsCarryTheStatementContext) {
     exec("CREATE TABLE t(a INTEGER)");
     tovi::statement st(*ds, 1);
@@ -75,6 +77,7 @@ TEST_F(SqliteBinding, BindingErrorsCarryTheStatementContext) {
         << text;
 }
 
+// Guards: the variables cleared or overwritten when next() finds no more rows.
 TEST_F(SqliteBinding, EveryColumnKeepsTheLastRowAfterTheEnd) {
     exec("CREATE TABLE t(n INTEGER, c TEXT, b BLOB)");
     exec("INSERT INTO t VALUES(1, 'first', x'0102')");
@@ -96,6 +99,7 @@ TEST_F(SqliteBinding, EveryColumnKeepsTheLastRowAfterTheEnd) {
     EXPECT_EQ(b.get_entire(), std::string("\x03\x04\x05", 3));
 }
 
+// Guards: a description's bindings outliving it (use after free).
 TEST_F(SqliteBinding, DescribeEndsItsBindingsWhenItGoes) {
     exec("CREATE TABLE t(a INTEGER)");
     tovi::statement st(*ds, 1);
@@ -114,6 +118,7 @@ TEST_F(SqliteBinding, DescribeEndsItsBindingsWhenItGoes) {
     EXPECT_EQ(owned.binding_count(), 0u);
 }
 
+// Guards: next() before execute() stepping a statement nobody ran.
 TEST_F(SqliteBinding, NextBeforeExecuteReturnsNoRow) {
     exec("CREATE TABLE t(a INTEGER)");
     exec("INSERT INTO t VALUES(1)");
@@ -127,6 +132,7 @@ TEST_F(SqliteBinding, NextBeforeExecuteReturnsNoRow) {
     EXPECT_EQ(a, 1);
 }
 
+// Guards: an unsigned 32-bit variant sign-extended into a negative integer.
 TEST_F(SqliteBinding, UnsignedVariantKeepsAllItsBits) {
     exec("CREATE TABLE t(a INTEGER)");
     tovi::statement st(*ds, 1);

@@ -17,6 +17,8 @@ using SqliteDriver = tovi_test::sqlite_fixture;
 
 }  // namespace
 
+// Guards: BEGIN sent before any change (readers locking writers out) and the
+// synchronous setting lost.
 TEST_F(SqliteDriver, OpensWithSynchronousOffAndBeginsAtTheFirstChange) {
     sqlite_spy::instance().clear();
     exec("CREATE TABLE t(a INTEGER)");
@@ -35,6 +37,8 @@ TEST_F(SqliteDriver, OpensWithSynchronousOffAndBeginsAtTheFirstChange) {
     EXPECT_EQ(sqlite_spy::instance().count("ROLLBACK"), 0);
 }
 
+// Guards: a statement prepared again at each execution (the speed the cache exists
+// for).
 TEST_F(SqliteDriver, ReexecutionResetsInsteadOfPreparingAgain) {
     exec("CREATE TABLE t(a INTEGER)");
     tovi::statement st(*ds, 1);
@@ -71,6 +75,7 @@ TEST_F(SqliteDriver, DdlIsPreparedAgain) {
     EXPECT_TRUE(sqlite_spy::instance().prepared("CREATE INDEX ix_u ON u(a)").empty());
 }
 
+// Guards: dates in integer columns (seconds) and text columns read as the wrong date.
 TEST_F(SqliteDriver, DatesThroughIntegerAndTextColumns) {
     setenv("TZ", "UTC", 1);
     tzset();
@@ -103,6 +108,8 @@ TEST_F(SqliteDriver, DatesThroughIntegerAndTextColumns) {
     EXPECT_THROW(real.next(), tovi::bad_value_conversion);
 }
 
+// Guards: large-object portions read past their end, and writes to a fetched one
+// silently ignored.
 TEST_F(SqliteDriver, UnfetchedLargeObjectPortions) {
     exec("CREATE TABLE l(c TEXT)");
     tovi::statement st(*ds, 1);
@@ -133,6 +140,7 @@ TEST_F(SqliteDriver, UnfetchedLargeObjectPortions) {
     EXPECT_THROW(out.append_portion("x"), tovi::not_implemented);
 }
 
+// Guards: an open failure that does not say why or which file (found by a new user).
 TEST_F(SqliteDriver, OpenFailureIsTheNativeErrorWithWhyAndWhichFile) {
     open("no/such/dir/x.db");
     try {

@@ -11,6 +11,8 @@ namespace {
 
 using SqliteExecution = tovi_test::sqlite_fixture;
 
+// Guards: a second statement in one text silently not run (SQLite prepares only the
+// first).
 TEST_F(SqliteExecution, TextWithASecondStatementIsRefused) {
     exec("CREATE TABLE t(a INTEGER)");
     tovi::statement st(*ds, 1);
@@ -33,6 +35,8 @@ TEST_F(SqliteExecution, TextWithASecondStatementIsRefused) {
     EXPECT_THROW(st.execute("  ;  "), tovi::bad_sql);
 }
 
+// Guards: rows of a PRAGMA, WITH or RETURNING statement lost because the first word is
+// no SELECT.
 TEST_F(SqliteExecution, EveryStatementThatReturnsRowsIsAQuery) {
     exec("CREATE TABLE t(a INTEGER)");
     exec("INSERT INTO t VALUES(4)");
@@ -57,6 +61,8 @@ TEST_F(SqliteExecution, EveryStatementThatReturnsRowsIsAQuery) {
     }
 }
 
+// Guards: tovi's transaction believed open after SQLite rolled it back itself, then
+// committing later work into nothing.
 TEST_F(SqliteExecution, TransactionSqliteRolledBackIsOverInToviToo) {
     exec("CREATE TABLE t(a INTEGER PRIMARY KEY)");
     tovi::statement st(*ds, 1);
@@ -74,6 +80,7 @@ TEST_F(SqliteExecution, TransactionSqliteRolledBackIsOverInToviToo) {
     EXPECT_EQ(scalar("SELECT COUNT(*) FROM t"), 0);
 }
 
+// Guards: work after a full-disk failure lost with the failed transaction.
 TEST_F(SqliteExecution, FullDatabaseMidTransactionLosesNothingOfLaterWork) {
     exec("CREATE TABLE t(a INTEGER, pad TEXT)");
     tovi::statement st(*ds, 1);
@@ -104,6 +111,7 @@ TEST_F(SqliteExecution, FullDatabaseMidTransactionLosesNothingOfLaterWork) {
     EXPECT_EQ(scalar("SELECT COUNT(*) FROM t"), before + 20);
 }
 
+// Guards: a failed first statement leaving BEGIN open, holding the write lock.
 TEST_F(SqliteExecution, FailedStatementLeavesNoTransactionBehind) {
     exec("CREATE TABLE t(a INTEGER NOT NULL)");
     {
@@ -117,6 +125,7 @@ TEST_F(SqliteExecution, FailedStatementLeavesNoTransactionBehind) {
     EXPECT_EQ(scalar("SELECT COUNT(*) FROM t"), 1);
 }
 
+// Guards: an empty name opening a throw-away temporary database whose data vanishes.
 TEST_F(SqliteExecution, EmptyDatabaseNameIsRefused) {
     tovi::uurl_t empty("/SQLITE", "", "", "");
     try {
@@ -132,6 +141,8 @@ TEST_F(SqliteExecution, EmptyDatabaseNameIsRefused) {
     EXPECT_NO_THROW(st.execute("CREATE TABLE m(a INTEGER)"));
 }
 
+// Guards: a second writer failing at once with SQLITE_BUSY instead of waiting for the
+// lock.
 TEST_F(SqliteExecution, WritersWaitForEachOthersLocks) {
     exec("CREATE TABLE t(a INTEGER)");
     sqlite3* other = nullptr;
@@ -149,6 +160,7 @@ TEST_F(SqliteExecution, WritersWaitForEachOthersLocks) {
     EXPECT_EQ(scalar("SELECT COUNT(*) FROM t"), 1);
 }
 
+// Guards: an error message as long as a huge SQL text.
 TEST_F(SqliteExecution, ErrorContextShowsAtMost64KiBOfSql) {
     const std::string sql = "SELECT " + std::string(200000, '(');
     const std::string text = error_of([&] { exec(sql); });

@@ -16,6 +16,7 @@ std::ptrdiff_t position_of(const std::vector<std::string>& ran, const std::strin
     return it == ran.end() ? -1 : it - ran.begin();
 }
 
+// Guards: a script's tables created before the ones they reference.
 TEST_F(SqliteScript, TextsReachSqliteInDependencyOrder) {
     sql::Database db = tovi_test::shop_schema();
     tovi_test::sqlite_spy::instance().clear();
@@ -54,6 +55,7 @@ TEST_F(SqliteScript, TextsReachSqliteInDependencyOrder) {
     EXPECT_EQ(scalar("SELECT COUNT(*) FROM sqlite_master"), 0);
 }
 
+// Guards: a script running on past a failed statement.
 TEST_F(SqliteScript, FailureInTheMiddleStopsTheScript) {
     exec("CREATE TABLE ORDERS(X INTEGER)");
     sql::Database db = tovi_test::shop_schema();
@@ -74,6 +76,8 @@ TEST_F(SqliteScript, FailureInTheMiddleStopsTheScript) {
               0);
 }
 
+// Guards: a script abandoned by an exception leaving its transaction or tables half
+// made.
 TEST_F(SqliteScript, AbandonedScriptsLeaveNothingBehind) {
     sql::Database db = tovi_test::shop_schema();
     {

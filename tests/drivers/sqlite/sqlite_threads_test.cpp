@@ -14,6 +14,8 @@ protected:
     SqliteThreads() { watch_sqlite = false; }
 };
 
+// Guards: races in the pool when threads connect and release on one file (run under
+// ThreadSanitizer too).
 TEST_F(SqliteThreads, ConnectAndReleaseChurnOnOneFile) {
     exec("CREATE TABLE t(a INTEGER)");
     std::atomic<int> failures{0};
@@ -36,6 +38,7 @@ TEST_F(SqliteThreads, ConnectAndReleaseChurnOnOneFile) {
     EXPECT_EQ(failures.load(), 0);
 }
 
+// Guards: rows lost or locks deadlocked with two writers on separate threads.
 TEST_F(SqliteThreads, ConcurrentInsertsFromSeparateDataSources) {
     exec("CREATE TABLE t(thread INTEGER, i INTEGER)");
     ds->release_connection();
@@ -70,6 +73,7 @@ TEST_F(SqliteThreads, ConcurrentInsertsFromSeparateDataSources) {
     EXPECT_EQ(scalar("SELECT COUNT(DISTINCT thread) FROM t"), kThreads);
 }
 
+// Guards: a reference count that is not atomic (double free of a pooled connection).
 TEST(SmartPtrThreads, CopiesOnTwoThreadsCountExactly) {
     struct counted {
         static void init(int*& p) { p = nullptr; }
