@@ -162,8 +162,8 @@ TEST_P(CrashConsistency, KilledWritersLoseNoCommittedBatchAndLeaveNoneInPart) {
 }
 
 // SQLite 60 times; the ADO road over its Jet provider; embedded Firebird, whose
-// engine takes longer to start, fewer times. (Each kill falls at a new moment; the
-// seed in the output replays a run.)
+// engine takes longer to start, fewer times. (Where a kill lands varies from run to
+// run with the machine's timing: CI's runs add up.)
 INSTANTIATE_TEST_SUITE_P(
     Engines, CrashConsistency,
     ::testing::Values(
