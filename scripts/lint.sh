@@ -30,7 +30,55 @@ fi
 echo "clang-tidy: checking ${#files[@]} files"
 [ ${#files[@]} -eq 0 ] && exit 0
 jobs=$(nproc 2>/dev/null || echo 2)
-findings=$(printf '%s\n' "${files[@]}" | xargs -P "$jobs" -n 4 clang-tidy -p build --quiet 2>/dev/null |
+# Findings are kept per file under a key of everything that decides them: the
+# source and every header it includes (as the build's dependency records list
+# them), its compile command, the rules and clang-tidy's version. An unchanged file
+# is not checked again.
+cache=${XDG_CACHE_HOME:-$HOME/.cache}/tovi/clang-tidy
+mkdir -p "$cache"
+rules=$( (cat .clang-tidy; clang-tidy --version) | sha256sum | cut -d' ' -f1)
+read -r -d '' keys_py <<'PY' || true
+import hashlib, json, os, shlex, subprocess, sys
+rules = sys.argv[1]
+wanted = [line.strip() for line in sys.stdin if line.strip()]
+entries = {}
+for entry in json.load(open("build/compile_commands.json")):
+    entries.setdefault(os.path.relpath(entry["file"]), entry)
+digests = {}
+def digest(path):
+    if path not in digests:
+        try:
+            digests[path] = hashlib.sha256(open(path, "rb").read()).hexdigest()
+        except OSError:
+            digests[path] = "missing"
+    return digests[path]
+for name in wanted:
+    entry = entries.get(name)
+    key = "-"
+    if entry:
+        args = entry.get("arguments") or shlex.split(entry["command"])
+        obj = args[args.index("-o") + 1] if "-o" in args else None
+        deps = subprocess.run(["ninja", "-C", "build", "-t", "deps", obj or ""],
+                              capture_output=True, text=True).stdout.split("\n")[1:] if obj else []
+        headers = [d.strip() for d in deps if d.strip()]
+        if headers:
+            h = hashlib.sha256((rules + " ".join(args)).encode())
+            for path in [name] + headers:
+                h.update((path + digest(path)).encode())
+            key = h.hexdigest()
+    print(key, name)
+PY
+keys=$(printf '%s\n' "${files[@]}" | python3 -c "$keys_py" "$rules")
+export cache
+tidy_one() {
+  local key=$1 file=$2 out
+  if [ "$key" != - ] && [ -f "$cache/$key" ]; then cat "$cache/$key"; return; fi
+  out=$(clang-tidy -p build --quiet "$file" 2>/dev/null | grep -E '(warning|error):' || true)
+  [ "$key" != - ] && printf '%s\n' "$out" >"$cache/$key"
+  printf '%s\n' "$out"
+}
+export -f tidy_one
+findings=$(printf '%s\n' "$keys" | xargs -P "$jobs" -L 1 bash -c 'tidy_one "$1" "$2"' _ |
   grep -E '(warning|error):' | sort -u || true)
 if [ -n "$findings" ]; then
   echo "$findings"
