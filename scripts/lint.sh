@@ -62,9 +62,11 @@ for name in wanted:
                               capture_output=True, text=True).stdout.split("\n")[1:] if obj else []
         headers = [d.strip() for d in deps if d.strip()]
         if headers:
-            h = hashlib.sha256((rules + " ".join(args)).encode())
+            # Paths inside the checkout count without it: another clone shares the keys.
+            root = os.getcwd() + "/"
+            h = hashlib.sha256((rules + " ".join(args).replace(root, "")).encode())
             for path in [name] + headers:
-                h.update((path + digest(path)).encode())
+                h.update((path.replace(root, "") + digest(path)).encode())
             key = h.hexdigest()
     print(key, name)
 PY
