@@ -2,7 +2,9 @@
 # Installs the build into a scratch prefix, then builds and runs the consumer
 # against it twice: through find_package(tovi CONFIG) and through pkg-config.
 set -euo pipefail
-build_dir=$1 work=$2 consumer=$3 cxx=$4 pg_env=$5 psqlodbc=$6
+build_dir=$1 work=$2 consumer=$3 cxx=$4 pg_env=$5 psqlodbc=$6 launcher=${7:-}
+# The compiler launcher (ccache), if any; its key leaves out the scratch folder.
+export CCACHE_NOHASHDIR=true CCACHE_BASEDIR=$work
 
 rm -rf "$work"
 mkdir -p "$work"
@@ -16,7 +18,8 @@ if grep -rn '#include "' "$prefix/include/tovi"; then
 fi
 
 cmake -S "$consumer" -B "$work/cmake-build" -DCMAKE_PREFIX_PATH="$prefix" \
-      -DCMAKE_CXX_COMPILER="$cxx" -DTOVI_EXAMPLES_DIR="$consumer/../../../examples" >/dev/null
+      -DCMAKE_CXX_COMPILER="$cxx" \
+      ${launcher:+-DCMAKE_CXX_COMPILER_LAUNCHER="$launcher"} -DTOVI_EXAMPLES_DIR="$consumer/../../../examples" >/dev/null
 cmake --build "$work/cmake-build" >/dev/null
 "$work/cmake-build/consumer"
 # The installed modules are found beside the installed libtovi.so.
