@@ -129,6 +129,14 @@ TEST_P(Conformance, LargeObjectsAtTheirEdges) {
         ins.execute();
         ++n;
     }
+    // Built piece by piece: what is appended follows what was there.
+    text.set_entire("ab");
+    text.append_portion("cd");
+    bytes.set_entire(std::string("\0", 1));
+    bytes.append_portion(std::string("\xff\0", 2));
+    ins.execute();
+    texts.push_back("abcd");
+    blobs.push_back(std::string("\0\xff\0", 3));
     tovi::statement sel(*ds, 1);
     sel.parse("SELECT n, c, b FROM lobs ORDER BY n");
     long on = 0;
@@ -143,6 +151,9 @@ TEST_P(Conformance, LargeObjectsAtTheirEdges) {
         EXPECT_TRUE(oc.get_entire() == texts[k]) << "text of " << texts[k].size() << " bytes";
         EXPECT_TRUE(ob.get_entire() == blobs[k]) << "blob of " << blobs[k].size() << " bytes";
     }
+    std::string into(3, '.');  // the last row's "abcd": a portion into a buffer
+    EXPECT_EQ(oc.get_portion(2, into), 2u);
+    EXPECT_EQ(into, "cd.");
     EXPECT_FALSE(sel.next());
 }
 

@@ -1,13 +1,16 @@
-// A test driver's side of the binding contract, written as a driver module writes
-// it: a value_factory subclass whose bindings keep a position, copy values to and
-// from a "native" row of text cells, and are freed through the factory.
-// It counts every make_*_impl and free_*_impl so tests can check disposal.
+// A test driver on the driver framework. Its "native API" is a row of cells: what
+// the next fetch delivers (`row`), what the last execution sent (`sent`). The
+// framework does the rest, as for every real driver: the factory's bookkeeping,
+// NULL rules, conversions, large-object buffers, disposal. The factory counts
+// every make_*_impl and free_*_impl so tests can check disposal.
 #ifndef TOVI_TESTS_SUPPORT_TEST_DRIVER_HPP
 #define TOVI_TESTS_SUPPORT_TEST_DRIVER_HPP
 
+#include <tovi/driver/binding_base.hpp>
+#include <tovi/driver/binding_factory.hpp>
+#include <tovi/driver/value_rules.hpp>
 #include <tovi/tovi.hpp>
 
-#include <charconv>
 #include <functional>
 #include <map>
 #include <string>
@@ -15,7 +18,7 @@
 
 namespace tovi_test {
 
-// One native column or parameter: SQL NULL or a text, or a variant.
+// One native column or parameter: SQL NULL, a text, or a variant.
 struct cell {
     bool null = true;
     std::string text;
@@ -30,90 +33,74 @@ struct cell {
     static cell sql_null() { return cell(); }
 };
 
+class test_record;
 class test_factory;
+template <class T, void (tovi::impl::value_factory::*Free)(tovi::impl::value_t*)>
+class scalar_binding;
+class lob_binding;
 
-// Text forms of the native cells, per kind of application storage.
-inline std::string encode(long v) {
-    return std::to_string(v);
-}
-inline std::string encode(bool v) {
-    return v ? "1" : "0";
-}
-inline std::string encode(const std::string& v) {
-    return v;
-}
-inline std::string encode(const tm& v) {
-    return tovi::tm2string(v);
-}
-inline std::string encode(double v) {
-    char buffer[64];
-    auto r = std::to_chars(buffer, buffer + sizeof buffer, v);
-    return std::string(buffer, r.ptr);
-}
-inline void decode(const std::string& t, long& v) {
-    v = std::stol(t);
-}
-inline void decode(const std::string& t, bool& v) {
-    v = t == "1";
-}
-inline void decode(const std::string& t, std::string& v) {
-    v = t;
-}
-inline void decode(const std::string& t, tm& v) {
-    tovi::string2tm(t, v);
-}
-inline void decode(const std::string& t, double& v) {
-    std::from_chars(t.data(), t.data() + t.size(), v);
-}
-
-class test_binding_base : public tovi::impl::value_t {
-public:
-    test_binding_base(test_factory& f, tovi::value_t* owner, const char* kind);
-    ~test_binding_base() override = default;
-    void sync_position() override;
-    void release() override;
-
-    test_factory& owner_factory;
-    const char* kind;
-    long position;  // count of bindings before this one, at creation
+struct test_driver {
+    using statement = test_record;
+    using factory = tovi::driver::binding_factory<test_driver>;
+    using bindings = tovi::driver::typed_binding_set<scalar_binding, lob_binding>;
 };
 
-class test_factory : public tovi::impl::value_factory {
+// The factory of a test record (or of a module's statement, `owner` null: nothing
+// is sent then).
+class test_factory : public tovi::driver::binding_factory<test_driver> {
+    using base = tovi::driver::binding_factory<test_driver>;
+
 public:
-    explicit test_factory(tovi::Direction d) : value_factory(d) {}
+    explicit test_factory(tovi::Direction d, test_record* owner = nullptr) : base(d, owner) {}
 
-    tovi::impl::value_t* make_bool_impl(bool& data, tovi::bool_t* owner) override;
-    void free_bool_impl(tovi::impl::value_t* b) override { free("bool", b); }
-    tovi::impl::value_t* make_long_impl(long& data, tovi::long_t* owner) override;
-    void free_long_impl(tovi::impl::value_t* b) override { free("long", b); }
-    tovi::impl::value_t* make_long_vf_impl(long& data, tovi::long_t* owner) override;
-    void free_long_vf_impl(tovi::impl::value_t* b) override { free("long_vf", b); }
-    tovi::impl::value_t* make_double_impl(double& data, tovi::double_t* owner) override;
-    void free_double_impl(tovi::impl::value_t* b) override { free("double", b); }
-    tovi::impl::value_t* make_string_impl(std::string& data, tovi::string_t* owner) override;
-    void free_string_impl(tovi::impl::value_t* b) override { free("string", b); }
-    tovi::impl::value_t* make_date_time_impl(tm& data, tovi::date_time_t* owner) override;
-    void free_date_time_impl(tovi::impl::value_t* b) override { free("date_time", b); }
-    tovi::impl::lob_t* make_clob_impl(tovi::lob_t* owner) override;
-    void free_clob_impl(tovi::impl::lob_t* b) override;
-    tovi::impl::lob_t* make_blob_impl(tovi::lob_t* owner) override;
-    void free_blob_impl(tovi::impl::lob_t* b) override;
-    tovi::impl::value_t* make_variant_impl(_variant_t& data, tovi::value_t* owner) override;
-    void free_variant_impl(tovi::impl::value_t* b) override { free("variant", b); }
+    tovi::impl::value_t* make_bool_impl(bool& d, tovi::bool_t* o) override {
+        return made_one("bool", base::make_bool_impl(d, o));
+    }
+    tovi::impl::value_t* make_long_impl(long& d, tovi::long_t* o) override {
+        return made_one("long", base::make_long_impl(d, o));
+    }
+    tovi::impl::value_t* make_long_vf_impl(long& d, tovi::long_t* o) override {
+        return made_one("long_vf", base::make_long_vf_impl(d, o));
+    }
+    tovi::impl::value_t* make_double_impl(double& d, tovi::double_t* o) override {
+        return made_one("double", base::make_double_impl(d, o));
+    }
+    tovi::impl::value_t* make_string_impl(std::string& d, tovi::string_t* o) override {
+        return made_one("string", base::make_string_impl(d, o));
+    }
+    tovi::impl::value_t* make_date_time_impl(tm& d, tovi::date_time_t* o) override {
+        return made_one("date_time", base::make_date_time_impl(d, o));
+    }
+    tovi::impl::lob_t* make_clob_impl(tovi::lob_t* o) override {
+        return made_one("clob", base::make_clob_impl(o));
+    }
+    tovi::impl::lob_t* make_blob_impl(tovi::lob_t* o) override {
+        return made_one("blob", base::make_blob_impl(o));
+    }
+    tovi::impl::value_t* make_variant_impl(_variant_t& d, tovi::value_t* o) override {
+        return made_one("variant", base::make_variant_impl(d, o));
+    }
+    // (The framework frees booleans through free_long_impl, as their storage.)
+    void free_long_impl(tovi::impl::value_t* b) override { freed_one("long", b); }
+    void free_long_vf_impl(tovi::impl::value_t* b) override { freed_one("long_vf", b); }
+    void free_double_impl(tovi::impl::value_t* b) override { freed_one("double", b); }
+    void free_string_impl(tovi::impl::value_t* b) override { freed_one("string", b); }
+    void free_date_time_impl(tovi::impl::value_t* b) override { freed_one("date_time", b); }
+    void free_variant_impl(tovi::impl::value_t* b) override { freed_one("variant", b); }
+    void free_clob_impl(tovi::impl::lob_t* b) override {
+        count_free("clob");
+        base::free_clob_impl(b);
+    }
+    void free_blob_impl(tovi::impl::lob_t* b) override {
+        count_free("blob");
+        base::free_blob_impl(b);
+    }
 
-    template <class B>
-    B* add(B* binding, const char* kind) {
-        ++made[kind];
-        add_binding(binding);
-        if (direction != tovi::in) bindings_changed = true;
-        return binding;
+    // The cell at `position` of what execution sent, made room for.
+    cell& sent_at(std::size_t position) {
+        if (sent.size() <= position) sent.resize(position + 1);
+        return sent[position];
     }
-    void free(const char* kind, tovi::impl::value_t* b) {
-        ++freed[kind];
-        if (on_free) on_free(kind);
-        delete static_cast<test_binding_base*>(b);
-    }
-    bool changed() const { return bindings_changed; }
     int total_made() const { return count(made); }
     int total_freed() const { return count(freed); }
 
@@ -123,6 +110,19 @@ public:
     std::vector<cell> sent;                           // what get_value() sent, by position
 
 private:
+    template <class B>
+    B* made_one(const char* kind, B* binding) {
+        ++made[kind];
+        return binding;
+    }
+    void count_free(const char* kind) {
+        ++freed[kind];
+        if (on_free) on_free(kind);
+    }
+    void freed_one(const char* kind, tovi::impl::value_t* b) {
+        count_free(kind);
+        base::free_long_impl(b);  // every scalar goes the same way
+    }
     static int count(const std::map<std::string, int>& m) {
         int n = 0;
         for (const auto& e : m) n += e.second;
@@ -130,197 +130,121 @@ private:
     }
 };
 
-inline test_binding_base::test_binding_base(test_factory& f, tovi::value_t* owner, const char* k)
-    : tovi::impl::value_t(f, owner),
-      owner_factory(f),
-      kind(k),
-      position(static_cast<long>(f.size())) {}
-
-inline void test_binding_base::sync_position() {
-    position = owner_factory.index_of(this);
+// A binding's position, for tests (the framework keeps it protected).
+struct positioned {
+    virtual ~positioned() = default;
+    virtual long where() const = 0;
+};
+inline long position_of(const tovi::impl::value_t* b) {
+    return dynamic_cast<const positioned&>(*b).where();
 }
 
-inline void test_binding_base::release() {
-    const std::string k = kind;
-    if (k == "bool")
-        owner_factory.free_bool_impl(this);
-    else if (k == "long")
-        owner_factory.free_long_impl(this);
-    else if (k == "long_vf")
-        owner_factory.free_long_vf_impl(this);
-    else if (k == "double")
-        owner_factory.free_double_impl(this);
-    else if (k == "string")
-        owner_factory.free_string_impl(this);
-    else if (k == "date_time")
-        owner_factory.free_date_time_impl(this);
-    else if (k == "variant")
-        owner_factory.free_variant_impl(this);
+// The native text of each kind of application storage.
+inline std::string native_text(long v) {
+    return std::to_string(v);
+}
+inline std::string native_text(bool v) {
+    return v ? "1" : "0";
+}
+inline std::string native_text(double v) {
+    return tovi::driver::real_text(v);
+}
+inline std::string native_text(const std::string& v) {
+    return v;
+}
+inline std::string native_text(const tm& v) {
+    tovi::driver::check_date(v);
+    return tovi::driver::date_text(v);
 }
 
-template <class T>
-class scalar_binding : public test_binding_base {
+template <class T, void (tovi::impl::value_factory::*Free)(tovi::impl::value_t*)>
+class scalar_binding : public tovi::driver::typed_binding<test_driver, T, Free>, public positioned {
+    using base = tovi::driver::typed_binding<test_driver, T, Free>;
+
 public:
-    scalar_binding(test_factory& f, T& data_, tovi::value_t* owner, const char* k)
-        : test_binding_base(f, owner, k), data(data_) {}
+    using base::base;
+    long where() const override { return this->position; }
 
     void get_value() override {
         cell c;
-        if (!(owner != nullptr && owner->is_null)) c = cell::of(encode(data));
-        if (owner_factory.sent.size() <= static_cast<std::size_t>(position))
-            owner_factory.sent.resize(position + 1);
-        owner_factory.sent[position] = c;
+        if constexpr (std::is_same_v<T, _variant_t>) {
+            tovi::driver::scalar s;
+            tovi::driver::from_variant(this->data_, s);  // refuses what cannot be sent
+            c.null = s.kind == tovi::driver::value_kind::null;
+            c.variant = this->data_;
+        } else if (!this->owner_is_null()) {
+            c = cell::of(native_text(this->data_));
+        }
+        native().sent_at(this->position) = c;
     }
     void set_value() override {
-        if (owner_factory.get_direction() == tovi::in) return;
-        const cell& c = owner_factory.row.at(position);
-        if (owner != nullptr) owner->is_null = c.null;
-        if (c.null) {
-            if (owner == nullptr) throw tovi::value_is_null(0);
+        const cell& c = native().row.at(this->position);
+        if constexpr (std::is_same_v<T, _variant_t>) {
+            if (c.null) {  // a variant reads NULL as empty
+                if (this->owner != nullptr) this->owner->is_null = true;
+                this->data_.Clear();
+                return;
+            }
+        } else if (!this->record_null(c.null)) {
             return;
         }
-        decode(c.text, data);
+        if (c.variant.vt != VT_EMPTY) {
+            tovi::driver::scalar s;
+            tovi::driver::from_variant(c.variant, s);
+            tovi::driver::read_into(tovi::driver::as_cell(s), this->data_);
+        } else {
+            tovi::driver::cell text;
+            text.kind = tovi::driver::value_kind::text;
+            text.data = c.text.data();
+            text.size = c.text.size();
+            tovi::driver::read_into(text, this->data_);
+        }
+        this->record_value();
     }
-    std::string as_string() const override { return encode(data); }
 
-    T& data;
+private:
+    test_factory& native() const { return static_cast<test_factory&>(*this->factory); }
 };
 
-class variant_binding : public test_binding_base {
+class lob_binding : public tovi::driver::lob_binding_base<test_driver> {
 public:
-    variant_binding(test_factory& f, _variant_t& data_, tovi::value_t* owner)
-        : test_binding_base(f, owner, "variant"), data(data_) {}
-    void get_value() override {
-        cell c;
-        c.variant = data;
-        c.null = data.vt == VT_EMPTY || data.vt == VT_NULL;
-        if (owner_factory.sent.size() <= static_cast<std::size_t>(position))
-            owner_factory.sent.resize(position + 1);
-        owner_factory.sent[position] = c;
-    }
-    void set_value() override {
-        if (owner_factory.get_direction() == tovi::in) return;
-        const cell& c = owner_factory.row.at(position);
-        if (c.null)
-            data.Clear();
-        else
-            data = c.variant;
-    }
-    _variant_t& data;
-};
-
-class lob_binding : public tovi::impl::lob_t {
-public:
-    lob_binding(test_factory& f, tovi::lob_t* owner, const char* k)
-        : tovi::impl::lob_t(f, owner),
-          owner_factory(f),
-          kind(k),
-          position(static_cast<long>(f.size())) {}
-    ~lob_binding() override = default;
+    using lob_binding_base::lob_binding_base;
 
     void get_value() override {
-        cell c;
-        if (!owner->is_null) c = cell::of(content);
-        if (owner_factory.sent.size() <= static_cast<std::size_t>(position))
-            owner_factory.sent.resize(position + 1);
-        owner_factory.sent[position] = c;
+        native().sent_at(position) = sends_null() ? cell::sql_null() : cell::of(buffer);
     }
     void set_value() override {
-        if (owner_factory.get_direction() == tovi::in) return;
-        const cell& c = owner_factory.row.at(position);
-        owner->is_null = c.null;
-        if (!c.null) content = c.text;
+        const cell& c = native().row.at(position);
+        fetched = true;
+        if (record_null(c.null)) buffer = c.text;
     }
-    void sync_position() override { position = owner_factory.index_of(this); }
-    void release() override {
-        if (std::string(kind) == "clob")
-            owner_factory.free_clob_impl(this);
-        else
-            owner_factory.free_blob_impl(this);
-    }
-    unsigned get_length() override { return static_cast<unsigned>(content.size()); }
-    void set_length(unsigned n) override { content.resize(n); }
-    std::string get_portion(unsigned offset, unsigned length) override {
-        return offset >= content.size() ? std::string() : content.substr(offset, length);
-    }
-    unsigned get_portion(unsigned offset, std::string& buffer) override {
-        const std::string part = get_portion(offset, static_cast<unsigned>(buffer.size()));
-        buffer.replace(0, part.size(), part);
-        return static_cast<unsigned>(part.size());
-    }
-    void append_portion(const std::string& data) override { content += data; }
-    void set_portion(unsigned offset, const std::string& data) override {
-        if (content.size() < offset + data.size()) content.resize(offset + data.size());
-        content.replace(offset, data.size(), data);
-    }
-    std::string get_entire() override { return content; }
-    void set_entire(const std::string& data) override { content = data; }
 
-    test_factory& owner_factory;
-    const char* kind;
-    long position;
-    std::string content;
+protected:
+    void bind_now(const std::string& data) override { native().sent_at(position) = cell::of(data); }
+
+private:
+    test_factory& native() const { return static_cast<test_factory&>(*this->factory); }
 };
-
-inline tovi::impl::value_t* test_factory::make_bool_impl(bool& data, tovi::bool_t* owner) {
-    return add(new scalar_binding<bool>(*this, data, owner, "bool"), "bool");
-}
-inline tovi::impl::value_t* test_factory::make_long_impl(long& data, tovi::long_t* owner) {
-    return add(new scalar_binding<long>(*this, data, owner, "long"), "long");
-}
-inline tovi::impl::value_t* test_factory::make_long_vf_impl(long& data, tovi::long_t* owner) {
-    return add(new scalar_binding<long>(*this, data, owner, "long_vf"), "long_vf");
-}
-inline tovi::impl::value_t* test_factory::make_double_impl(double& data, tovi::double_t* owner) {
-    return add(new scalar_binding<double>(*this, data, owner, "double"), "double");
-}
-inline tovi::impl::value_t* test_factory::make_string_impl(std::string& data,
-                                                           tovi::string_t* owner) {
-    return add(new scalar_binding<std::string>(*this, data, owner, "string"), "string");
-}
-inline tovi::impl::value_t* test_factory::make_date_time_impl(tm& data, tovi::date_time_t* owner) {
-    return add(new scalar_binding<tm>(*this, data, owner, "date_time"), "date_time");
-}
-inline tovi::impl::lob_t* test_factory::make_clob_impl(tovi::lob_t* owner) {
-    return add(new lob_binding(*this, owner, "clob"), "clob");
-}
-inline tovi::impl::lob_t* test_factory::make_blob_impl(tovi::lob_t* owner) {
-    return add(new lob_binding(*this, owner, "blob"), "blob");
-}
-inline void test_factory::free_clob_impl(tovi::impl::lob_t* b) {
-    ++freed["clob"];
-    if (on_free) on_free("clob");
-    delete static_cast<lob_binding*>(b);
-}
-inline void test_factory::free_blob_impl(tovi::impl::lob_t* b) {
-    ++freed["blob"];
-    if (on_free) on_free("blob");
-    delete static_cast<lob_binding*>(b);
-}
-inline tovi::impl::value_t* test_factory::make_variant_impl(_variant_t& data,
-                                                            tovi::value_t* owner) {
-    return add(new variant_binding(*this, data, owner), "variant");
-}
 
 // A statement-like recordset over the test factories: execute() sends the
 // parameters, next() delivers the queued rows into the bound columns.
 class test_record : public tovi::recordset_t {
 public:
-    test_record() : bind(tovi::in), define(tovi::out) {}
+    test_record() : bind(tovi::in, this), define(tovi::out, this) {}
     ~test_record() override {
         bind.destroy_all_bindings();
         define.destroy_all_bindings();
     }
-    void execute() {
-        bind.get_value();
-        bind.set_value();
-    }
+    void execute() { bind.get_value(); }
     bool next() override {
         if (next_row >= rows.size()) return false;
         define.row = rows[next_row++];
         define.set_value();
         return true;
     }
+    // What the framework asks of a driver's statement.
+    void ready_for_binding() {}
+    void parameters_changed() {}
 
     test_factory bind;
     test_factory define;

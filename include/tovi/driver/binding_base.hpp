@@ -91,7 +91,7 @@ protected:
     template class TEMPLATE<_variant_t, &::tovi::impl::value_factory::free_variant_impl>
 
 // A large object: a pending buffer before execution (set_length, set_portion,
-// set_entire), the fetched column's copy after a fetch. The driver binds and
+// append_portion, set_entire), the fetched column's copy after a fetch. The driver binds and
 // fetches (get_value, set_value) and binds given bytes at once (bind_now).
 template <class D>
 class lob_binding_base : public impl::lob_t {
@@ -138,12 +138,24 @@ public:
         if (offset >= buffer.size()) return std::string();
         return buffer.substr(offset, length);
     }
+    // Into the start of the caller's buffer, at most its size; the bytes read.
+    unsigned get_portion(unsigned offset, std::string& into) override {
+        const std::string part = get_portion(offset, static_cast<unsigned>(into.size()));
+        into.replace(0, part.size(), part);
+        return static_cast<unsigned>(part.size());
+    }
     void set_portion(unsigned offset, const std::string& data) override {
         // A fetched object stands for the row's column: it has no buffer to change.
         if (fetched) throw not_implemented(0);
         if (buffer.size() < std::size_t(offset) + data.size())
             buffer.resize(std::size_t(offset) + data.size());
         buffer.replace(offset, data.size(), data);
+        pending();
+    }
+    // Adds `data` at the end of the pending buffer (a fetched object has none).
+    void append_portion(const std::string& data) override {
+        if (fetched) throw not_implemented(0);
+        buffer += data;
         pending();
     }
     std::string get_entire() override { return buffer; }

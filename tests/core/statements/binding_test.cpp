@@ -9,14 +9,9 @@
 #include "support/test_driver.hpp"
 
 using tovi_test::cell;
+using tovi_test::position_of;
 using tovi_test::test_factory;
 using tovi_test::test_record;
-
-namespace {
-long position_of(const tovi::impl::value_t* b) {
-    return static_cast<const tovi_test::test_binding_base*>(b)->position;
-}
-}  // namespace
 
 TEST(BaseFactory, RefusesEveryKindAndWalksNothing) {
     tovi::impl::value_factory base(tovi::in);
@@ -64,7 +59,7 @@ TEST(Binding, PositionsCountFromZeroInBindingOrder) {
     r << a << s << typed << empty;
     ASSERT_EQ(r.bind.size(), 4u);
     for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(position_of(r.bind.get_bindings()[i]), long(i));
-    EXPECT_EQ(r.bind.as_string(), "1, abc, 7, ");
+    EXPECT_EQ(r.bind.as_string(), "1, 'abc', 7, ''");  // as error contexts print them
     EXPECT_FALSE(r.bind.changed());  // an input factory's bindings need no re-describe
 
     long x = 0;
