@@ -57,17 +57,32 @@ dpkg-deb -f "$out"/libtovi0_*.deb Depends | grep -q libsqlite3-0 || fail "libtov
 # A clean Debian 12 (debootstrap, minimal): apt-get installs the packages with
 # what they depend on, pkg-config finds tovi, and the guide's first program builds
 # with the guide's command and runs. Needs root (chroot) and Debian's mirror.
+# The root with the guide's tools (g++, pkg-config) is kept for a week in the
+# user's cache: made afresh, it takes a minute of downloads.
+base_root() {
+  local r=$1 cache=${XDG_CACHE_HOME:-$HOME/.cache}/tovi/bookworm-minbase-g++.tar
+  if [ -n "$(find "$cache" -mtime -7 2>/dev/null)" ] && tar -xf "$cache" -C "$r" 2>/dev/null; then
+    return 0
+  fi
+  debootstrap --variant=minbase bookworm "$r" http://deb.debian.org/debian >"$out/debootstrap.log" 2>&1 ||
+    { fail "debootstrap failed: $(tail -n 3 "$out/debootstrap.log")"; return 1; }
+  chroot "$r" /bin/sh -ec 'export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends g++ pkg-config
+    apt-get clean' >"$out/base-root.log" 2>&1 ||
+    { fail "apt-get cannot install g++ on a clean Debian 12: $(tail -n 5 "$out/base-root.log")"; return 1; }
+  mkdir -p "$(dirname "$cache")"
+  tar -cf "$cache.part" -C "$r" . && mv "$cache.part" "$cache"
+}
 clean_root() {
   local r=$1
-  debootstrap --variant=minbase bookworm "$r" http://deb.debian.org/debian >"$out/debootstrap.log" 2>&1 ||
-    { fail "debootstrap failed: $(tail -n 3 "$out/debootstrap.log")"; return; }
+  base_root "$r" || return
   mkdir -p "$r/debs" "$r/work"
   cp "$out"/*.deb "$r/debs/"
   cp examples/first_program.cpp examples/connections.cpp "$r/work/"
   chroot "$r" /bin/sh -ec 'export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq
-    apt-get install -y -qq /debs/*.deb
-    apt-get install -y -qq --no-install-recommends g++ pkg-config' >"$out/clean-root.log" 2>&1 ||
+    apt-get install -y -qq /debs/*.deb' >"$out/clean-root.log" 2>&1 ||
     { fail "apt-get cannot install the packages on a clean Debian 12: $(tail -n 5 "$out/clean-root.log")"; return; }
   local v
   v=$(chroot "$r" pkg-config --modversion tovi) || { fail "pkg-config --modversion tovi fails on the clean root"; return; }
