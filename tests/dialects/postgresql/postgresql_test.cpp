@@ -88,6 +88,8 @@ void expect_error(Postgresql* test, const std::function<void()>& run, const std:
     }
 }
 
+// Guards: a refused write not classified permission_denied, a refused login without the
+// server's words.
 // What the server refuses for want of a right: a write in a read-only
 // transaction is permission_denied. A login with a wrong password fails with the
 // server's words; psqlODBC reports every failed connection as SQLSTATE 08001,
@@ -112,6 +114,7 @@ TEST_F(Postgresql, RefusedWritesArePermissionDeniedAndRefusedLoginsSayWhy) {
     }
 }
 
+// Guards: uncommitted rows visible to another connection, a second writer not waiting.
 // Two connections, one per thread: a row is seen by the other only after its
 // commit; a second writer of a row waits for the first and then wins, nothing is
 // corrupted.
@@ -169,6 +172,8 @@ private:
     std::string env_ = dir_.file("own.env");
 };
 
+// Guards: a pooled connection whose server went away hanging or crashing instead of one
+// error.
 // A server of this test's own is stopped while a pooled connection is idle: the
 // next use fails with a tovi::exception in bounded time; once the server is back
 // a new data source works (on the same pooled connection, connected again).
@@ -205,6 +210,7 @@ TEST(PostgresqlServerLoss, AnIdleConnectionsLostServerIsAnError) {
     tovi::api::fini();
 }
 
+// Guards: rows of queries that do not start with SELECT lost.
 // Forms that return rows beyond SELECT: a parenthesized query, TABLE, WITH, and a
 // change with RETURNING (which still changes data: rolled back with the rest).
 TEST_F(Postgresql, EveryFormThatReturnsRowsReturnsThem) {
@@ -229,6 +235,7 @@ TEST_F(Postgresql, EveryFormThatReturnsRowsReturnsThem) {
     EXPECT_EQ(count("t", *ds_), 1);
 }
 
+// Guards: casts, quoted text and dollar quotes rewritten as parameter markers.
 // SQL PostgreSQL users write daily reaches the server as written: a colon in a
 // dollar-quoted literal, a cast, an array slice, a quoted identifier.
 TEST_F(Postgresql, MarkersAreOnlyWhereTheyAreMarkers) {
@@ -253,6 +260,7 @@ TEST_F(Postgresql, MarkersAreOnlyWhereTheyAreMarkers) {
     EXPECT_EQ(slice, "{2,3}");
 }
 
+// Guards: a commit after the server lost the work reported as success.
 // The server restarts under a transaction with pending work: its commit raises
 // (the work is gone), it never reports success.
 TEST(PostgresqlServerLoss, ACommitAfterTheServerRestartedRaises) {
@@ -278,6 +286,7 @@ TEST(PostgresqlServerLoss, ACommitAfterTheServerRestartedRaises) {
     tovi::api::fini();
 }
 
+// Guards: a lost connection failing every later use instead of connecting again.
 // The server restarts while a statement of the connection is still held: the
 // first use afterwards is one error that names the lost connection, the next
 // transaction works on a fresh connection (the held statement notwithstanding),
@@ -324,6 +333,7 @@ TEST(PostgresqlServerLoss, ALostConnectionIsOneClearErrorThenConnectsAgain) {
     tovi::api::fini();
 }
 
+// Guards: the pool handing a connection to another server's data source.
 // The pool keys on every part of the service: a data source for another port
 // (nothing listens on port 1) never gets this server's pooled connection.
 TEST_F(Postgresql, ADataSourceForAnotherPortNeverGetsThisServersConnection) {
@@ -342,6 +352,7 @@ TEST_F(Postgresql, ADataSourceForAnotherPortNeverGetsThisServersConnection) {
     }
 }
 
+// Guards: a connect to a server that never answers hanging for ever.
 // A server that accepts the connection and never answers: the connect ends after
 // its time limit with a time-out naming the address.
 TEST(PostgresqlTimeouts, ASilentServerIsATimeOutNamingItsAddress) {
@@ -385,6 +396,7 @@ TEST(PostgresqlTimeouts, ASilentServerIsATimeOutNamingItsAddress) {
     close(silent);
 }
 
+// Guards: a statement past its limit hanging, or its session reused mid-query.
 // A statement past its limit: a running query is cancelled, a backend that does
 // not answer at all has its connection cut. Either way a time-out, and the next
 // statement runs on a new session.

@@ -213,6 +213,7 @@ TEST_F(AdoDriver, ARowThatFailsNamesBothStatementsAndItsValues) {
     EXPECT_EQ(count("t"), 2);
 }
 
+// Guards: a value Jet refuses stored cut or reported without class or statement.
 // What Jet refuses of a value is classified and names the statement.
 TEST_F(AdoDriver, RefusedValuesArriveClassified) {
     // Values Jet refuses are refused when written, classified, with the statement.

@@ -70,6 +70,7 @@ TEST(AdoInsert, TextsThatCannotBeReadAreRefused) {
     EXPECT_THROW(plan_insert("INSERT INTO t VALUES (1, 2"), tovi::bad_sql);
 }
 
+// Guards: an expression among an INSERT's values stored as a misread literal.
 // The rewriting evaluates nothing: an expression or a function call among the
 // values is refused saying so, never stored as a misread value.
 TEST(AdoInsert, ExpressionsAreRefusedNeverMisread) {

@@ -124,6 +124,7 @@ TEST_F(StatementCache, TextInUseIsNoCandidateForEviction) {
     EXPECT_EQ(cache.cached(), 50);
 }
 
+// Guards: memory growing without bound with texts of literals.
 // An application that writes literals into its texts, in a transaction that is
 // never purged: the bookkeeping of texts stays bounded (the soak run found it
 // growing with every text ever released).

@@ -95,6 +95,8 @@ TEST(ValueRules, DatesTravelForYears100To9999) {
     EXPECT_THROW(tovi::driver::check_date(t), tovi::bad_value_conversion);
 }
 
+// Guards: engine-specific texts of reals, dates and booleans reaching the application,
+// or text altered.
 // Text a driver read in its engine's words, in the words of every road; what does
 // not parse stays whole.
 TEST(ValueRules, EngineTextIsNormalisedNeverLost) {

@@ -25,6 +25,7 @@ TEST(IbService, ManagerNamesByProtocol) {
     EXPECT_EQ(named(2, ""), "service_mgr");          // no host: this machine
 }
 
+// Guards: a server's database opened as a local file of the same path.
 // A server's database is asked for on the URL's host and port, never as a local
 // file of the same path; the embedded engine opens local files only.
 TEST(IbService, DatabasePathsByProtocol) {

@@ -188,6 +188,8 @@ TEST_F(IbembDriver, LargeBlobsAndBooleanText) {
     EXPECT_EQ(note, "|");
 }
 
+// Guards: values in scaled NUMERIC columns off by their scale, and cursors lost at a
+// commit.
 // Whole numbers and doubles into a scaled column keep their value (the scale is
 // the column's, not the 64-bit buffer's); a retaining commit keeps the cursor, so
 // reading goes on after it.
@@ -236,6 +238,7 @@ TEST_F(IbembDriver, ScaledNumbersAndCursorsAcrossCommits) {
     }
 }
 
+// Guards: a procedure's ":name" variables rewritten as parameter markers.
 // A CREATE text keeps its ":name" markers (a procedure's own variables); other
 // texts have theirs turned into parameters.
 TEST_F(IbembDriver, CreateTextsKeepTheirMarkers) {
@@ -250,6 +253,7 @@ TEST_F(IbembDriver, CreateTextsKeepTheirMarkers) {
     EXPECT_EQ(b, 42);
 }
 
+// Guards: SET TRANSACTION options ignored.
 // SET TRANSACTION replaces the native transaction with one of its options.
 TEST_F(IbembDriver, SetTransactionStartsTheNextTransaction) {
     exec("CREATE TABLE ro(a INTEGER)");
@@ -306,6 +310,7 @@ TEST_F(IbembDriver, BadInputAndUnopenableFilesAreErrors) {
     }
 }
 
+// Guards: errors or results of one thread's database showing in another's.
 // Each thread with its own data source on its own file: errors and results stay
 // each thread's own.
 TEST_F(IbembDriver, TwoThreadsOnTwoDatabases) {
@@ -345,6 +350,8 @@ TEST_F(IbembDriver, TwoThreadsOnTwoDatabases) {
     EXPECT_EQ(sum2, 1000 * 200 + 199 * 200 / 2);
 }
 
+// Guards: a database created twice by racing threads, or made where it cannot be
+// reached.
 // Two threads find the same database missing at once: both end up on the one
 // file, which is all the folder holds afterwards. A URL whose host cannot be
 // reached makes no file at all.
@@ -390,6 +397,7 @@ TEST_F(IbembDriver, MissingDatabasesAreMadeOnceAndOnlyWhenReachable) {
     EXPECT_FALSE(boost::filesystem::exists(unreachable));
 }
 
+// Guards: a database locked by another process crashing or hanging the program.
 // A database held by another process: a tovi::exception with the engine's
 // message, never a crash or a hang.
 TEST(IbembProcesses, ADatabaseInUseElsewhereIsAnError) {
@@ -436,6 +444,7 @@ TEST(IbembProcesses, ADatabaseInUseElsewhereIsAnError) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
+// Guards: a lock folder of another user failing without saying how to fix it.
 // A lock folder this user may not use (another user's, made by the engine's
 // first user): the engine's bare "Permission denied" comes with what to do.
 TEST(IbembProcesses, ALockFolderOfAnotherUserSaysToSetFirebirdLock) {
@@ -477,6 +486,7 @@ TEST(IbembProcesses, ALockFolderOfAnotherUserSaysToSetFirebirdLock) {
         << text;
 }
 
+// Guards: a crash at exit when the database's folder was removed after fini.
 // A program that ends the library, then removes its database's folder and
 // exits: nothing is left to detach at exit (the engine threw from a detach
 // during the driver's exit-time clean-up, and the process aborted).

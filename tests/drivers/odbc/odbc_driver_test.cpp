@@ -89,6 +89,7 @@ TEST_F(OdbcDriver, AnOpenSelectRunsAgainFromItsFirstRow) {
     EXPECT_FALSE(sel.next());
 }
 
+// Guards: the driver writing into a freed binding's buffer (use after free).
 // Parameters and columns stay bound across executions to buffers the bindings
 // own; when a binding goes, nothing native may still point at it (the
 // sanitizer build sees any such read or write).
@@ -124,6 +125,7 @@ TEST_F(OdbcDriver, BindingsThatGoLeaveNothingBoundBehind) {
     EXPECT_EQ(got_a, 2);
 }
 
+// Guards: a variant bound as the wrong SQL type or read back as another.
 // Variants bind by their type and read by the column's SQL type.
 TEST_F(OdbcDriver, VariantsBothWays) {
     exec("CREATE TABLE v(n INTEGER, i INTEGER, r REAL, t TEXT, b BLOB, w TIMESTAMP)");
@@ -189,6 +191,7 @@ TEST_F(OdbcDriver, VariantsBothWays) {
     EXPECT_EQ(tovi::tm2string(when), "2024-Feb-29 10:11:12");
 }
 
+// Guards: text in a number or date column read as NULL through SQLite's ODBC driver.
 // SQLite keeps any text in any column, and its ODBC driver types a column by its
 // declaration: read as text, what it holds comes back whole (no cast to the
 // declared type turns it into NULL), and a timestamp keeps its fraction.

@@ -105,6 +105,7 @@ TEST_F(OdbcStub, TwoDiagnosticRecordsMakeTwoLinesAndTheFirstCode) {
     expect_two_records(open("/ODBC/SQLite3 Stub"));  // at prepare, through the dialect
 }
 
+// Guards: a refused login classified as a plain error.
 // A refused login (SQLSTATE class 28) is permission_denied, in the driver's words.
 TEST_F(OdbcStub, ARefusedLoginIsPermissionDenied) {
     setenv("TOVI_STUB_ODBC_CONNECT", "denied", 1);

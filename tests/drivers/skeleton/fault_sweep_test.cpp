@@ -130,6 +130,7 @@ TEST(FaultSweep, EveryNativeFailureEndsCleanly) {
 
 namespace {
 
+// Guards: a failed commit at the end of an auto_trans block reported as success.
 // The commit at the end of an auto_trans block fails: the block must not look
 // as if it succeeded (the rows are not there).
 TEST(FaultSweep, FailedCommitOfAnAutoTransBlockIsReported) {

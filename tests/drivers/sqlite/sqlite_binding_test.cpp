@@ -41,6 +41,7 @@ TEST_F(SqliteBinding, ValueBoundTwiceToOneStatementIsRefused) {
     EXPECT_EQ(n, 1);
 }
 
+// Guards: a reused statement sending an earlier command's values.
 // A cached native statement keeps nothing of the values an earlier command bound.
 TEST_F(SqliteBinding, CachedStatementStartsWithEveryParameterCleared) {
     exec("CREATE TABLE t(a INTEGER, b INTEGER)");
@@ -145,6 +146,7 @@ TEST_F(SqliteBinding, UnsignedVariantKeepsAllItsBits) {
     EXPECT_EQ(scalar("SELECT a FROM t"), 4294967295L);
 }
 
+// Guards: a text's length cut to 32 bits (its tail stored as the value).
 // Over 4 GiB of text: the length must not be cut to 32 bits on the way (it would
 // store the 5 bytes past 4 GiB). The string's pages are never written: only the
 // first few bytes are set, so this costs address space, not memory or time.

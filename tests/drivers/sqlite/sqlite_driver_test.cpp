@@ -67,6 +67,7 @@ TEST_F(SqliteDriver, ReexecutionResetsInsteadOfPreparingAgain) {
     EXPECT_EQ(sqlite_spy::instance().runs("SELECT COUNT(*) FROM t"), 3);
 }
 
+// Guards: a schema change kept in the statement cache.
 // A schema change is prepared afresh every time, never kept in the cache.
 TEST_F(SqliteDriver, DdlIsPreparedAgain) {
     exec("CREATE TABLE u(a INTEGER PRIMARY KEY)");
