@@ -196,7 +196,7 @@ TEST_P(Conformance, ErrorsArriveClassified) {
 
 // The statement cache every driver has, seen through its statistics in error
 // contexts: purges on DDL and on commit. (Eviction: statement_cache_test.)
-TEST_P(Conformance, CacheStatisticsAndPurgesReadAsSpecified) {
+TEST_P(Conformance, CacheStatisticsCountThePurgesOnDdlAndCommit) {
     TOVI_REQUIRE("lazy_prepare");  // the numbers below count a text that fails in execution
     tovi::statement st(*ds, 1);
     // A fresh transaction whose first statement fails during execution.

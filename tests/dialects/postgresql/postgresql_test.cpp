@@ -136,7 +136,15 @@ TEST_F(Postgresql, ConcurrentConnectionsSeeOnlyCommittedRows) {
         st.execute("UPDATE shared SET v = 2 WHERE id = 1");
         tx.commit();
     });
-    EXPECT_EQ(second.wait_for(std::chrono::milliseconds(500)), std::future_status::timeout);
+    // Waiting is seen on the server: a lock not granted.
+    auto watcher = source();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (count("pg_locks WHERE NOT granted", *watcher) == 0 &&
+           std::chrono::steady_clock::now() < deadline &&
+           second.wait_for(std::chrono::seconds(0)) == std::future_status::timeout) {
+    }
+    EXPECT_EQ(count("pg_locks WHERE NOT granted", *watcher), 1);
+    EXPECT_EQ(second.wait_for(std::chrono::seconds(0)), std::future_status::timeout);
     first.commit();
     ASSERT_EQ(second.wait_for(std::chrono::seconds(30)), std::future_status::ready);
     second.get();

@@ -5,11 +5,41 @@
 #include <sqlite3.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 namespace {
 
 using SqliteExecution = tovi_test::sqlite_fixture;
+
+// SQLite's busy handler sleeps through the VFS between tries: a default VFS whose
+// xSleep says so is the signal that a connection waits for a lock.
+struct lock_waits {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool waiting = false;  // a connection slept waiting for a lock
+    bool done = false;     // the writer under test has finished, however
+};
+lock_waits waits;
+sqlite3_vfs* real_vfs = nullptr;
+sqlite3_vfs signalling_vfs{};
+int signalling_sleep(sqlite3_vfs*, int microseconds) {
+    {
+        std::lock_guard<std::mutex> lock(waits.mutex);
+        waits.waiting = true;
+    }
+    waits.changed.notify_all();
+    return real_vfs->xSleep(real_vfs, microseconds);
+}
+// Installed before any connection opens (the driver shares this process's SQLite).
+const bool signalling_vfs_installed = [] {
+    real_vfs = sqlite3_vfs_find(nullptr);
+    signalling_vfs = *real_vfs;
+    signalling_vfs.zName = "tovi-test-lock-waits";
+    signalling_vfs.xSleep = signalling_sleep;
+    return sqlite3_vfs_register(&signalling_vfs, 1) == SQLITE_OK;
+}();
 
 // Guards: a second statement in one text silently not run (SQLite prepares only the
 // first).
@@ -148,12 +178,22 @@ TEST_F(SqliteExecution, WritersWaitForEachOthersLocks) {
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open(dir.file("main.db").c_str(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    ASSERT_TRUE(signalling_vfs_installed);
+    // The lock goes once the writer below waits for it (or has failed).
     std::thread release([other] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        std::unique_lock<std::mutex> lock(waits.mutex);
+        waits.changed.wait_for(lock, std::chrono::seconds(30),
+                               [] { return waits.waiting || waits.done; });
         sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
     });
     tovi::statement st(*ds, 1);
     EXPECT_NO_THROW(st.execute("INSERT INTO t VALUES(1)"));  // waits, then runs
+    {
+        std::lock_guard<std::mutex> lock(waits.mutex);
+        EXPECT_TRUE(waits.waiting) << "the writer never waited for the lock";
+        waits.done = true;
+    }
+    waits.changed.notify_all();
     release.join();
     sqlite3_close(other);
     st.trans->commit();
