@@ -330,7 +330,7 @@ void binding<T, Free>::set_value() {
         else
             data = tm_of(stamp_);
         return this->record_value();
-    } else if constexpr (std::is_same_v<T, _variant_t>) {
+    } else {  // _variant_t: the column read in its kind, into the variant by the rules
         tovi::driver::cell c;
         c.kind = variant_kind_;
         switch (c.kind) {

@@ -171,9 +171,7 @@ bool statement::next() {
     // The usual row costs one test of three flags and the step; the rest is
     // out of line.
     if (at_end | pending_row_ | define_.changed()) return next_unusual();
-    const int rc = sqlite3_step(native_);
-    if (rc == SQLITE_ROW) return true;
-    return stepped_past_end(rc);
+    return step_to_row();
 }
 
 bool statement::next_unusual() {
@@ -186,9 +184,7 @@ bool statement::next_unusual() {
         pending_row_ = false;
         return true;
     }
-    const int rc = sqlite3_step(native_);
-    if (rc == SQLITE_ROW) return true;
-    return stepped_past_end(rc);
+    return step_to_row();
 }
 
 bool statement::stepped_past_end(int rc) {

@@ -60,6 +60,11 @@ private:
     }
     int step();
     __attribute__((noinline)) bool next_unusual();
+    // One step of a query: true at a row; at its end false (at_end set), a failure raised.
+    bool step_to_row() {
+        const int rc = sqlite3_step(native_);
+        return rc == SQLITE_ROW || stepped_past_end(rc);
+    }
     __attribute__((noinline)) bool stepped_past_end(int rc);
     // Cold paths, out of line: a failed step or reset, translated with the
     // statement's context; too many defines.

@@ -81,12 +81,30 @@ public:
         return made_one("variant", base::make_variant_impl(d, o));
     }
     // (The framework frees booleans through free_long_impl, as their storage.)
-    void free_long_impl(tovi::impl::value_t* b) override { freed_one("long", b); }
-    void free_long_vf_impl(tovi::impl::value_t* b) override { freed_one("long_vf", b); }
-    void free_double_impl(tovi::impl::value_t* b) override { freed_one("double", b); }
-    void free_string_impl(tovi::impl::value_t* b) override { freed_one("string", b); }
-    void free_date_time_impl(tovi::impl::value_t* b) override { freed_one("date_time", b); }
-    void free_variant_impl(tovi::impl::value_t* b) override { freed_one("variant", b); }
+    void free_long_impl(tovi::impl::value_t* b) override {
+        count_free("long");
+        base::free_long_impl(b);
+    }
+    void free_long_vf_impl(tovi::impl::value_t* b) override {
+        count_free("long_vf");
+        base::free_long_vf_impl(b);
+    }
+    void free_double_impl(tovi::impl::value_t* b) override {
+        count_free("double");
+        base::free_double_impl(b);
+    }
+    void free_string_impl(tovi::impl::value_t* b) override {
+        count_free("string");
+        base::free_string_impl(b);
+    }
+    void free_date_time_impl(tovi::impl::value_t* b) override {
+        count_free("date_time");
+        base::free_date_time_impl(b);
+    }
+    void free_variant_impl(tovi::impl::value_t* b) override {
+        count_free("variant");
+        base::free_variant_impl(b);
+    }
     void free_clob_impl(tovi::impl::lob_t* b) override {
         count_free("clob");
         base::free_clob_impl(b);
@@ -118,10 +136,6 @@ private:
     void count_free(const char* kind) {
         ++freed[kind];
         if (on_free) on_free(kind);
-    }
-    void freed_one(const char* kind, tovi::impl::value_t* b) {
-        count_free(kind);
-        base::free_long_impl(b);  // every scalar goes the same way
     }
     static int count(const std::map<std::string, int>& m) {
         int n = 0;

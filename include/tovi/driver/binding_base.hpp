@@ -7,6 +7,7 @@
 #ifndef TOVI_DRIVER_BINDING_BASE_HPP
 #define TOVI_DRIVER_BINDING_BASE_HPP
 
+#include <algorithm>
 #include <string>
 
 #include <tovi/tovi.hpp>
@@ -140,9 +141,10 @@ public:
     }
     // Into the start of the caller's buffer, at most its size; the bytes read.
     unsigned get_portion(unsigned offset, std::string& into) override {
-        const std::string part = get_portion(offset, static_cast<unsigned>(into.size()));
-        into.replace(0, part.size(), part);
-        return static_cast<unsigned>(part.size());
+        if (offset >= buffer.size()) return 0;
+        const std::size_t n = std::min(into.size(), buffer.size() - offset);
+        into.replace(0, n, buffer, offset, n);
+        return static_cast<unsigned>(n);
     }
     void set_portion(unsigned offset, const std::string& data) override {
         // A fetched object stands for the row's column: it has no buffer to change.
