@@ -113,6 +113,10 @@ namespace tovi::driver {
 native_exception::native_exception(const std::string& message, int code, std::string sqlstate)
     : exception(message, code), sqlstate_(std::move(sqlstate)) {}
 
+native_exception::native_exception(const std::string& message, int code, std::string sqlstate,
+                                   native_message_fields fields)
+    : exception(message, code), sqlstate_(std::move(sqlstate)), fields_(std::move(fields)) {}
+
 native_exception::~native_exception() = default;
 
 const std::string& sqlstate_of(const exception& e) {
