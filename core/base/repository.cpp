@@ -113,17 +113,64 @@ void DataBase::done() {
     if (first_failure) std::rethrow_exception(first_failure);
 }
 
+namespace {
+// Closes connections the pool let go. A connection that failed or was closed by
+// its server often fails to close cleanly too: that is no news to anybody.
+void close_quietly(std::vector<connection_handle>& handles) noexcept {
+    for (connection_handle& h : handles) {
+        try {
+            h.reset();
+        } catch (...) {
+        }
+    }
+    handles.clear();
+}
+}  // namespace
+
+bool DataBase::still_usable(connection& c) const {
+    auto* check = dynamic_cast<pooled_connection*>(&c);
+    if (check == nullptr) return true;
+    const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - c.idle_since_);
+    return check->usable(idle, policy_.ping_after);
+}
+
+void DataBase::take_expired(std::vector<connection_handle>& idle,
+                            std::vector<connection_handle>& expired) const {
+    const auto now = std::chrono::steady_clock::now();
+    // Oldest first; the most recently released idle_keep always stay.
+    std::size_t n = 0;
+    while (idle.size() - n > policy_.idle_keep &&
+           now - idle[n]->idle_since_ >= policy_.idle_timeout)
+        ++n;
+    for (std::size_t i = 0; i < n; ++i) expired.push_back(idle[i]);
+    idle.erase(idle.begin(), idle.begin() + static_cast<std::ptrdiff_t>(n));
+}
+
 connection_handle DataBase::acquire_connection(const data_source& ds, const session_t& s) {
     const std::string key = getConnectStr(s.user, s.password);
     connection_handle h;
-    {
-        std::lock_guard<std::mutex> lock(pool_lock_);
-        auto it = pool.find(key);
-        if (it != pool.end() && !it->second.empty()) {
-            h.swap(it->second.back());  // the most recently released
+    std::vector<connection_handle> gone;
+    for (;;) {
+        connection_handle candidate;
+        {
+            std::lock_guard<std::mutex> lock(pool_lock_);
+            auto it = pool.find(key);
+            if (it == pool.end()) break;
+            take_expired(it->second, gone);
+            if (it->second.empty()) break;
+            candidate.swap(it->second.back());  // the most recently released
             it->second.pop_back();
         }
+        // A connection the server closed, or that failed, is not handed out:
+        // the next one is tried, and at the end a new one opens.
+        if (still_usable(*candidate)) {
+            h.swap(candidate);
+            break;
+        }
+        gone.push_back(candidate);
     }
+    close_quietly(gone);
     // Opening a connection can take long: not under the lock.
     if (h.empty()) h = connection_handle(*this, s);
     h->attach(ds);
@@ -133,10 +180,21 @@ connection_handle DataBase::acquire_connection(const data_source& ds, const sess
 void DataBase::release_connection(const data_source& ds, connection_handle& h) {
     if (h.empty()) return;
     h->detach(ds);
-    const session_t& s = h->get_session();
-    const std::string key = getConnectStr(s.user, s.password);
-    std::lock_guard<std::mutex> lock(pool_lock_);
-    pool[key].push_back(h);
+    std::vector<connection_handle> gone;
+    auto* check = dynamic_cast<pooled_connection*>(h.get());
+    if (check != nullptr && !check->usable(std::chrono::milliseconds(0), std::chrono::hours(1))) {
+        gone.push_back(h);  // failed: never pooled
+    } else {
+        const session_t& s = h->get_session();
+        const std::string key = getConnectStr(s.user, s.password);
+        h->idle_since_ = std::chrono::steady_clock::now();
+        std::lock_guard<std::mutex> lock(pool_lock_);
+        std::vector<connection_handle>& idle = pool[key];
+        idle.push_back(h);
+        take_expired(idle, gone);
+    }
+    h.reset();  // the caller's copy; the pool's (or gone's) keeps it
+    close_quietly(gone);
 }
 
 std::size_t DataBase::idle_count(const std::string& user, const std::string& password) const {
@@ -144,6 +202,8 @@ std::size_t DataBase::idle_count(const std::string& user, const std::string& pas
     auto it = pool.find(getConnectStr(user, password));
     return it == pool.end() ? 0 : it->second.size();
 }
+
+pooled_connection::~pooled_connection() = default;
 
 // --- ConnectionSP
 

@@ -40,9 +40,16 @@ database_options parse_database_options(const std::string& database) {
             o.connect_timeout = seconds_of(name, value);
         else if (name == "statement_timeout")
             o.statement_timeout = seconds_of(name, value);
+        else if (name == "pool_ping_after")
+            o.pool.ping_after = seconds_of(name, value);
+        else if (name == "pool_idle_timeout")
+            o.pool.idle_timeout = seconds_of(name, value);
+        else if (name == "pool_idle_keep")
+            o.pool.idle_keep = static_cast<std::size_t>(seconds_of(name, value).count());
         else
             throw ds_exception("Unknown database option '" + name +
-                               "' (known: connect_timeout, statement_timeout).");
+                               "' (known: connect_timeout, statement_timeout, pool_ping_after, "
+                               "pool_idle_keep, pool_idle_timeout).");
         at = end + 1;
     }
     return o;

@@ -15,6 +15,7 @@
 #ifndef TOVI_REPOSITORY_HPP
 #define TOVI_REPOSITORY_HPP
 
+#include <chrono>
 #include <ctime>
 #include <map>
 #include <mutex>
@@ -40,6 +41,31 @@ class transaction;
 /// 0: opened by an application; 1: a statement's own; 2: a connection's own.
 enum TxnType { txn_explicit = 0, txn_statement = 1, txn_connection = 2 };
 }  // namespace impl
+
+/// What a connection to a server tells its pool before it is handed out again
+/// (found by dynamic_cast; a connection without it is reused unchecked).
+class TOVI_API pooled_connection {
+public:
+    virtual ~pooled_connection();
+    /// False when the connection saw a connection-level failure or the server
+    /// closed it; learnt without a round trip, unless it waited in the pool for
+    /// `idle` of at least `ping_after`: then one cheap round trip tells.
+    virtual bool usable(std::chrono::milliseconds idle,
+                        std::chrono::milliseconds ping_after) noexcept = 0;
+};
+
+/// How a database's pool treats its idle connections. The defaults suit a
+/// server that closes idle sessions after some minutes, and one that never does.
+struct pool_policy {
+    /// A connection idle at least this long is pinged before it is reused.
+    std::chrono::milliseconds ping_after{std::chrono::seconds(30)};
+    /// So many idle connections per user wait however long; the rest are
+    /// closed once idle for idle_timeout (the pool reuses the most recently
+    /// released first, so the oldest wait longest).
+    std::size_t idle_keep = 2;
+    /// See idle_keep.
+    std::chrono::milliseconds idle_timeout{std::chrono::seconds(300)};
+};
 
 /// Storage policy of the connection handle: keeps the DataBase that made the
 /// connection, so the last handle can give the connection back to it.
@@ -154,6 +180,10 @@ public:
     const service_t& get_service() const { return service; }
     /// Number of idle connections for these credentials.
     std::size_t idle_count(const std::string& user, const std::string& password) const;
+    /// How the pool treats idle connections (drivers of servers set it from the
+    /// database options).
+    const pool_policy& get_pool_policy() const { return policy_; }
+    void set_pool_policy(const pool_policy& p) { policy_ = p; }
 
 protected:
     /// A database of `r` for the service `s`.
@@ -178,7 +208,15 @@ public:
     bool auto_transaction;
 
 private:
+    // Whether a pooled connection may be handed out (see pooled_connection).
+    bool still_usable(connection& c) const;
+    // Takes the idle connections beyond policy_.idle_keep that waited longer
+    // than policy_.idle_timeout out of `idle` into `expired` (under the lock).
+    void take_expired(std::vector<connection_handle>& idle,
+                      std::vector<connection_handle>& expired) const;
+
     mutable std::mutex pool_lock_;
+    pool_policy policy_;
 };
 
 /// One open session on a database, with the transactions opened on it.
@@ -245,6 +283,9 @@ protected:
     std::set<const data_source*> attached;
     int use_count;                                 ///< see get_use_count()
     std::vector<impl::transaction*> transactions;  ///< see get_transactions()
+
+private:
+    std::chrono::steady_clock::time_point idle_since_;  // released into the pool
 
     friend class ConnectionSP;
     friend class DataBase;

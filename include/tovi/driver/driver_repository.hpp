@@ -12,10 +12,12 @@
 #include <new>
 #include <string>
 #include <type_traits>
+#include <utility>
 
 #include <tovi/module.hpp>
 #include <tovi/tovi.hpp>
 
+#include <tovi/driver/database_options.hpp>
 #include <tovi/driver/module_cleanup.hpp>
 #include <tovi/driver/repository_holder.hpp>
 
@@ -30,10 +32,20 @@ struct repository_per_provider {
     static std::string key(const svc_provider_t& p) { return p.provider; }
 };
 
+// Whether D reads database options (D::options_of(service) gives their text).
+template <class D, class = void>
+struct has_database_options : std::false_type {};
+template <class D>
+struct has_database_options<D, std::void_t<decltype(D::options_of(std::declval<service_t>()))>>
+    : std::true_type {};
+
 template <class D>
 class database final : public DataBase {
 public:
-    database(Repository& r, const service_t& s) : DataBase(r, s) {}
+    database(Repository& r, const service_t& s) : DataBase(r, s) {
+        if constexpr (has_database_options<D>::value)
+            set_pool_policy(parse_database_options(D::options_of(s)).pool);
+    }
     connection* create_connection(const session_t& s) override {
         return new typename D::connection(*this, s);
     }
