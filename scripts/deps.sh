@@ -17,7 +17,7 @@ if [ "${1:-}" != "--main" ]; then
     pkg-config libboost-date-time-dev libboost-thread-dev
     libgtest-dev libgmock-dev sqlite3
     unixodbc-dev libsqliteodbc locales-all
-    postgresql odbc-postgresql
+    postgresql odbc-postgresql libpq-dev
     firebird-dev libfbclient2 firebird3.0-server-core
     tzdata clang-format clang-tidy clang libclang-rt-14-dev gnuplot-nox doxygen debootstrap
   )

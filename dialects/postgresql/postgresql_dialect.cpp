@@ -5,6 +5,11 @@ namespace tovi::postgresql_dialect {
 
 namespace {
 
+[[noreturn]] void raise_timed_out(const exception& e, int) {
+    throw timed_out(
+        e, "The statement ran past its time limit (statement_timeout) and was cancelled.", 0);
+}
+
 // Texts that return rows are queries (their cursor is fetched).
 // Statements with RETURNING return rows.
 const dialect::keyword_rule keywords[] = {
@@ -34,6 +39,8 @@ const dialect::error_rule errors[] = {
     {dialect::match::sqlstate, "23502", 0, &dialect::raise_as<integrity_violation>},
     {dialect::match::sqlstate, "23514", 0, &dialect::raise_as<integrity_violation>},
     {dialect::match::sqlstate, "42601", 0, &dialect::raise_as<bad_sql>},
+    // Cancelled by the session's statement_timeout.
+    {dialect::match::sqlstate, "57014", 0, &raise_timed_out},
     // Insufficient privilege, a read-only transaction or server, a refused login.
     {dialect::match::sqlstate, "42501", 0, &dialect::raise_as<permission_denied>},
     {dialect::match::sqlstate, "25006", 0, &dialect::raise_as<permission_denied>},

@@ -38,6 +38,9 @@ struct driver_case {
     // What error contexts name as the database, when not the database name (a
     // server's host, say).
     std::string context_database;
+    // The server a statement's context names after the database, if any:
+    // "...; Database: '<db>'; Server: '<server>']".
+    std::string context_server;
     // What stands between a statement's context and the cache statistics.
     std::string before_statistics;
     // The context a driver of its own format writes for a statement of `sql`, up

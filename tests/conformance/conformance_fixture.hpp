@@ -43,6 +43,19 @@ protected:
         st.execute(sql);
         if (GetParam().commit_after_ddl && is_ddl_text(sql)) st.trans->commit();
     }
+    // Commits the data source's pending work (before checks whose failures
+    // would take it along where a failed statement aborts its transaction).
+    void commit_pending() {
+        tovi::statement st(*ds, 1);
+        st.trans->commit();
+    }
+    // After an expected failure: where the engine aborts the transaction at a
+    // failed statement, the data source's transaction starts afresh.
+    void after_failure() {
+        if (GetParam().has("statements_fail_alone")) return;
+        tovi::statement st(*ds, 1);
+        st.trans->rollback();
+    }
     // An ORDER BY key that puts NULLs first on every database (PostgreSQL sorts
     // them last).
     static std::string nulls_first(const std::string& column) {
@@ -59,7 +72,10 @@ protected:
     }
     std::string context_end(const std::string& sql) const {
         if (GetParam().statement_context) return GetParam().statement_context(sql);
-        return "; Database: '" + context_database() + "']" + GetParam().before_statistics;
+        const std::string& server = GetParam().context_server;
+        return "; Database: '" + context_database() + "'" +
+               (server.empty() ? std::string() : "; Server: '" + server + "'") + "]" +
+               GetParam().before_statistics;
     }
     static bool is_ddl_text(const std::string& sql) {
         for (const char* word : {"CREATE", "DROP", "ALTER"})

@@ -189,8 +189,11 @@ TEST_P(Conformance, ErrorsArriveClassified) {
             << e.get_error_text();
         EXPECT_NE(e.get_error_text().find("[Statement cache statistic - "), std::string::npos);
     }
+    after_failure();
     EXPECT_THROW(exec("SELECT * FROM missing_table"), tovi::no_schema_obj_found);
+    after_failure();
     EXPECT_THROW(exec("CREATE TABLE uniq(a INTEGER)"), tovi::schema_obj_already_exists);
+    after_failure();
     EXPECT_THROW(exec("   "), tovi::bad_operation);
 }
 
@@ -209,6 +212,7 @@ TEST_P(Conformance, CacheStatisticsCountThePurgesOnDdlAndCommit) {
                    "SQL in cache: 1; Allocated query number: 1]"),
         std::string::npos)
         << first;
+    after_failure();
 
     // A DDL statement empties the free lists (it is itself cached on release).
     st.execute("CREATE TABLE t(a " + GetParam().integer_type + ")");
@@ -237,7 +241,9 @@ TEST_P(Conformance, FailedExecutionRunsAgainAfterwards) {
     st.parse("INSERT INTO u VALUES(:a)");
     st << a;
     st.execute();
+    commit_pending();
     EXPECT_THROW(st.execute(), tovi::dup_value_on_index);
+    after_failure();
     a = 2;
     EXPECT_NO_THROW(st.execute());  // the same statement, prepared afresh if it must be
     EXPECT_EQ(count("u"), 2);
@@ -325,7 +331,9 @@ TEST_P(Conformance, ForeignKeysOfTheDialectHold) {
     v->execute();
     exec("INSERT INTO P VALUES(1)");
     exec("INSERT INTO C VALUES(1)");
+    commit_pending();
     EXPECT_THROW(exec("INSERT INTO C VALUES(2)"), tovi::integrity_violation);
+    after_failure();
     EXPECT_THROW(exec("DELETE FROM P"), tovi::integrity_violation);
 }
 
@@ -338,9 +346,13 @@ TEST_P(Conformance, ScriptsCreateAndDropASchema) {
     exec("INSERT INTO ORDERS VALUES(10, 1)");
     exec("INSERT INTO LINES VALUES(100, 10)");
     exec("INSERT INTO LINES VALUES(101, 10)");
+    commit_pending();
     EXPECT_THROW(exec("INSERT INTO ORDERS VALUES(11, 99)"), tovi::integrity_violation);
+    after_failure();
     EXPECT_THROW(exec("DELETE FROM CUSTOMERS WHERE ID = 1"), tovi::integrity_violation);
+    after_failure();
     EXPECT_THROW(exec("INSERT INTO CUSTOMERS VALUES(1, 'Again')"), tovi::dup_value_on_index);
+    after_failure();
     exec("DELETE FROM ORDERS WHERE ID = 10");
     EXPECT_EQ(count("LINES"), 0);  // the cascade
     EXPECT_EQ(count("CUSTOMERS"), 1);

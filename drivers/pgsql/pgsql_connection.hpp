@@ -1,0 +1,72 @@
+// A connection: libpq with keyword/value parameters (nothing spliced into a
+// connection string), one session per connection; reconnected at its next
+// transaction when the server went away; checked by the pool before reuse.
+#ifndef TOVI_DRIVERS_PGSQL_PGSQL_CONNECTION_HPP
+#define TOVI_DRIVERS_PGSQL_PGSQL_CONNECTION_HPP
+
+#include <libpq-fe.h>
+
+#include <chrono>
+#include <string>
+
+#include "pgsql_driver.hpp"
+
+namespace tovi::pgsql {
+
+class connection : public tovi::driver::connection_base<driver>, public pooled_connection {
+public:
+    // Connects: a refused login is permission_denied, a connection that takes
+    // longer than connect_timeout timed_out, anything else the native error.
+    connection(DataBase& db, const session_t& s);
+    ~connection() override;
+    // Rolls back what is open.
+    void close() override;
+
+    // The pool's check: no failure seen and nothing heard from the server
+    // while idle (no round trip); else, or after `ping_after` idle, an empty
+    // query must be answered.
+    bool usable(std::chrono::milliseconds idle,
+                std::chrono::milliseconds ping_after) noexcept override;
+
+    PGconn* native() const { return conn_; }
+    // The server went away (libpq reports the connection broken).
+    bool lost() const { return PQstatus(conn_) != CONNECTION_OK; }
+    // Connects again when the connection was lost: statements in use forget
+    // their prepared names, the free ones go. A failure leaves it lost.
+    void reconnect_if_lost();
+    // What a failure on a lost connection says.
+    std::string lost_text() const;
+    // "<host>:<port>", for messages and contexts.
+    const std::string& where() const { return where_; }
+    // The database name as given (without its options).
+    const std::string& database_name() const { return database_; }
+
+    // A name for a new server-side prepared statement (unique in the session).
+    std::string next_statement_name();
+    // `name` is no longer used: DEALLOCATE goes with the next end of a
+    // transaction (no round trip of its own).
+    void forget_statement(const std::string& name);
+    // The text after COMMIT or ROLLBACK that deallocates the forgotten
+    // statements; cleared when `sent`.
+    const std::string& deallocations() const { return deallocations_; }
+    void deallocations_sent() { deallocations_.clear(); }
+
+    // A simple query (BEGIN, COMMIT, ...; deallocations may follow it): the
+    // first command's tag, or its failure as a native_exception.
+    std::string run(const std::string& sql);
+
+private:
+    void connect();
+
+    PGconn* conn_ = nullptr;
+    std::string host_, port_, database_, user_, password_;
+    std::chrono::seconds connect_limit_{30};
+    std::chrono::seconds statement_limit_{0};
+    std::string where_;
+    unsigned long statements_made_ = 0;
+    std::string deallocations_;
+};
+
+}  // namespace tovi::pgsql
+
+#endif

@@ -1,0 +1,250 @@
+// Statements: named prepared statements, executed in one round trip each.
+#include "pgsql_statement.hpp"
+
+#include <cctype>
+
+#include "pgsql_bindings.hpp"
+#include "pgsql_errors.hpp"
+
+namespace tovi::pgsql {
+
+using tovi::driver::native_exception;
+using tovi::driver::value_kind;
+
+namespace {
+
+bool identifier_char(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_' ||
+           static_cast<unsigned char>(c) >= 0x80;
+}
+
+// The end of the quoted text that starts at `at` with `quote` (one past it).
+std::size_t past_quoted(const std::string& s, std::size_t at, char quote, bool backslashes) {
+    for (std::size_t i = at + 1; i < s.size(); ++i) {
+        if (backslashes && s[i] == '\\') {
+            ++i;
+        } else if (s[i] == quote) {
+            if (i + 1 < s.size() && s[i + 1] == quote) {
+                ++i;  // doubled: part of the text
+            } else {
+                return i + 1;
+            }
+        }
+    }
+    return s.size();
+}
+
+// The end of a dollar quote starting at `at`, or `at` when none starts there.
+std::size_t past_dollar_quoted(const std::string& s, std::size_t at) {
+    std::size_t end = at + 1;
+    while (end < s.size() && s[end] != '$') {
+        if (!identifier_char(s[end]) || std::isdigit(static_cast<unsigned char>(s[at + 1])))
+            return at;
+        ++end;
+    }
+    if (end >= s.size()) return at;
+    const std::string tag = s.substr(at, end - at + 1);
+    const std::size_t close = s.find(tag, end + 1);
+    return close == std::string::npos ? s.size() : close + tag.size();
+}
+
+}  // namespace
+
+std::string numbered_markers(const std::string& sql, int& count) {
+    count = 0;
+    std::string out;
+    out.reserve(sql.size() + 8);
+    std::size_t i = 0;
+    while (i < sql.size()) {
+        const char c = sql[i];
+        std::size_t end = i + 1;
+        if (c == '\'') {
+            const bool e = i > 0 && (sql[i - 1] == 'E' || sql[i - 1] == 'e') &&
+                           (i < 2 || !identifier_char(sql[i - 2]));
+            end = past_quoted(sql, i, '\'', e);
+        } else if (c == '"') {
+            end = past_quoted(sql, i, '"', false);
+        } else if (c == '$' && (i == 0 || !identifier_char(sql[i - 1]))) {
+            end = std::max(past_dollar_quoted(sql, i), i + 1);
+        } else if (c == '-' && i + 1 < sql.size() && sql[i + 1] == '-') {
+            end = sql.find('\n', i);
+            end = end == std::string::npos ? sql.size() : end;
+        } else if (c == '/' && i + 1 < sql.size() && sql[i + 1] == '*') {
+            int depth = 0;
+            for (end = i; end < sql.size(); ++end) {
+                if (sql.compare(end, 2, "/*") == 0) {
+                    ++depth;
+                    ++end;
+                } else if (sql.compare(end, 2, "*/") == 0) {
+                    ++end;
+                    if (--depth == 0) {
+                        ++end;
+                        break;
+                    }
+                }
+            }
+            end = std::min(end, sql.size());
+        } else if (c == '?') {
+            out += '$';
+            out += std::to_string(++count);
+            ++i;
+            continue;
+        }
+        out.append(sql, i, end - i);
+        i = end;
+    }
+    return out;
+}
+
+namespace {
+
+value_kind kind_of(Oid type) {
+    switch (type) {
+        case 16:  // bool
+            return value_kind::boolean;
+        case 20:  // int8
+        case 21:  // int2
+        case 23:  // int4
+        case 26:  // oid
+            return value_kind::integer;
+        case 700:  // float4
+        case 701:  // float8
+            return value_kind::real;
+        case 17:  // bytea
+            return value_kind::bytes;
+        case 1082:  // date
+        case 1114:  // timestamp
+        case 1184:  // timestamptz
+            return value_kind::date_time;
+        default:  // text, varchar, numeric (exact digits as text), anything else
+            return value_kind::text;
+    }
+}
+
+}  // namespace
+
+statement::statement(const data_aware_command* command_, unsigned int options_, transaction& owner_)
+    : statement_base(command_, options_, owner_), bind_(in, this), define_(out, this) {}
+
+statement::~statement() {
+    clear_rows();
+    if (!name_.empty()) session().forget_statement(name_);
+}
+
+void statement::prepare(const std::string& sql) {
+    statement_base::prepare(sql);
+    const connection& c = session();
+    context = "[Statement: '" + tovi::driver::sql_for_context(sql) +
+              "'][Driver: tovi_PGSQL; Database: '" + c.database_name() + "'; Server: '" +
+              c.where() + "']";
+    ddl_ = is_ddl(kind);
+    pg_sql_ = numbered_markers(native_sql, markers_);
+    const auto n = static_cast<std::size_t>(markers_);
+    values_.assign(n, nullptr);
+    lengths_.assign(n, 0);
+    formats_.assign(n, 0);
+    types_.assign(n, 0);
+    parameters_changed();
+}
+
+void statement::clear_rows() noexcept {
+    PQclear(result_);
+    result_ = nullptr;
+    row_ = -1;
+    rows_ = 0;
+}
+
+void statement::abandon() noexcept {
+    clear_rows();
+    name_.clear();
+    prepared_types_.clear();
+    at_end = true;
+}
+
+void statement::reset() {
+    clear_rows();
+    at_end = true;
+}
+
+void statement::failed(const PGresult* r) {
+    connection& c = session();
+    if (PQresultStatus(r) == PGRES_EMPTY_QUERY)
+        raise(bad_sql("The SQL text holds no SQL statement, only blanks or comments.", 0));
+    if (c.lost()) {
+        owner->ended();
+        fail(native_exception(c.lost_text(), 0, "08006"));
+    }
+    fail(result_error(r, c.native()));
+}
+
+void statement::prepare_native() {
+    connection& c = session();
+    const std::string name = c.next_statement_name();
+    const result r(PQprepare(c.native(), name.c_str(), pg_sql_.c_str(), markers_, types_.data()));
+    if (r.get() == nullptr || r.status() != PGRES_COMMAND_OK) failed(r.get());
+    if (!name_.empty()) c.forget_statement(name_);
+    name_ = name;
+    prepared_types_ = types_;
+}
+
+void statement::execute() {
+    clear_rows();
+    at_end = true;
+    cursor_closed = false;
+    if (!parameters_counted()) count_parameters();
+    owner->ensure_session();
+    // An application's transaction begins at its first statement; the
+    // connection's and a statement's own at their first change (reads and data
+    // definition alone run by themselves, as on the other roads). Data
+    // definition joins a transaction that is open.
+    if (owner->type == impl::txn_explicit || (kind != stmt_select && !ddl_)) owner->activate();
+    PGconn* c = session().native();
+    PGresult* r;
+    if (ddl_) {
+        try {
+            owner->get_cache().purge();
+        } catch (const exception& e) {
+            fail(e);
+        }
+        // Run once, unnamed: a schema change is prepared afresh every time.
+        r = PQexecParams(c, pg_sql_.c_str(), markers_, types_.data(), values_.data(),
+                         lengths_.data(), formats_.data(), 0);
+    } else {
+        if (name_.empty() || types_ != prepared_types_) prepare_native();
+        r = PQexecPrepared(c, name_.c_str(), markers_, values_.data(), lengths_.data(),
+                           formats_.data(), 0);
+    }
+    const ExecStatusType status = PQresultStatus(r);
+    if (status == PGRES_TUPLES_OK) {
+        result_ = r;
+        rows_ = PQntuples(r);
+        const int columns = PQnfields(r);
+        kinds_.resize(static_cast<std::size_t>(columns));
+        for (int i = 0; i < columns; ++i)
+            kinds_[static_cast<std::size_t>(i)] = kind_of(PQftype(r, i));
+        at_end = false;
+        define_.clear_changed();
+        check_column_count(static_cast<std::size_t>(columns));
+        return;
+    }
+    const result owned(r);
+    if (status != PGRES_COMMAND_OK) failed(r);
+}
+
+bool statement::next_unusual() {
+    if (no_more_rows()) return false;
+    if (define_.changed()) {  // result columns bound since the execution
+        check_column_count(kinds_.size());
+        define_.clear_changed();
+    }
+    if (++row_ < rows_) return true;
+    return past_end();
+}
+
+bool statement::past_end() {
+    at_end = true;
+    clear_rows();
+    return false;
+}
+
+}  // namespace tovi::pgsql

@@ -1,0 +1,92 @@
+// A statement: a named prepared statement per cached text, prepared on the
+// server at its first execution (with the types its parameters are bound as)
+// and again only when those types change; one round trip per execution. The
+// rows of a query arrive with the execution and are read from the client.
+#ifndef TOVI_DRIVERS_PGSQL_PGSQL_STATEMENT_HPP
+#define TOVI_DRIVERS_PGSQL_PGSQL_STATEMENT_HPP
+
+#include <libpq-fe.h>
+
+#include <string>
+#include <vector>
+
+#include "pgsql_transaction.hpp"
+
+namespace tovi::pgsql {
+
+// The application's "?" markers as libpq's "$1", "$2", ..., outside quoted text,
+// quoted identifiers, dollar-quoted text and comments; `count` is set to the
+// number of markers.
+std::string numbered_markers(const std::string& sql, int& count);
+
+class statement : public tovi::driver::statement_base<driver> {
+public:
+    statement(const data_aware_command* command, unsigned int options, transaction& owner);
+    ~statement() override;
+
+    void prepare(const std::string& sql) override;
+    void execute() override;
+    // Forgets the rows; no rows until the statement is executed again.
+    void reset() override;
+    // A query with rows left: they are the client's, so a commit does not end them.
+    bool reading() const { return !at_end && result_ != nullptr; }
+    void flush() override {}
+    bool next() override {
+        if (at_end | define_.changed()) return next_unusual();
+        if (++row_ < rows_) return true;
+        return past_end();
+    }
+    impl::value_factory& get_bind() override { return bind_; }
+    impl::value_factory& get_define() override { return define_; }
+    void ready_for_binding() {
+        if (!parameters_counted()) count_parameters();
+    }
+    // The session went away: the prepared statement with it.
+    void abandon() noexcept;
+
+    // A parameter, as the bindings set it for the next execution (`data` stays
+    // valid until then; null: NULL).
+    void set_parameter(unsigned short p, const char* data, int length, int format, Oid type) {
+        values_[p] = data;
+        lengths_[p] = length;
+        formats_[p] = format;
+        types_[p] = type;
+    }
+    // The rows of the last execution, the current one and its columns' kinds.
+    const PGresult* rows() const { return result_; }
+    int row() const { return row_; }
+    tovi::driver::value_kind column_kind(int c) const {
+        return kinds_[static_cast<std::size_t>(c)];
+    }
+    connection& session() const { return owner->get_owner(); }
+
+private:
+    __attribute__((noinline)) void count_parameters() {
+        parameters_counted(bind_.size(), static_cast<std::size_t>(markers_));
+    }
+    void prepare_native();
+    void clear_rows() noexcept;
+    __attribute__((noinline)) bool next_unusual();
+    __attribute__((noinline)) bool past_end();
+    [[noreturn]] __attribute__((noinline, cold)) void failed(const PGresult* r);
+
+    std::string pg_sql_;  // with $n markers
+    int markers_ = 0;
+    bool ddl_ = false;
+    std::string name_;  // the server's prepared statement; empty: none yet
+    std::vector<Oid> prepared_types_;
+    std::vector<const char*> values_;
+    std::vector<int> lengths_;
+    std::vector<int> formats_;
+    std::vector<Oid> types_;
+    PGresult* result_ = nullptr;
+    int row_ = -1;
+    int rows_ = 0;
+    std::vector<tovi::driver::value_kind> kinds_;
+    binding_factory bind_;
+    binding_factory define_;
+};
+
+}  // namespace tovi::pgsql
+
+#endif
