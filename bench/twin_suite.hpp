@@ -46,7 +46,12 @@ public:
     }
     void add(long v) {
         ++rows_;
-        sum_ = sum_ * 31 + static_cast<unsigned long>(v);
+        // A sum of mixed values: the same rows in any order (an engine returns a
+        // join's rows in its own order) give the same checksum.
+        unsigned long x = static_cast<unsigned long>(v) + 0x9E3779B97F4A7C15UL;
+        x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9UL;
+        x = (x ^ (x >> 27)) * 0x94D049BB133111EBUL;
+        sum_ += x ^ (x >> 31);
     }
     void add(double v) { add(static_cast<long>(v * 1000.0)); }
 
