@@ -29,13 +29,13 @@ trap 'rm -rf "$log" "$work"' EXIT
 options=()
 if [ ! -f build/CMakeCache.txt ]; then
   options=(-DTOVI_BUILD_TESTS=OFF -DTOVI_BUILD_EXAMPLES=OFF)
-  $all_engines || options+=(-DTOVI_WITH_ODBC=OFF -DTOVI_WITH_FIREBIRD=OFF)
+  $all_engines || options+=(-DTOVI_WITH_ODBC=OFF -DTOVI_WITH_FIREBIRD=OFF -DTOVI_WITH_POSTGRESQL=OFF)
 elif $all_engines; then
-  options=(-DTOVI_WITH_ODBC=ON -DTOVI_WITH_FIREBIRD=ON)
+  options=(-DTOVI_WITH_ODBC=ON -DTOVI_WITH_FIREBIRD=ON -DTOVI_WITH_POSTGRESQL=ON)
 fi
 targets=(tovibench)
 if $all_engines; then
-  targets+=(tovi_odbc tovi_ibemb tovi_ado dialect_interbase dialect_msjet)
+  targets+=(tovi_odbc tovi_ibemb tovi_ado tovi_pgsql dialect_interbase dialect_msjet dialect_postgresql)
 fi
 stage "Configuring the build (cmake, in build/)"
 if ! cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" >"$log" 2>&1; then

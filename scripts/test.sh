@@ -14,7 +14,7 @@ build_dir=build
 # Every driver, the tests and the examples (a build folder the main job made
 # builds the SQLite road only).
 options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOVI_BUILD_TESTS=ON -DTOVI_BUILD_EXAMPLES=ON
-         -DTOVI_WITH_ODBC=ON -DTOVI_WITH_FIREBIRD=ON)
+         -DTOVI_WITH_ODBC=ON -DTOVI_WITH_FIREBIRD=ON -DTOVI_WITH_POSTGRESQL=ON)
 targets=()
 filter=()
 if [ "${1:-}" = "--fuzz" ]; then

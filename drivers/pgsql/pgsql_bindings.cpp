@@ -158,14 +158,13 @@ cell column(value_kind kind, const char* v, std::size_t n, std::string& scratch)
     return out;
 }
 
-// Whole decimal text of an integer column (the server writes it plainly).
-long integer_text(const char* v, std::size_t n) {
-    const char* p = v;
-    const bool negative = n > 0 && *p == '-';
+// The decimal text of an integer column (the server writes it plainly, ended
+// by a NUL).
+long integer_text(const char* p) {
+    const bool negative = *p == '-';
     if (negative) ++p;
     unsigned long value = 0;
-    for (const char* end = v + n; p < end; ++p)
-        value = value * 10 + static_cast<unsigned>(*p - '0');
+    for (; *p != '\0'; ++p) value = value * 10 + static_cast<unsigned>(*p - '0');
     return negative ? static_cast<long>(0 - value) : static_cast<long>(value);
 }
 
@@ -176,7 +175,7 @@ void binding<T, Free>::get_value() {
     statement& st = *this->statement_;
     const unsigned short p = this->position;
     if (this->owner_is_null()) {
-        st.set_parameter(p, nullptr, 0, 0, unknown_oid);
+        st.set_null(p);
         return;
     }
     if constexpr (std::is_same_v<T, long>) {
@@ -201,7 +200,7 @@ void binding<T, Free>::get_value() {
         const std::string& text = variant_.text;
         switch (variant_.kind) {
             case value_kind::null:
-                st.set_parameter(p, nullptr, 0, 0, unknown_oid);
+                st.set_null(p);
                 break;
             case value_kind::integer:
                 put64(binary_, static_cast<std::uint64_t>(variant_.integer));
@@ -237,28 +236,32 @@ void binding<T, Free>::set_value() {
     if (this->is_parameter()) return;
     const statement& st = *this->statement_;
     const PGresult* r = st.rows();
+    const int row = st.row();
     const int c = this->position;
-    const bool is_null = PQgetisnull(r, st.row(), c) != 0;
-    if constexpr (std::is_same_v<T, _variant_t>) {
-        if (is_null) {
+    const char* v = PQgetvalue(r, row, c);
+    // libpq gives NULL as "": only an empty value may be one.
+    if (*v == '\0' && PQgetisnull(r, row, c) != 0) {
+        if constexpr (std::is_same_v<T, _variant_t>) {
             this->data_.Clear();
             if (this->owner != nullptr) this->owner->is_null = true;
             return;
+        } else {
+            if constexpr (std::is_same_v<T, std::string>) this->data_.clear();
+            this->record_null(true);
+            return;
         }
-    } else if constexpr (std::is_same_v<T, std::string>) {
-        if (is_null) this->data_.clear();
     }
-    if (!this->record_null(is_null)) return;
-    const char* v = PQgetvalue(r, st.row(), c);
-    const auto n = static_cast<std::size_t>(PQgetlength(r, st.row(), c));
+    this->record_value();
     const value_kind kind = st.column_kind(c);
     // The usual cases first: an integer column into a long, text into a string.
     if constexpr (std::is_same_v<T, long>) {
         if (kind == value_kind::integer) {
-            this->data_ = integer_text(v, n);
+            this->data_ = integer_text(v);
             return;
         }
-    } else if constexpr (std::is_same_v<T, std::string>) {
+    }
+    const auto n = static_cast<std::size_t>(PQgetlength(r, row, c));
+    if constexpr (std::is_same_v<T, std::string>) {
         if (kind == value_kind::text) {
             this->data_.assign(v, n);
             return;
@@ -290,7 +293,7 @@ void lob_binding::bind_now(const std::string& data) {
 
 void lob_binding::get_value() {
     if (sends_null()) {
-        statement_->set_parameter(position, nullptr, 0, 0, unknown_oid);
+        statement_->set_null(position);
         return;
     }
     if (!fetched) send(buffer);

@@ -97,6 +97,7 @@ void connection::connect() {
         throw e;
     }
     PQsetErrorVerbosity(conn_, PQERRORS_DEFAULT);
+    marked_lost_ = false;
     statements_made_ = 0;
     deallocations_.clear();
 }

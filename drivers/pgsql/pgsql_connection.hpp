@@ -31,6 +31,9 @@ public:
     PGconn* native() const { return conn_; }
     // The server went away (libpq reports the connection broken).
     bool lost() const { return PQstatus(conn_) != CONNECTION_OK; }
+    // A failure found it lost (checked before every statement: no call to libpq).
+    bool marked_lost() const { return marked_lost_; }
+    void mark_lost() { marked_lost_ = true; }
     // Connects again when the connection was lost: statements in use forget
     // their prepared names, the free ones go. A failure leaves it lost.
     void reconnect_if_lost();
@@ -64,6 +67,7 @@ private:
     std::chrono::seconds statement_limit_{0};
     std::string where_;
     unsigned long statements_made_ = 0;
+    bool marked_lost_ = false;
     std::string deallocations_;
 };
 

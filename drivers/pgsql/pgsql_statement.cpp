@@ -124,20 +124,28 @@ value_kind kind_of(Oid type) {
 }  // namespace
 
 statement::statement(const data_aware_command* command_, unsigned int options_, transaction& owner_)
-    : statement_base(command_, options_, owner_), bind_(in, this), define_(out, this) {}
+    : statement_base(command_, options_, owner_),
+      session_(owner_.get_owner()),
+      bind_(in, this),
+      define_(out, this) {}
 
 statement::~statement() {
     clear_rows();
-    if (!name_.empty()) session().forget_statement(name_);
+    if (!name_.empty()) session_.forget_statement(name_);
 }
 
 void statement::prepare(const std::string& sql) {
     statement_base::prepare(sql);
-    const connection& c = session();
+    const connection& c = session_;
     context = "[Statement: '" + tovi::driver::sql_for_context(sql) +
               "'][Driver: tovi_PGSQL; Database: '" + c.database_name() + "'; Server: '" +
               c.where() + "']";
     ddl_ = is_ddl(kind);
+    // An application's transaction begins at its first statement; the
+    // connection's and a statement's own at their first change (reads and data
+    // definition alone run by themselves, as on the other roads). Data
+    // definition joins a transaction that is open.
+    begins_ = owner->type == impl::txn_explicit || (kind != stmt_select && !ddl_);
     pg_sql_ = numbered_markers(native_sql, markers_);
     const auto n = static_cast<std::size_t>(markers_);
     values_.assign(n, nullptr);
@@ -157,7 +165,6 @@ void statement::clear_rows() noexcept {
 void statement::abandon() noexcept {
     clear_rows();
     name_.clear();
-    prepared_types_.clear();
     at_end = true;
 }
 
@@ -167,10 +174,11 @@ void statement::reset() {
 }
 
 void statement::failed(const PGresult* r) {
-    connection& c = session();
+    connection& c = session_;
     if (PQresultStatus(r) == PGRES_EMPTY_QUERY)
         raise(bad_sql("The SQL text holds no SQL statement, only blanks or comments.", 0));
     if (c.lost()) {
+        c.mark_lost();
         owner->ended();
         fail(native_exception(c.lost_text(), 0, "08006"));
     }
@@ -178,27 +186,38 @@ void statement::failed(const PGresult* r) {
 }
 
 void statement::prepare_native() {
-    connection& c = session();
+    connection& c = session_;
     const std::string name = c.next_statement_name();
     const result r(PQprepare(c.native(), name.c_str(), pg_sql_.c_str(), markers_, types_.data()));
     if (r.get() == nullptr || r.status() != PGRES_COMMAND_OK) failed(r.get());
     if (!name_.empty()) c.forget_statement(name_);
     name_ = name;
-    prepared_types_ = types_;
+    retyped_ = false;
 }
 
 void statement::execute() {
-    clear_rows();
     at_end = true;
     cursor_closed = false;
+    // The usual run: prepared, counted, nothing left of the last one, the
+    // session sound. Everything else is out of line.
+    if (result_ != nullptr || !parameters_counted() || !prepared() || session_.marked_lost())
+        return execute_unusual();
+    if (begins_) owner->activate();
+    PGresult* r = PQexecPrepared(session_.native(), name_.c_str(), markers_, values_.data(),
+                                 lengths_.data(), formats_.data(), 0);
+    if (PQresultStatus(r) == PGRES_COMMAND_OK) {
+        PQclear(r);
+        return;
+    }
+    executed(r);
+}
+
+void statement::execute_unusual() {
+    if (result_ != nullptr) clear_rows();
     if (!parameters_counted()) count_parameters();
     owner->ensure_session();
-    // An application's transaction begins at its first statement; the
-    // connection's and a statement's own at their first change (reads and data
-    // definition alone run by themselves, as on the other roads). Data
-    // definition joins a transaction that is open.
-    if (owner->type == impl::txn_explicit || (kind != stmt_select && !ddl_)) owner->activate();
-    PGconn* c = session().native();
+    if (begins_) owner->activate();
+    PGconn* c = session_.native();
     PGresult* r;
     if (ddl_) {
         try {
@@ -210,25 +229,30 @@ void statement::execute() {
         r = PQexecParams(c, pg_sql_.c_str(), markers_, types_.data(), values_.data(),
                          lengths_.data(), formats_.data(), 0);
     } else {
-        if (name_.empty() || types_ != prepared_types_) prepare_native();
+        if (retyped_ || name_.empty()) prepare_native();
         r = PQexecPrepared(c, name_.c_str(), markers_, values_.data(), lengths_.data(),
                            formats_.data(), 0);
     }
-    const ExecStatusType status = PQresultStatus(r);
-    if (status == PGRES_TUPLES_OK) {
-        result_ = r;
-        rows_ = PQntuples(r);
-        const int columns = PQnfields(r);
-        kinds_.resize(static_cast<std::size_t>(columns));
-        for (int i = 0; i < columns; ++i)
-            kinds_[static_cast<std::size_t>(i)] = kind_of(PQftype(r, i));
-        at_end = false;
-        define_.clear_changed();
-        check_column_count(static_cast<std::size_t>(columns));
+    if (PQresultStatus(r) == PGRES_COMMAND_OK) {
+        PQclear(r);
         return;
     }
-    const result owned(r);
-    if (status != PGRES_COMMAND_OK) failed(r);
+    executed(r);
+}
+
+void statement::executed(PGresult* r) {
+    if (PQresultStatus(r) != PGRES_TUPLES_OK) {
+        const result owned(r);
+        failed(r);
+    }
+    result_ = r;
+    rows_ = PQntuples(r);
+    const int columns = PQnfields(r);
+    kinds_.resize(static_cast<std::size_t>(columns));
+    for (int i = 0; i < columns; ++i) kinds_[static_cast<std::size_t>(i)] = kind_of(PQftype(r, i));
+    at_end = false;
+    define_.clear_changed();
+    check_column_count(static_cast<std::size_t>(columns));
 }
 
 bool statement::next_unusual() {

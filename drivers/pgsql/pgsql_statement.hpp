@@ -45,36 +45,48 @@ public:
     void abandon() noexcept;
 
     // A parameter, as the bindings set it for the next execution (`data` stays
-    // valid until then; null: NULL).
+    // valid until then). A type unlike the one prepared prepares the text again.
     void set_parameter(unsigned short p, const char* data, int length, int format, Oid type) {
         values_[p] = data;
         lengths_[p] = length;
         formats_[p] = format;
-        types_[p] = type;
+        if (types_[p] != type) retype(p, type);
     }
+    // NULL, of the type the parameter had (no new preparation for a NULL).
+    void set_null(unsigned short p) { values_[p] = nullptr; }
     // The rows of the last execution, the current one and its columns' kinds.
     const PGresult* rows() const { return result_; }
     int row() const { return row_; }
     tovi::driver::value_kind column_kind(int c) const {
         return kinds_[static_cast<std::size_t>(c)];
     }
-    connection& session() const { return owner->get_owner(); }
+    connection& session() const { return session_; }
 
 private:
     __attribute__((noinline)) void count_parameters() {
         parameters_counted(bind_.size(), static_cast<std::size_t>(markers_));
     }
     void prepare_native();
+    bool prepared() const { return !retyped_ && !ddl_ && !name_.empty(); }
+    __attribute__((noinline)) void execute_unusual();
+    // What the execution returned, other than a command's success: rows, or a failure.
+    __attribute__((noinline)) void executed(PGresult* r);
+    __attribute__((noinline)) void retype(unsigned short p, Oid type) {
+        types_[p] = type;
+        retyped_ = true;
+    }
     void clear_rows() noexcept;
     __attribute__((noinline)) bool next_unusual();
     __attribute__((noinline)) bool past_end();
     [[noreturn]] __attribute__((noinline, cold)) void failed(const PGresult* r);
 
+    connection& session_;
     std::string pg_sql_;  // with $n markers
     int markers_ = 0;
     bool ddl_ = false;
-    std::string name_;  // the server's prepared statement; empty: none yet
-    std::vector<Oid> prepared_types_;
+    bool begins_ = false;   // its execution begins a native transaction
+    std::string name_;      // the server's prepared statement; empty: none yet
+    bool retyped_ = false;  // a parameter's type changed since the preparation
     std::vector<const char*> values_;
     std::vector<int> lengths_;
     std::vector<int> formats_;

@@ -38,6 +38,7 @@ void transaction::ended() noexcept {
 }
 
 void transaction::lost() {
+    owner.mark_lost();
     ended();
     fail(native_exception(owner.lost_text(), 0, "08006"));
 }
