@@ -11,15 +11,23 @@
 # With --firebird: tovibench on "/InterBase_EMB" against tovibench_fb, the same
 # workloads written against the Firebird C API, both on the embedded engine.
 #
+# With --pgsql: tovibench on "/PostgreSQL/127.0.0.1/<port>" (the native driver)
+# against tovibench_pg, the same workloads written against libpq, and, side by
+# side, tovibench through psqlODBC ("/ODBC/PostgreSQL Unicode/127.0.0.1/<port>"):
+# the last column is native driver / psqlODBC. The server is a private one this
+# script starts and removes; every run gets fresh databases.
+#
 # Beside the table it writes an SVG chart (gnuplot) of the per-test ratios: the
 # median as a bar, the spread of the runs as a range, and the 1.0 line.
 #
-#   bench/compare.sh [--odbc|--firebird] [BUILD_DIR] [RUNS]        (defaults: build, 9)
+#   bench/compare.sh [--odbc|--firebird|--pgsql] [BUILD_DIR] [RUNS]   (defaults: build, 9)
 set -euo pipefail
 odbc=false
 firebird=false
+pgsql=false
 if [ "${1:-}" = "--odbc" ]; then odbc=true; shift; fi
 if [ "${1:-}" = "--firebird" ]; then firebird=true; shift; fi
+if [ "${1:-}" = "--pgsql" ]; then pgsql=true; shift; fi
 build=${1:-build}
 runs=${2:-9}
 work=$(mktemp -d)
@@ -31,6 +39,16 @@ if $odbc; then
   export ODBCSYSINI="$work" ODBCINSTINI=odbcinst.ini
 fi
 $firebird && export FIREBIRD_LOCK="$work/lock"
+server_script="$(cd "$(dirname "$0")" && pwd)/../tests/support/pg_server.sh"
+if $pgsql; then
+  bash "$server_script" start "$work/pg.env" >/dev/null
+  trap 'bash "$server_script" stop "$work/pg.env" >/dev/null; rm -rf "$work"' EXIT
+  set -a; . "$work/pg.env"; set +a
+  psqlodbc=$(find /usr/lib -name psqlodbcw.so -print -quit)
+  printf '[PostgreSQL Unicode]\nDriver=%s\n' "$psqlodbc" >"$work/odbcinst.ini"
+  export ODBCSYSINI="$work" ODBCINSTINI=odbcinst.ini
+  fresh() { bash "$server_script" drop "$work/pg.env" "$1"; bash "$server_script" create "$work/pg.env" "$1"; }
+fi
 
 names=("INSERT 01" "INSERT 02" "INSERT 03" "SELECT 02" "SELECT 03" "INNER JOIN 01"
        "CREATE INDEX 01" "CREATE INDEX 02" "SELECT 04" "UPDATE 01" "UPDATE 02" "UPDATE 03"
@@ -41,7 +59,13 @@ times() { grep -E '^[0-9.e+-]+ sec\.$' "$1" | awk '{ print $1 }'; }
 
 for ((r = 1; r <= runs; r++)); do
   rm -f "$work"/*.db "$work"/*.fdb
-  if $firebird; then
+  run_third() { :; }
+  if $pgsql; then
+    fresh tovi; fresh native; fresh odbc
+    run_tovi() { "$build/bin/tovibench" --conn_str "/PostgreSQL/127.0.0.1/$PGPORT" --db_name tovi --user_name "$PGUSER" --user_passwd "$PGPASSWORD" >"$work/tovi.$r" 2>"$work/tovi.err.$r"; }
+    run_native() { "$build/bin/tovibench_pg" "host=127.0.0.1 port=$PGPORT dbname=native" >"$work/native.$r" 2>"$work/native.err.$r"; }
+    run_third() { "$build/bin/tovibench" --conn_str "/ODBC/PostgreSQL Unicode/127.0.0.1/$PGPORT" --db_name odbc --user_name "$PGUSER" --user_passwd "$PGPASSWORD" >"$work/third.$r" 2>"$work/third.err.$r"; times "$work/third.$r" >"$work/o.$r"; }
+  elif $firebird; then
     run_tovi() { "$build/bin/tovibench" --conn_str /InterBase_EMB --user_name SYSDBA --db_name "$work/tovi.fdb" >"$work/tovi.$r" 2>"$work/tovi.err.$r"; }
     run_native() { "$build/bin/tovibench_fb" "$work/native.fdb" >"$work/native.$r" 2>"$work/native.err.$r"; }
   elif $odbc; then
@@ -52,7 +76,7 @@ for ((r = 1; r <= runs; r++)); do
     run_native() { "$build/bin/tovibench_native" "$work/native.db" >"$work/native.$r" 2>"$work/native.err.$r"; }
   fi
   # Alternate which goes first, so that drift in the machine's speed cancels out.
-  if ((r % 2)); then run_tovi; run_native; else run_native; run_tovi; fi
+  if ((r % 2)); then run_tovi; run_native; run_third; else run_third; run_native; run_tovi; fi
   times "$work/tovi.$r" >"$work/t.$r"
   times "$work/native.$r" >"$work/n.$r"
   if [ "$(wc -l <"$work/t.$r")" -ne 19 ] || [ "$(wc -l <"$work/n.$r")" -ne 19 ]; then
@@ -66,9 +90,15 @@ median() { sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]
 engine=SQLite
 $odbc && engine="SQLite via ODBC"
 $firebird && engine="embedded Firebird"
+$pgsql && engine="PostgreSQL"
 chart="$build/compare-$(echo "$engine" | tr 'A-Z ' 'a-z-').svg"
 : >"$work/chart.data"
-printf '%-18s %12s %12s %10s\n' "test" "tovi (s)" "native (s)" "ratio"
+if $pgsql; then
+  printf '%-18s %12s %12s %10s %12s %12s\n' "test" "tovi (s)" "libpq (s)" "ratio" "psqlODBC (s)" "tovi/ODBC"
+else
+  printf '%-18s %12s %12s %10s\n' "test" "tovi (s)" "native (s)" "ratio"
+fi
+: >"$work/third.data"
 for i in $(seq 1 19); do
   tovi_median=$(for ((r = 1; r <= runs; r++)); do sed -n "${i}p" "$work/t.$r"; done | median)
   native_median=$(for ((r = 1; r <= runs; r++)); do sed -n "${i}p" "$work/n.$r"; done | median)
@@ -78,12 +108,31 @@ for i in $(seq 1 19); do
   ratio=$(echo "$ratios" | median)
   printf '%d\t%s\t%s\t%s\t%s\n' "$i" "${names[$((i - 1))]}" "$ratio" \
     "$(echo "$ratios" | sort -g | head -1)" "$(echo "$ratios" | sort -g | tail -1)" >>"$work/chart.data"
-  printf '%-18s %12.6f %12.6f %10.3f\n' "${names[$((i - 1))]}" "$tovi_median" "$native_median" "$ratio"
+  if $pgsql; then
+    odbc_median=$(for ((r = 1; r <= runs; r++)); do sed -n "${i}p" "$work/o.$r"; done | median)
+    odbc_ratios=$(for ((r = 1; r <= runs; r++)); do
+                    paste "$work/t.$r" "$work/o.$r" | sed -n "${i}p" | awk '{ printf "%.6f\n", $1 / $2 }'
+                  done)
+    odbc_ratio=$(echo "$odbc_ratios" | median)
+    printf '%d\t%s\t%s\t%s\t%s\n' "$i" "${names[$((i - 1))]}" "$odbc_ratio" \
+      "$(echo "$odbc_ratios" | sort -g | head -1)" "$(echo "$odbc_ratios" | sort -g | tail -1)" >>"$work/third.data"
+    printf '%-18s %12.6f %12.6f %10.3f %12.6f %12.3f\n' "${names[$((i - 1))]}" "$tovi_median" \
+      "$native_median" "$ratio" "$odbc_median" "$odbc_ratio"
+  else
+    printf '%-18s %12.6f %12.6f %10.3f\n' "${names[$((i - 1))]}" "$tovi_median" "$native_median" "$ratio"
+  fi
 done
 total=$(for ((r = 1; r <= runs; r++)); do
           paste "$work/t.$r" "$work/n.$r" | awk '{ t += $1; n += $2 } END { printf "%.6f\n", t / n }'
         done | median)
-printf '%-18s %12s %12s %10.3f\n' "whole suite" "" "" "$total"
+printf '%-18s %12s %12s %10.3f' "whole suite" "" "" "$total"
+if $pgsql; then
+  odbc_total=$(for ((r = 1; r <= runs; r++)); do
+                 paste "$work/t.$r" "$work/o.$r" | awk '{ t += $1; o += $2 } END { printf "%.6f\n", t / o }'
+               done | median)
+  printf ' %12s %12.3f' "" "$odbc_total"
+fi
+echo
 
 gnuplot <<GNUPLOT
 set terminal svg size 1000,480 dynamic font "sans,11"
@@ -102,6 +151,26 @@ plot "$work/chart.data" using 1:3:xtic(2) with boxes notitle, \
      1.0 with lines lw 2 lc rgb "red" title "1.0: as fast as the native API"
 GNUPLOT
 echo "chart: $chart"
+if $pgsql; then
+  odbc_chart="$build/compare-postgresql-native-vs-psqlodbc.svg"
+  gnuplot <<GNUPLOT
+set terminal svg size 1000,480 dynamic font "sans,11"
+set output "$odbc_chart"
+set title "tovi on PostgreSQL, native driver / psqlODBC: seconds per test ($runs runs; bar: median, range: spread)"
+set datafile separator "\t"
+set style fill solid 0.6 border -1
+set boxwidth 0.6
+set xtics rotate by -40 scale 0
+set xrange [0.3:19.7]
+set yrange [0:*]
+set ylabel "ratio native driver / psqlODBC"
+set grid ytics
+plot "$work/third.data" using 1:3:xtic(2) with boxes notitle, \
+     '' using 1:3:4:5 with yerrorbars lc rgb "black" pt 0 notitle, \
+     0.6 with lines lw 2 lc rgb "red" title "0.6"
+GNUPLOT
+  echo "chart: $odbc_chart"
+fi
 
 peak() { grep -h '^peak_kb' "$@" | awk '{ print $2 }' | median; }
 echo "peak memory: tovi $(peak "$work"/tovi.err.*) KiB, native $(peak "$work"/native.err.*) KiB"
@@ -111,5 +180,9 @@ if diff <(grep -h '^checksum' "$work/tovi.err.1") <(grep -h '^checksum' "$work/n
 else
   echo "checksums DIFFER:" >&2
   diff <(grep -h '^checksum' "$work/tovi.err.1") <(grep -h '^checksum' "$work/native.err.1") >&2 || true
+  exit 1
+fi
+if $pgsql && ! diff <(grep -h '^checksum' "$work/tovi.err.1") <(grep -h '^checksum' "$work/third.err.1") >/dev/null; then
+  echo "checksums of the psqlODBC run DIFFER" >&2
   exit 1
 fi

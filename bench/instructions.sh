@@ -19,17 +19,24 @@
 # hand, both on the embedded engine (no whole-run line: the engine's own work in
 # SELECT 05 takes hours under callgrind).
 #
-#   bench/instructions.sh [--odbc|--firebird] [BUILD_DIR]        (default: build)
+# With --pgsql the roads are tovi's native PostgreSQL driver and libpq by hand,
+# both against a private server this script starts and removes (only the
+# client's instructions count: the server is another process).
+#
+#   bench/instructions.sh [--odbc|--firebird|--pgsql] [BUILD_DIR]   (default: build)
 set -euo pipefail
 odbc=false
 firebird=false
+pgsql=false
 if [ "${1:-}" = "--odbc" ]; then odbc=true; shift; fi
 if [ "${1:-}" = "--firebird" ]; then firebird=true; shift; fi
+if [ "${1:-}" = "--pgsql" ]; then pgsql=true; shift; fi
 build=${1:-build}
 probe="$build/bin/tovibench_probe"
 n=10000
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+here=$(cd "$(dirname "$0")" && pwd)
 tovi_road=tovi native_road=native
 if $odbc; then
   tovi_road=tovi-odbc native_road=odbc
@@ -41,11 +48,19 @@ if $firebird; then
   tovi_road=tovi-fb native_road=fb
   export FIREBIRD_LOCK="$work/lock"
 fi
+database_of() { echo "$work/p.$1"; }
+if $pgsql; then
+  tovi_road=tovi-pg native_road=pg
+  bash "$here/../tests/support/pg_server.sh" start "$work/pg.env" >/dev/null
+  trap 'bash "$here/../tests/support/pg_server.sh" stop "$work/pg.env" >/dev/null; rm -rf "$work"' EXIT
+  set -a; . "$work/pg.env"; set +a
+  database_of() { echo "$PGDATABASE"; }
+fi
 
 per_iteration() {  # road workload -> instructions per iteration
   rm -f "$work/p.db" "$work/p.fdb"
   valgrind --tool=callgrind --callgrind-out-file="$work/cg.out" --collect-atstart=no \
-    --toggle-collect="*_iteration*" "$probe" "$1" "$2" "$n" "$work/p.$([ "$1" = tovi-fb ] || [ "$1" = fb ] && echo fdb || echo db)" >/dev/null 2>&1
+    --toggle-collect="*_iteration*" "$probe" "$1" "$2" "$n" "$(database_of "$([ "$1" = tovi-fb ] || [ "$1" = fb ] && echo fdb || echo db)")" >/dev/null 2>&1
   callgrind_annotate "$work/cg.out" 2>/dev/null |
     awk -v n="$n" '/PROGRAM TOTALS/ { gsub(",", "", $1); printf "%.0f\n", $1 / n }'
 }

@@ -3,9 +3,11 @@
 // counting instructions per execution or per row with callgrind (see
 // bench/instructions.sh).
 //
-//   tovibench_probe (tovi|native|tovi-odbc|odbc|tovi-fb|fb) (insert|join) N DATABASE_FILE
+//   tovibench_probe (tovi|native|tovi-odbc|odbc|tovi-fb|fb|tovi-pg|pg) (insert|join) N DATABASE
 // The ODBC roads use the ODBC driver named by TOVI_PROBE_ODBC_DRIVER (default
-// "SQLite3 ODBC Driver"); the Firebird roads the embedded engine.
+// "SQLite3 ODBC Driver"); the Firebird roads the embedded engine; the PostgreSQL
+// roads the server libpq's variables name (PGHOST, PGPORT, PGUSER, PGPASSWORD),
+// DATABASE being a database there.
 #include <tovi/tovi.hpp>
 
 #include <sqlite3.h>
@@ -24,6 +26,10 @@ std::string odbc_driver();
 long fb_insert(const char* file, long n);
 long fb_join(const char* file, long n);
 void fb_prepare_tables(const char* file, long rows);
+// The libpq road (tovibench_probe_pg.cpp), and its tables for tovi's.
+long pg_insert(const char* database, long n);
+long pg_join(const char* database, long n);
+void pg_prepare_tables(const char* database, long rows);
 
 namespace {
 
@@ -111,15 +117,31 @@ long native_join(const char* file, long n) {
 
 namespace {
 
+std::string env_or(const char* name, const char* otherwise) {
+    const char* v = std::getenv(name);
+    return v != nullptr ? v : otherwise;
+}
+
 std::string url_of(const std::string& road) {
     if (road == "tovi-fb") return "/InterBase_EMB";
+    if (road == "tovi-pg")
+        return "/PostgreSQL/" + env_or("PGHOST", "127.0.0.1") + "/" + env_or("PGPORT", "5432");
     return road == "tovi-odbc" ? "/ODBC/" + odbc_driver() : "/SQLITE";
+}
+
+std::string user_of(const std::string& road) {
+    if (road == "tovi-pg") return env_or("PGUSER", "");
+    return road == "tovi-fb" ? "SYSDBA" : "";
 }
 
 // The tables of both workloads, `rows` rows in each, in the road's database.
 void tables_for(const std::string& road, const char* file, long rows) {
     if (road == "tovi-fb") {
         fb_prepare_tables(file, rows);
+        return;
+    }
+    if (road == "tovi-pg") {
+        pg_prepare_tables(file, rows);
         return;
     }
     sqlite3* db = nullptr;
@@ -131,7 +153,8 @@ void tables_for(const std::string& road, const char* file, long rows) {
 long tovi_insert(const std::string& road, const char* file, long n) {
     tables_for(road, file, 0);
     tovi::api library;
-    tovi::uurl_t url(url_of(road), road == "tovi-fb" ? "SYSDBA" : "", "", file);
+    tovi::uurl_t url(url_of(road), user_of(road), road == "tovi-pg" ? env_or("PGPASSWORD", "") : "",
+                     file);
     tovi::udata_source ds(url);
     tovi::statement st(ds, 1);
     st.parse("INSERT INTO t2 VALUES(:?, :?, :?)");
@@ -152,7 +175,8 @@ long tovi_insert(const std::string& road, const char* file, long n) {
 long tovi_join(const std::string& road, const char* file, long n) {
     tables_for(road, file, n);
     tovi::api library;
-    tovi::uurl_t url(url_of(road), road == "tovi-fb" ? "SYSDBA" : "", "", file);
+    tovi::uurl_t url(url_of(road), user_of(road), road == "tovi-pg" ? env_or("PGPASSWORD", "") : "",
+                     file);
     tovi::udata_source ds(url);
     tovi::statement st(ds, 1);
     st.parse("SELECT t1.a FROM t1 INNER JOIN t2 ON t1.b = t2.b");
@@ -168,7 +192,7 @@ long tovi_join(const std::string& road, const char* file, long n) {
 
 int main(int argc, char** argv) {
     if (argc != 5) {
-        std::cerr << "usage: tovibench_probe (tovi|native|tovi-odbc|odbc|tovi-fb|fb) "
+        std::cerr << "usage: tovibench_probe (tovi|native|tovi-odbc|odbc|tovi-fb|fb|tovi-pg|pg) "
                      "(insert|join) N DATABASE_FILE\n";
         return 2;
     }
@@ -183,6 +207,8 @@ int main(int argc, char** argv) {
             result = insert ? odbc_insert(argv[4], n) : odbc_join(argv[4], n);
         else if (road == "fb")
             result = insert ? fb_insert(argv[4], n) : fb_join(argv[4], n);
+        else if (road == "pg")
+            result = insert ? pg_insert(argv[4], n) : pg_join(argv[4], n);
         else
             result = insert ? tovi_insert(road, argv[4], n) : tovi_join(road, argv[4], n);
     } catch (const tovi::exception& e) {
