@@ -1,6 +1,8 @@
 // The environment and connections.
 #include "odbc_connection.hpp"
 
+#include <poll.h>
+
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -101,7 +103,7 @@ void connection::connect() {
     SQLGetInfo(dbc.get(), SQL_CURSOR_COMMIT_BEHAVIOR, &commit_behavior_, 0, nullptr);
     SQLGetInfo(dbc.get(), SQL_CURSOR_ROLLBACK_BEHAVIOR, &rollback_behavior_, 0, nullptr);
     try {
-        if (statement_limit_.count() != 0) socket_ = find_socket(provider);
+        socket_ = find_socket(provider);
         dbc.check(SQLSetConnectAttr(dbc.get(), SQL_ATTR_AUTOCOMMIT,
                                     reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF),
                                     SQL_IS_INTEGER));
@@ -126,6 +128,15 @@ int connection::find_socket(const svc_provider_t& provider) {
         indicator == SQL_NULL_DATA)
         return -1;  // a Unix-domain socket: no port
     return tovi::driver::socket_with_local_port(static_cast<unsigned short>(port));
+}
+
+bool connection::usable(std::chrono::milliseconds, std::chrono::milliseconds) noexcept {
+    if (lost_) return false;
+    check_alive();
+    if (lost_) return false;
+    if (socket_ < 0) return true;
+    pollfd p{socket_, POLLIN, 0};
+    return ::poll(&p, 1, 0) == 0;
 }
 
 void connection::cut() noexcept {

@@ -9,7 +9,7 @@
 
 namespace tovi::odbc {
 
-class connection : public tovi::driver::connection_base<driver> {
+class connection : public tovi::driver::connection_base<driver>, public pooled_connection {
 public:
     // Connects (a failure leaves as the return-code rule's exception) and turns
     // autocommit off.
@@ -18,6 +18,11 @@ public:
     ~connection() override;
     // Rolls back what is open (SQLEndTran).
     void close() override;
+    // The pool's check: not lost, not reported dead by the driver, and (where
+    // the session's socket is known) nothing heard from the server while idle,
+    // which closes or terminates a session that way. No round trip.
+    bool usable(std::chrono::milliseconds idle,
+                std::chrono::milliseconds ping_after) noexcept override;
 
     // After a failed call: whether the driver now reports the connection dead
     // (the server went away); a lost connection connects again at its next

@@ -218,6 +218,40 @@ TEST(PostgresqlServerLoss, AnIdleConnectionsLostServerIsAnError) {
     tovi::api::fini();
 }
 
+// Guards: a pooled connection whose backend the server ended handed out dead.
+// The server ends an idle pooled session: the next data source gets a fresh
+// connection and its statements run.
+TEST_F(Postgresql, ATerminatedIdlePooledConnectionIsReplaced) {
+    auto pid_of = [&](tovi::data_source& on) {
+        tovi::statement st(on, 1);
+        long pid = 0;
+        st.parse("SELECT pg_backend_pid()");
+        st >> pid;
+        st.execute();
+        EXPECT_TRUE(st.next());
+        st.trans->commit();
+        return pid;
+    };
+    const long pid = pid_of(*ds_);
+    ds_.reset();  // back to the pool, idle
+    {
+        urls_.push_back(std::make_unique<tovi::uurl_t>(server_.url(), server_.user,
+                                                       server_.password, "postgres"));
+        tovi::udata_source other(*urls_.back());  // another database: another pool
+        tovi::statement st(other, 1);
+        std::string ended;
+        // Returns once the backend is gone.
+        st.parse("SELECT pg_terminate_backend(" + std::to_string(pid) + ", 10000)::text");
+        st >> ended;
+        st.execute();
+        ASSERT_TRUE(st.next());
+        EXPECT_EQ(ended, "true");
+        st.trans->commit();
+    }
+    ds_ = source();
+    EXPECT_NE(pid_of(*ds_), pid);
+}
+
 // Guards: rows of queries that do not start with SELECT lost.
 // Forms that return rows beyond SELECT: a parenthesized query, TABLE, WITH, and a
 // change with RETURNING (which still changes data: rolled back with the rest).
