@@ -5,7 +5,8 @@
 //   connections /SQLITE "" people.db
 //   connections /SQLITE "" :memory:
 //   connections /ODBC/SQLite3 "" people.db
-//   connections "/ODBC/PostgreSQL Unicode/127.0.0.1/5432" me people   (password in TOVI_PASSWORD)
+//   connections /PostgreSQL/127.0.0.1/5432 me people   (password in TOVI_PASSWORD)
+//   connections "/ODBC/PostgreSQL Unicode/127.0.0.1/5432" me people
 //   connections /InterBase_EMB SYSDBA people.fdb
 //   connections /ADO/Microsoft.Jet.OLEDB.4.0 "" people.mdb
 #include <tovi/tovi.hpp>

@@ -6,7 +6,8 @@
 # root, checks the files, and asks pkg-config there; then installs them with
 # apt-get (recommended packages included, as apt does by default) into a clean
 # Debian 12 root, builds the guide's first program and the connections example
-# there and runs the example on every road that needs no server.
+# there and runs the example on every road that needs no server, and on the
+# native PostgreSQL road against a private server started for it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr -DTOVI_BUILD_TESTS=OFF
@@ -14,7 +15,7 @@ options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr -DTOVI_BU
 [ "${CI:-}" = "true" ] && options+=(-DTOVI_WERROR=ON)
 cmake -S . -B build-deb -G Ninja "${options[@]}" >/dev/null
 cmake --build build-deb --parallel "$(nproc 2>/dev/null || echo 2)" --target tovi tovibench \
-  tovi_sqlite tovi_odbc tovi_ibemb tovi_ado dialect_sqlite dialect_interbase dialect_msjet \
+  tovi_sqlite tovi_odbc tovi_ibemb tovi_ado tovi_pgsql dialect_sqlite dialect_interbase dialect_msjet \
   dialect_postgresql tovi_driver_common >/dev/null
 out=build-deb/packages
 rm -rf "$out"
@@ -36,7 +37,7 @@ trap 'rm -rf "$root"' EXIT
 for deb in "$out"/*.deb; do dpkg-deb -x "$deb" "$root"; done
 lib=usr/lib/$(gcc -print-multiarch)
 for file in $lib/libtovi.so.0 $lib/libtovi.so $lib/tovi_sqlite.so $lib/tovi_odbc.so \
-            $lib/tovi_ibemb.so $lib/tovi_ado.so $lib/dialect_sqlite.so $lib/dialect_interbase.so \
+            $lib/tovi_ibemb.so $lib/tovi_ado.so $lib/tovi_PGSQL.so $lib/dialect_sqlite.so $lib/dialect_interbase.so \
             $lib/dialect_msjet.so $lib/dialect_postgresql.so usr/include/tovi/tovi.hpp \
             $lib/cmake/tovi/toviConfig.cmake $lib/pkgconfig/tovi.pc usr/bin/tovibench; do
   [ -e "$root/$file" ] || fail "no /$file in the packages"
@@ -51,6 +52,7 @@ version=$(PKG_CONFIG_PATH="$root/$lib/pkgconfig" pkg-config --modversion tovi) |
   fail "pkg-config does not find tovi in the scratch root"
 [ "$version" = "$(dpkg-deb -f "$out"/libtovi0_*.deb Version)" ] || fail "pkg-config says $version"
 dpkg-deb -f "$out"/libtovi0_*.deb Depends | grep -q libsqlite3-0 || fail "libtovi0 does not depend on libsqlite3-0"
+dpkg-deb -f "$out"/libtovi0_*.deb Depends | grep -q libpq5 || fail "libtovi0 does not depend on libpq5"
 # tovibench from the scratch root runs the suite's start (its modules beside the library).
 "$root/usr/bin/tovibench" --help >/dev/null || fail "the packaged tovibench does not start"
 
@@ -102,8 +104,21 @@ clean_root() {
     { fail "the connections example fails on the clean root: $(tail -n 5 "$out/connections.out")"; return; }
   [ "$(grep -c ': 1 row(s)$' "$out/connections.out")" -eq 4 ] ||
     { fail "the connections example printed: $(cat "$out/connections.out")"; return; }
+  # The native PostgreSQL road, with the guide's URL, against a server on this
+  # machine (the root shares its network).
+  local env_file="$out/pg.env"
+  bash tests/support/pg_server.sh start "$env_file" >"$out/pg-server.log" 2>&1 ||
+    { fail "no PostgreSQL server for the clean root: $(tail -n 3 "$out/pg-server.log")"; return; }
+  set -a; . "$env_file"; set +a
+  local pg_rc=0
+  chroot "$r" /usr/bin/env TOVI_PASSWORD="$PGPASSWORD" /bin/sh -ec "cd /work
+    ./connections /PostgreSQL/127.0.0.1/$PGPORT $PGUSER $PGDATABASE" >"$out/connections-pg.out" 2>&1 ||
+    pg_rc=$?
+  bash tests/support/pg_server.sh stop "$env_file" >/dev/null 2>&1 || true
+  [ $pg_rc -eq 0 ] && grep -q ': 1 row(s)$' "$out/connections-pg.out" ||
+    { fail "the connections example on PostgreSQL printed: $(cat "$out/connections-pg.out")"; return; }
   echo "clean Debian 12 root: packages installed by apt-get, pkg-config says $v, first program runs," \
-    "connections runs on SQLite, SQLite/ODBC, Firebird and Jet"
+    "connections runs on SQLite, SQLite/ODBC, Firebird, Jet and PostgreSQL"
 }
 if [ "$(id -u)" -eq 0 ] && command -v debootstrap >/dev/null; then
   clean=$(mktemp -d)
