@@ -100,6 +100,8 @@ void connection::connect() {
     marked_lost_ = false;
     statements_made_ = 0;
     deallocations_.clear();
+    kept_.clear();
+    kept_order_.clear();
 }
 
 connection::~connection() {
@@ -145,6 +147,45 @@ std::string connection::lost_text() const {
 
 std::string connection::next_statement_name() {
     return "tovi_" + std::to_string(++statements_made_);
+}
+
+void connection::keep_prepared(const std::string& key, const std::string& name) {
+    if (lost()) return;  // gone with the session
+    kept_[key].push_back(name);
+    kept_order_.emplace_back(key, name);
+    if (kept_order_.size() <= 64) return;
+    const auto oldest = kept_order_.front();
+    kept_order_.pop_front();
+    auto it = kept_.find(oldest.first);
+    if (it == kept_.end()) return;
+    auto& names = it->second;
+    for (auto n = names.begin(); n != names.end(); ++n) {
+        if (*n != oldest.second) continue;
+        names.erase(n);
+        forget_statement(oldest.second);
+        break;
+    }
+    if (names.empty()) kept_.erase(it);
+}
+
+std::string connection::take_prepared(const std::string& key) {
+    auto it = kept_.find(key);
+    if (it == kept_.end()) return std::string();
+    std::string name = it->second.back();
+    it->second.pop_back();
+    if (it->second.empty()) kept_.erase(it);
+    for (auto n = kept_order_.begin(); n != kept_order_.end(); ++n) {
+        if (n->second != name) continue;
+        kept_order_.erase(n);
+        break;
+    }
+    return name;
+}
+
+void connection::forget_kept() {
+    for (const auto& k : kept_order_) forget_statement(k.second);
+    kept_.clear();
+    kept_order_.clear();
 }
 
 void connection::forget_statement(const std::string& name) {

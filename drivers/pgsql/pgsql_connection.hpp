@@ -7,7 +7,11 @@
 #include <libpq-fe.h>
 
 #include <chrono>
+#include <deque>
+#include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "pgsql_driver.hpp"
 
@@ -46,6 +50,16 @@ public:
 
     // A name for a new server-side prepared statement (unique in the session).
     std::string next_statement_name();
+    // Server-side statements outlive the statements that prepared them: a
+    // statement destroyed with its transaction's cache leaves its name here
+    // under `key` (the text and the parameter types), and the next statement of
+    // that key in this session takes it instead of preparing again. The 64 most
+    // recently kept stay; older ones are forgotten.
+    void keep_prepared(const std::string& key, const std::string& name);
+    // A kept name for `key`, or "".
+    std::string take_prepared(const std::string& key);
+    // Data definition may change what a kept statement returns: all are forgotten.
+    void forget_kept();
     // `name` is no longer used: DEALLOCATE goes with the next end of a
     // transaction (no round trip of its own).
     void forget_statement(const std::string& name);
@@ -69,6 +83,8 @@ private:
     unsigned long statements_made_ = 0;
     bool marked_lost_ = false;
     std::string deallocations_;
+    std::map<std::string, std::vector<std::string>> kept_;        // by key
+    std::deque<std::pair<std::string, std::string>> kept_order_;  // (key, name), oldest first
 };
 
 }  // namespace tovi::pgsql

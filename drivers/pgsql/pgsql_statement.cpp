@@ -131,7 +131,7 @@ statement::statement(const data_aware_command* command_, unsigned int options_, 
 
 statement::~statement() {
     clear_rows();
-    if (!name_.empty()) session_.forget_statement(name_);
+    if (!name_.empty()) session_.keep_prepared(key_, name_);
 }
 
 void statement::prepare(const std::string& sql) {
@@ -187,11 +187,18 @@ void statement::failed(const PGresult* r) {
 
 void statement::prepare_native() {
     connection& c = session_;
-    const std::string name = c.next_statement_name();
-    const result r(PQprepare(c.native(), name.c_str(), pg_sql_.c_str(), markers_, types_.data()));
-    if (r.get() == nullptr || r.status() != PGRES_COMMAND_OK) failed(r.get());
-    if (!name_.empty()) c.forget_statement(name_);
-    name_ = name;
+    std::string key = pg_sql_;
+    key.append(reinterpret_cast<const char*>(types_.data()), types_.size() * sizeof(Oid));
+    std::string name = c.take_prepared(key);
+    if (name.empty()) {
+        name = c.next_statement_name();
+        const result r(
+            PQprepare(c.native(), name.c_str(), pg_sql_.c_str(), markers_, types_.data()));
+        if (r.get() == nullptr || r.status() != PGRES_COMMAND_OK) failed(r.get());
+    }
+    if (!name_.empty()) c.keep_prepared(key_, name_);  // for its own types' next use
+    name_ = std::move(name);
+    key_ = std::move(key);
     retyped_ = false;
 }
 
@@ -225,6 +232,7 @@ void statement::execute_unusual() {
         } catch (const exception& e) {
             fail(e);
         }
+        session_.forget_kept();
         // Run once, unnamed: a schema change is prepared afresh every time.
         r = PQexecParams(c, pg_sql_.c_str(), markers_, types_.data(), values_.data(),
                          lengths_.data(), formats_.data(), 0);

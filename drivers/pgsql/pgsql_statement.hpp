@@ -86,6 +86,7 @@ private:
     bool ddl_ = false;
     bool begins_ = false;   // its execution begins a native transaction
     std::string name_;      // the server's prepared statement; empty: none yet
+    std::string key_;  // what it was prepared for (see connection::keep_prepared)
     bool retyped_ = false;  // a parameter's type changed since the preparation
     std::vector<const char*> values_;
     std::vector<int> lengths_;

@@ -18,6 +18,11 @@ void transaction::begin() {
     }
     try {
         owner.reconnect_if_lost();
+        // Statements forgotten outside transactions go now, before they pile up.
+        if (owner.deallocations().size() > 1024) {
+            owner.run(owner.deallocations().substr(1));
+            owner.deallocations_sent();
+        }
         try {
             owner.run("BEGIN");
         } catch (const native_exception&) {
@@ -56,9 +61,15 @@ void transaction::session_lost() {
 
 void transaction::end(bool commit) {
     if (!active_) return;
-    // Rows are held by the client: a query with rows left reads on.
+    // Rows are held by the client: a query with rows left reads on, every other
+    // statement in use is reset. The free ones stay prepared (the server keeps
+    // prepared statements across transactions).
     try {
-        end_statements(true);
+        for_each_in_use([](statement& s) {
+            if (s.reading()) return;
+            s.closed_by_transaction();
+            s.reset();
+        });
     } catch (const exception& e) {
         fail(e);
     }
