@@ -210,13 +210,19 @@ void statement::execute() {
     if (result_ != nullptr || !parameters_counted() || !prepared() || session_.marked_lost())
         return execute_unusual();
     if (begins_) owner->activate();
-    PGresult* r = PQexecPrepared(session_.native(), name_.c_str(), markers_, values_.data(),
-                                 lengths_.data(), formats_.data(), 0);
-    if (PQresultStatus(r) == PGRES_COMMAND_OK) {
+    // libpq's asynchronous calls: PQexecPrepared would first look for results
+    // of an earlier command, which this session never leaves behind.
+    PGconn* c = session_.native();
+    if (PQsendQueryPrepared(c, name_.c_str(), markers_, values_.data(), lengths_.data(),
+                            formats_.data(), 0) == 0)
+        return executed(nullptr, nullptr);
+    PGresult* r = PQgetResult(c);
+    PGresult* more = PQgetResult(c);  // null: the command is over
+    if (more == nullptr && PQresultStatus(r) == PGRES_COMMAND_OK) {
         PQclear(r);
         return;
     }
-    executed(r);
+    executed(r, more);
 }
 
 void statement::execute_unusual() {
@@ -241,14 +247,39 @@ void statement::execute_unusual() {
         r = PQexecPrepared(c, name_.c_str(), markers_, values_.data(), lengths_.data(),
                            formats_.data(), 0);
     }
+    executed(r, nullptr);
+}
+
+namespace {
+bool copying(const PGresult* r) {
+    const ExecStatusType s = PQresultStatus(r);
+    return s == PGRES_COPY_IN || s == PGRES_COPY_OUT || s == PGRES_COPY_BOTH;
+}
+}  // namespace
+
+void statement::executed(PGresult* r, PGresult* more) {
+    PGconn* c = session_.native();
+    // COPY with the client's data: not a statement tovi runs. The server is
+    // told so, its data drained, and the statement fails.
+    if (copying(r) || copying(more)) {
+        PQclear(more);
+        PQclear(r);
+        PQputCopyEnd(c, "tovi runs no COPY with the client's data");
+        for (char* row = nullptr; PQgetCopyData(c, &row, 0) > 0; row = nullptr) PQfreemem(row);
+        while (PGresult* rest = PQgetResult(c)) PQclear(rest);
+        raise(bad_sql("COPY FROM STDIN and COPY TO STDOUT are not run through a statement.", 0));
+    }
+    // The rest of the command's results: the session is idle again before
+    // anything else runs, and the last result speaks for the command.
+    while (more != nullptr) {
+        PQclear(r);
+        r = more;
+        more = PQgetResult(c);
+    }
     if (PQresultStatus(r) == PGRES_COMMAND_OK) {
         PQclear(r);
         return;
     }
-    executed(r);
-}
-
-void statement::executed(PGresult* r) {
     if (PQresultStatus(r) != PGRES_TUPLES_OK) {
         const result owned(r);
         failed(r);

@@ -69,8 +69,9 @@ private:
     void prepare_native();
     bool prepared() const { return !retyped_ && !ddl_ && !name_.empty(); }
     __attribute__((noinline)) void execute_unusual();
-    // What the execution returned, other than a command's success: rows, or a failure.
-    __attribute__((noinline)) void executed(PGresult* r);
+    // What the execution returned, other than a command's success: rows, or a
+    // failure (`more`: a result after the first, when there was one).
+    __attribute__((noinline)) void executed(PGresult* r, PGresult* more);
     __attribute__((noinline)) void retype(unsigned short p, Oid type) {
         types_[p] = type;
         retyped_ = true;
@@ -86,7 +87,7 @@ private:
     bool ddl_ = false;
     bool begins_ = false;   // its execution begins a native transaction
     std::string name_;      // the server's prepared statement; empty: none yet
-    std::string key_;  // what it was prepared for (see connection::keep_prepared)
+    std::string key_;       // what it was prepared for (see connection::keep_prepared)
     bool retyped_ = false;  // a parameter's type changed since the preparation
     std::vector<const char*> values_;
     std::vector<int> lengths_;

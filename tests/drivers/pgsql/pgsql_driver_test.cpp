@@ -361,6 +361,19 @@ TEST_F(Pgsql, ServerErrorsArriveWithTheirFieldsAndContext) {
     }
 }
 
+// Guards: a COPY with the client's data leaving the session stuck in it.
+TEST_F(Pgsql, CopyWithTheClientsDataIsRefusedAndTheSessionGoesOn) {
+    exec("CREATE TABLE c(a INTEGER)");
+    exec("INSERT INTO c VALUES(1)");
+    for (const char* sql : {"COPY c TO STDOUT", "COPY c FROM STDIN"}) {
+        SCOPED_TRACE(sql);
+        tovi::statement st(*ds_, 1);
+        EXPECT_THROW(st.execute(sql), tovi::bad_sql);
+        st.trans->rollback();
+        EXPECT_EQ(text_of("SELECT COUNT(*) FROM c"), "1");
+    }
+}
+
 // Guards: a commit reported as a success after the server rolled the transaction
 // back, work of a failed transaction half kept.
 TEST_F(Pgsql, ACommitAfterAFailedStatementRaisesAndKeepsNothing) {
