@@ -10,14 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "pgsql_markers.hpp"
 #include "pgsql_transaction.hpp"
 
 namespace tovi::pgsql {
-
-// The application's "?" markers as libpq's "$1", "$2", ..., outside quoted text,
-// quoted identifiers, dollar-quoted text and comments; `count` is set to the
-// number of markers.
-std::string numbered_markers(const std::string& sql, int& count);
 
 class statement : public tovi::driver::statement_base<driver> {
 public:
