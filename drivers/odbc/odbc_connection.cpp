@@ -1,11 +1,10 @@
 // The environment and connections.
 #include "odbc_connection.hpp"
 
-#include <poll.h>
-
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <clocale>
 #include <mutex>
@@ -135,8 +134,13 @@ bool connection::usable(std::chrono::milliseconds, std::chrono::milliseconds) no
     check_alive();
     if (lost_) return false;
     if (socket_ < 0) return true;
-    pollfd p{socket_, POLLIN, 0};
-    return ::poll(&p, 1, 0) == 0;
+    // The session's socket, read without taking anything: closed (0), or a
+    // PostgreSQL ErrorResponse ('E', the server ending the session), and the
+    // connection is not used again. The driver may leave replies of its own
+    // unread there: anything else is no sign.
+    char first = 0;
+    const ssize_t n = ::recv(socket_, &first, 1, MSG_PEEK | MSG_DONTWAIT);
+    return n < 0 ? errno == EAGAIN || errno == EWOULDBLOCK : n == 1 && first != 'E';
 }
 
 void connection::cut() noexcept {

@@ -19,8 +19,8 @@ public:
     // Rolls back what is open (SQLEndTran).
     void close() override;
     // The pool's check: not lost, not reported dead by the driver, and (where
-    // the session's socket is known) nothing heard from the server while idle,
-    // which closes or terminates a session that way. No round trip.
+    // the session's socket is known) not closed or ended by the server while
+    // idle. No round trip.
     bool usable(std::chrono::milliseconds idle,
                 std::chrono::milliseconds ping_after) noexcept override;
 
