@@ -134,42 +134,32 @@ if $pgsql; then
 fi
 echo
 
-gnuplot <<GNUPLOT
-set terminal svg size 1000,480 dynamic font "sans,11"
-set output "$chart"
-set title "tovi / native API on $engine: seconds per test ($runs runs; bar: median, range: spread)"
-set datafile separator "\t"
-set style fill solid 0.6 border -1
-set boxwidth 0.6
-set xtics rotate by -40 scale 0
-set xrange [0.3:19.7]
-set yrange [0:*]
-set ylabel "ratio tovi / native"
-set grid ytics
-plot "$work/chart.data" using 1:3:xtic(2) with boxes notitle, \
-     '' using 1:3:4:5 with yerrorbars lc rgb "black" pt 0 notitle, \
-     1.0 with lines lw 2 lc rgb "red" title "1.0: as fast as the native API"
-GNUPLOT
-echo "chart: $chart"
-if $pgsql; then
-  odbc_chart="$build/compare-postgresql-native-vs-psqlodbc.svg"
+# An SVG chart of per-test ratios: chart FILE TITLE Y_LABEL DATA LINE LINE_TITLE.
+chart() {
   gnuplot <<GNUPLOT
 set terminal svg size 1000,480 dynamic font "sans,11"
-set output "$odbc_chart"
-set title "tovi on PostgreSQL, native driver / psqlODBC: seconds per test ($runs runs; bar: median, range: spread)"
+set output "$1"
+set title "$2"
 set datafile separator "\t"
 set style fill solid 0.6 border -1
 set boxwidth 0.6
 set xtics rotate by -40 scale 0
 set xrange [0.3:19.7]
 set yrange [0:*]
-set ylabel "ratio native driver / psqlODBC"
+set ylabel "$3"
 set grid ytics
-plot "$work/third.data" using 1:3:xtic(2) with boxes notitle, \
+plot "$4" using 1:3:xtic(2) with boxes notitle, \
      '' using 1:3:4:5 with yerrorbars lc rgb "black" pt 0 notitle, \
-     0.6 with lines lw 2 lc rgb "red" title "0.6"
+     $5 with lines lw 2 lc rgb "red" title "$6"
 GNUPLOT
-  echo "chart: $odbc_chart"
+  echo "chart: $1"
+}
+chart "$chart" "tovi / native API on $engine: seconds per test ($runs runs; bar: median, range: spread)" \
+  "ratio tovi / native" "$work/chart.data" 1.0 "1.0: as fast as the native API"
+if $pgsql; then
+  chart "$build/compare-postgresql-native-vs-psqlodbc.svg" \
+    "tovi on PostgreSQL, native driver / psqlODBC: seconds per test ($runs runs; bar: median, range: spread)" \
+    "ratio native driver / psqlODBC" "$work/third.data" 0.6 "0.6"
 fi
 
 peak() { grep -h '^peak_kb' "$@" | awk '{ print $2 }' | median; }

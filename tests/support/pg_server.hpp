@@ -7,8 +7,13 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "support/temp_dir.hpp"
 
 namespace tovi_test {
 
@@ -61,6 +66,53 @@ private:
     std::string env_file_;
     std::string script_;
 };
+
+// A server of one test's own (pg_server.sh COMMAND on its environment file),
+// stopped and removed however the test ends. `Script`: pg_server.sh.
+class own_pg_server {
+public:
+    explicit own_pg_server(std::string script) : script_(std::move(script)) {}
+    own_pg_server(const own_pg_server&) = delete;
+    own_pg_server& operator=(const own_pg_server&) = delete;
+    ~own_pg_server() { (*this)("stop"); }
+    // start, stop, pause or resume; the script's exit status.
+    int operator()(const std::string& command) const {
+        const std::string line = "bash '" + script_ + "' " + command + " '" + env_ + "' >/dev/null";
+        return std::system(line.c_str());
+    }
+    pg_server described() const { return {env_, script_}; }
+
+private:
+    std::string script_;
+    temp_dir dir_;
+    std::string env_ = dir_.file("own.env");
+};
+
+// What a conformance case of a driver that reaches the test run's server needs:
+// its credentials, a fresh database per check (dropped afterwards) and the
+// server's types. `Case` is tovi_conformance::driver_case.
+template <class Case>
+void use_test_server(Case& c, const pg_server& server) {
+    c.user = server.user;
+    c.password = server.password;
+    auto made = std::make_shared<std::vector<std::string>>();
+    c.database = [server, made](const std::string& dir) {
+        made->push_back(server.create(dir));
+        return made->back();
+    };
+    c.tear_down = [server, made] {
+        for (const std::string& name : *made) server.drop(name);
+        made->clear();
+    };
+    c.integer_type = "BIGINT";
+    c.real_type = "DOUBLE PRECISION";
+    c.text_type = "TEXT";
+    c.blob_type = "BYTEA";
+    c.boolean_type = "BOOLEAN";
+    c.date_type = "TIMESTAMP";
+    c.lacks("any_credentials", "the server checks every user name and password");
+    c.lacks("database_file", "the database is the server's, not a file this process opens");
+}
 
 }  // namespace tovi_test
 

@@ -158,27 +158,11 @@ TEST_F(Postgresql, ConcurrentConnectionsSeeOnlyCommittedRows) {
     EXPECT_EQ(v, 2);
 }
 
-// A server of one test's own (pg_server.sh COMMAND on its environment file),
-// stopped and removed however the test ends.
-class own_server {
-public:
-    int operator()(const std::string& command) const {
-        const std::string line =
-            "bash '" TOVI_TEST_PG_SERVER_SCRIPT "' " + command + " '" + env_ + "' >/dev/null";
-        return std::system(line.c_str());
-    }
-    tovi_test::pg_server described() const { return {env_, TOVI_TEST_PG_SERVER_SCRIPT}; }
-    // The URL of this server's test database, with its credentials.
-    tovi::uurl_t url() const {
-        const tovi_test::pg_server own = described();
-        return tovi::uurl_t(own.url(), own.user, own.password, own.database);
-    }
-    ~own_server() { (*this)("stop"); }
-
-private:
-    tovi_test::temp_dir dir_;
-    std::string env_ = dir_.file("own.env");
-};
+// The URL of a server's test database through psqlODBC, with its credentials.
+tovi::uurl_t url_of(const tovi_test::own_pg_server& server) {
+    const tovi_test::pg_server own = server.described();
+    return tovi::uurl_t(own.url(), own.user, own.password, own.database);
+}
 
 // Guards: a pooled connection whose server went away hanging or crashing instead of one
 // error.
@@ -186,11 +170,11 @@ private:
 // next use fails with a tovi::exception in bounded time; once the server is back
 // a new data source works (on the same pooled connection, connected again).
 TEST(PostgresqlServerLoss, AnIdleConnectionsLostServerIsAnError) {
-    own_server server;
+    tovi_test::own_pg_server server(TOVI_TEST_PG_SERVER_SCRIPT);
     ASSERT_EQ(server("start"), 0);
     tovi::api::init();
     {
-        tovi::uurl_t url = server.url();
+        tovi::uurl_t url = url_of(server);
         {
             tovi::udata_source ds(url);
             tovi::statement st(ds, 1);
@@ -306,11 +290,11 @@ TEST_F(Postgresql, MarkersAreOnlyWhereTheyAreMarkers) {
 // The server restarts under a transaction with pending work: its commit raises
 // (the work is gone), it never reports success.
 TEST(PostgresqlServerLoss, ACommitAfterTheServerRestartedRaises) {
-    own_server server;
+    tovi_test::own_pg_server server(TOVI_TEST_PG_SERVER_SCRIPT);
     ASSERT_EQ(server("start"), 0);
     tovi::api::init();
     {
-        tovi::uurl_t url = server.url();
+        tovi::uurl_t url = url_of(server);
         tovi::udata_source ds(url);
         {
             tovi::statement st(ds, 1);
@@ -334,11 +318,11 @@ TEST(PostgresqlServerLoss, ACommitAfterTheServerRestartedRaises) {
 // transaction works on a fresh connection (the held statement notwithstanding),
 // and the held statement says it was lost, never runs on the new session.
 TEST(PostgresqlServerLoss, ALostConnectionIsOneClearErrorThenConnectsAgain) {
-    own_server server;
+    tovi_test::own_pg_server server(TOVI_TEST_PG_SERVER_SCRIPT);
     ASSERT_EQ(server("start"), 0);
     tovi::api::init();
     {
-        tovi::uurl_t url = server.url();
+        tovi::uurl_t url = url_of(server);
         tovi::udata_source ds(url);
         tovi::statement held(ds, 1);
         held.execute("CREATE TABLE t(a INTEGER)");

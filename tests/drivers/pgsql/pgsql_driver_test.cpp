@@ -460,37 +460,18 @@ TEST_F(Pgsql, TwoThreadsWithADataSourceEach) {
     EXPECT_EQ(text_of("SELECT COUNT(*) FROM shared WHERE thread = 2"), "500");
 }
 
-// A server of one test's own (pg_server.sh COMMAND on its environment file),
-// stopped and removed however the test ends.
-class own_server {
-public:
-    int operator()(const std::string& command) const {
-        const std::string line =
-            "bash '" TOVI_TEST_PG_SERVER_SCRIPT "' " + command + " '" + env_ + "' >/dev/null";
-        return std::system(line.c_str());
-    }
-    tovi::uurl_t url() const {
-        const tovi_test::pg_server own(env_, TOVI_TEST_PG_SERVER_SCRIPT);
-        return tovi::uurl_t(native_url(own), own.user, own.password, own.database);
-    }
-    ~own_server() { (*this)("stop"); }
-
-private:
-    tovi_test::temp_dir dir_;
-    std::string env_ = dir_.file("own.env");
-};
-
 // Guards: work lost silently when the server restarts, a data source or the pool
 // stuck with a dead session afterwards.
 // The server restarts in the middle of a transaction: its commit raises one
 // error naming the lost connection; the data source's next transaction works,
 // and so does a new data source from the pool.
 TEST(PgsqlServerRestart, WorkInFlightFailsOnceAndEverythingAfterWorks) {
-    own_server server;
+    tovi_test::own_pg_server server(TOVI_TEST_PG_SERVER_SCRIPT);
     ASSERT_EQ(server("start"), 0);
     tovi::api::init();
     {
-        tovi::uurl_t url = server.url();
+        const tovi_test::pg_server own = server.described();
+        tovi::uurl_t url(native_url(own), own.user, own.password, own.database);
         {
             tovi::udata_source idle(url);
             tovi::statement(idle, 1).execute("CREATE TABLE t(a INTEGER)");
