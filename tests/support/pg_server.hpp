@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -40,16 +41,19 @@ struct pg_server {
     // The tovi URL of the server through psqlODBC.
     std::string url() const { return "/ODBC/PostgreSQL Unicode/127.0.0.1/" + port; }
     // A new, empty database for one test (tests run at the same time), named
-    // from `dir`, the test's own directory; drop() removes it.
+    // from `dir`, the test's own directory: its last part, and a number from
+    // the whole path (two checks' directories "other" are two databases);
+    // drop() removes it.
     std::string create(const std::string& dir) const {
         if (!running)
             throw std::runtime_error("no PostgreSQL test server (" + env_file_ +
                                      "): run the tests through ctest, which starts it");
         std::string name = "t_";
-        for (char c : dir.substr(dir.find_last_of('/') + 1))
+        for (char c : dir.substr(dir.find_last_of('/') + 1).substr(0, 40))
             name += std::isalnum(static_cast<unsigned char>(c))
                         ? static_cast<char>(std::tolower(static_cast<unsigned char>(c)))
                         : '_';
+        name += "_" + std::to_string(std::hash<std::string>()(dir) % 1000000007UL);
         run("create", name);
         return name;
     }
