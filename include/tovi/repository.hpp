@@ -183,6 +183,7 @@ public:
     /// How the pool treats idle connections (drivers of servers set it from the
     /// database options).
     const pool_policy& get_pool_policy() const { return policy_; }
+    /// See get_pool_policy().
     void set_pool_policy(const pool_policy& p) { policy_ = p; }
 
 protected:
