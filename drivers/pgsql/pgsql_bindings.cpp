@@ -48,16 +48,16 @@ std::int64_t timestamp_of(const tm& t) {
 
 // PostgreSQL text cannot hold a NUL byte: refused before anything is sent
 // (libpq would cut the text there).
-template <class S>
-void check_text(S& st, const char* data, std::size_t size) {
-    const void* nul = std::memchr(data, 0, size);
-    if (nul == nullptr) return;
-    st.raise(bad_value("PostgreSQL text cannot hold a NUL byte (byte " +
-                           std::to_string(static_cast<const char*>(nul) - data) +
+[[noreturn]] __attribute__((noinline, cold)) void refuse_nul(const statement& st, std::size_t at) {
+    st.raise(bad_value("PostgreSQL text cannot hold a NUL byte (byte " + std::to_string(at) +
                            " of the value); send it as binary data (a BLOB).",
                        0));
 }
-
+inline void check_text(const statement& st, const char* data, std::size_t size) {
+    const void* nul = std::memchr(data, 0, size);
+    if (nul != nullptr)
+        refuse_nul(st, static_cast<std::size_t>(static_cast<const char*>(nul) - data));
+}
 int hex(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;

@@ -97,6 +97,10 @@ void connection::connect() {
         throw e;
     }
     PQsetErrorVerbosity(conn_, PQERRORS_DEFAULT);
+    // The server's notices ("table ... does not exist, skipping") are not the
+    // application's output: libpq would print them on standard error.
+    PQsetNoticeReceiver(
+        conn_, [](void*, const PGresult*) {}, nullptr);
     marked_lost_ = false;
     statements_made_ = 0;
     deallocations_.clear();

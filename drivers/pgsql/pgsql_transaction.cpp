@@ -18,9 +18,14 @@ void transaction::begin() {
     }
     try {
         owner.reconnect_if_lost();
-        // Statements forgotten outside transactions go now, before they pile up.
+        // Statements forgotten outside transactions go now, before they pile up
+        // (one the application deallocated itself would fail the rest: no matter).
         if (owner.deallocations().size() > 1024) {
-            owner.run(owner.deallocations().substr(1));
+            try {
+                owner.run(owner.deallocations().substr(1));
+            } catch (const native_exception&) {
+                if (owner.lost()) throw;
+            }
             owner.deallocations_sent();
         }
         try {

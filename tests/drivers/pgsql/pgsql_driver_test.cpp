@@ -361,8 +361,12 @@ TEST_F(Pgsql, ServerErrorsArriveWithTheirFieldsAndContext) {
     }
 }
 
-// Guards: a COPY with the client's data leaving the session stuck in it.
+// Guards: a COPY with the client's data leaving the session stuck in it; the
+// server's notices printed on the application's standard error.
 TEST_F(Pgsql, CopyWithTheClientsDataIsRefusedAndTheSessionGoesOn) {
+    testing::internal::CaptureStderr();
+    exec("DROP TABLE IF EXISTS c");  // the server notes that it does not exist
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     exec("CREATE TABLE c(a INTEGER)");
     exec("INSERT INTO c VALUES(1)");
     for (const char* sql : {"COPY c TO STDOUT", "COPY c FROM STDIN"}) {
