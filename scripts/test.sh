@@ -58,20 +58,4 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/tests/support/lsan.supp}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
-if ctest --test-dir "$build_dir" --output-on-failure --parallel "$jobs" "${filter[@]}"; then
-  exit 0
-fi
-[ "$build_dir" = build-asan ] || exit 1
-# LeakSanitizer's own tracer can crash ("Tracer caught signal") while it stops the
-# embedded Firebird engine's threads at the exit of a test that passed. When that
-# is every failure, those tests run once more; any other failure stands.
-log="$build_dir/Testing/Temporary/LastTest.log"
-tracer_only=$(awk '
-  /^[0-9]+\/[0-9]+ Testing: / { passed = 0; tracer = 0 }
-  /^\[  PASSED  \] / { passed = 1 }
-  /Tracer caught signal/ { tracer = 1 }
-  /^Test Failed\./ { if (passed && tracer) ok++; else bad++ }
-  END { print (bad == 0 && ok > 0) ? "yes" : "no" }' "$log")
-[ "$tracer_only" = yes ] || exit 1
-echo "Only LeakSanitizer's tracer failed, after the tests passed: running them once more"
-ctest --test-dir "$build_dir" --output-on-failure --rerun-failed
+ctest --test-dir "$build_dir" --output-on-failure --parallel "$jobs" "${filter[@]}"
