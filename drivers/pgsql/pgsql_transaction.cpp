@@ -70,11 +70,7 @@ void transaction::end(bool commit) {
     // statement in use is reset. The free ones stay prepared (the server keeps
     // prepared statements across transactions).
     try {
-        for_each_in_use([](statement& s) {
-            if (s.reading()) return;
-            s.closed_by_transaction();
-            s.reset();
-        });
+        end_statements(true, true);
     } catch (const exception& e) {
         fail(e);
     }

@@ -84,15 +84,16 @@ public:
     // What the end of the native transaction (a commit or rollback) does to the
     // statements: with `keep_reading`, a query with rows left reads on (its
     // engine keeps the cursor); every other statement in use is reset and its
-    // next fetch says the end closed it; the free ones go. The driver's
-    // statement offers reading(), reset() and closed_by_transaction().
-    void end_statements(bool keep_reading) {
+    // next fetch says the end closed it; the free ones go, unless `keep_free`
+    // (an engine whose prepared statements outlive the transaction). The
+    // driver's statement offers reading(), reset() and closed_by_transaction().
+    void end_statements(bool keep_reading, bool keep_free = false) {
         for_each_in_use([keep_reading](statement_class& s) {
             if (keep_reading && s.reading()) return;
             s.closed_by_transaction();
             s.reset();
         });
-        cache.purge();
+        if (!keep_free) cache.purge();
     }
 
     connection_type& get_owner() const { return owner; }
