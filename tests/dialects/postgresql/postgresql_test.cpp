@@ -19,7 +19,7 @@
 #include <thread>
 
 #include "support/odbc_registry.hpp"
-#include "support/pg_server.hpp"
+#include "support/pg_fixture.hpp"
 #include "support/temp_dir.hpp"
 
 namespace {
@@ -29,29 +29,9 @@ tovi_test::odbc_registry& registry = []() -> tovi_test::odbc_registry& {
     return tovi_test::process_registry();
 }();
 
-class Postgresql : public ::testing::Test {
+class Postgresql : public tovi_test::pg_database_test {
 protected:
-    void SetUp() override {
-        database_ = server_.create(dir_.path());
-        tovi::api::init();
-        ds_ = source();
-    }
-    void TearDown() override {
-        ds_.reset();
-        urls_.clear();
-        tovi::api::fini();
-        server_.drop(database_);
-    }
-    std::unique_ptr<tovi::udata_source> source() {
-        urls_.push_back(std::make_unique<tovi::uurl_t>(server_.url(), server_.user,
-                                                       server_.password, database_));
-        return std::make_unique<tovi::udata_source>(*urls_.back());
-    }
-    void exec(const std::string& sql, tovi::data_source* on = nullptr) {
-        tovi::statement st(on != nullptr ? *on : *ds_, 1);
-        st.execute(sql);
-        st.trans->commit();
-    }
+    std::string url() const override { return server_.url(); }
     long count(const std::string& table, tovi::data_source& on) {
         tovi::statement st(on, 1);
         long n = -1;
@@ -62,12 +42,6 @@ protected:
         st.trans->commit();  // no snapshot kept open
         return n;
     }
-
-    tovi_test::pg_server server_{TOVI_TEST_PG_SERVER_ENV, TOVI_TEST_PG_SERVER_SCRIPT};
-    tovi_test::temp_dir dir_;
-    std::string database_;
-    std::vector<std::unique_ptr<tovi::uurl_t>> urls_;
-    std::unique_ptr<tovi::udata_source> ds_;
 };
 
 // The exception `sql` raises, checked to be an `E` with the server's message and

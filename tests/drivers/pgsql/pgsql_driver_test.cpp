@@ -15,8 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/pg_server.hpp"
-#include "support/temp_dir.hpp"
+#include "support/pg_fixture.hpp"
 
 namespace {
 
@@ -24,29 +23,9 @@ std::string native_url(const tovi_test::pg_server& s) {
     return "/PostgreSQL/127.0.0.1/" + s.port;
 }
 
-class Pgsql : public ::testing::Test {
+class Pgsql : public tovi_test::pg_database_test {
 protected:
-    void SetUp() override {
-        database_ = server_.create(dir_.path());
-        tovi::api::init();
-        ds_ = source();
-    }
-    void TearDown() override {
-        ds_.reset();
-        urls_.clear();
-        tovi::api::fini();
-        server_.drop(database_);
-    }
-    std::unique_ptr<tovi::udata_source> source(const std::string& options = std::string()) {
-        urls_.push_back(std::make_unique<tovi::uurl_t>(native_url(server_), server_.user,
-                                                       server_.password, database_ + options));
-        return std::make_unique<tovi::udata_source>(*urls_.back());
-    }
-    void exec(const std::string& sql, tovi::data_source* on = nullptr) {
-        tovi::statement st(on != nullptr ? *on : *ds_, 1);
-        st.execute(sql);
-        st.trans->commit();
-    }
+    std::string url() const override { return native_url(server_); }
     // The first column of the first row of `sql`, as text.
     std::string text_of(const std::string& sql, tovi::data_source* on = nullptr) {
         tovi::statement st(on != nullptr ? *on : *ds_, 1);
@@ -61,12 +40,6 @@ protected:
     long backend_pid(tovi::data_source& on) {
         return std::strtol(text_of("SELECT pg_backend_pid()", &on).c_str(), nullptr, 10);
     }
-
-    tovi_test::pg_server server_{TOVI_TEST_PG_SERVER_ENV, TOVI_TEST_PG_SERVER_SCRIPT};
-    tovi_test::temp_dir dir_;
-    std::string database_;
-    std::vector<std::unique_ptr<tovi::uurl_t>> urls_;
-    std::unique_ptr<tovi::udata_source> ds_;
 };
 
 tm date(int y, int mo, int d, int h, int mi, int s) {
