@@ -5,6 +5,7 @@
 
 #include <tovi/api.hpp>
 #include <tovi/binding.hpp>
+#include <tovi/bulk.hpp>
 #include <tovi/config.hpp>
 #include <tovi/conversions.hpp>
 #include <tovi/data_source.hpp>

@@ -1,0 +1,188 @@
+// Bulk work: vectors bound to a statement through one value of each column's
+// kind, loaded or stored row by row.
+#include <tovi/bulk.hpp>
+
+#include <tovi/exception.hpp>
+#include <tovi/statement.hpp>
+#include <tovi/values.hpp>
+
+#include <type_traits>
+
+namespace tovi {
+
+struct bulk::column {
+    virtual ~column() = default;
+    virtual std::size_t size() const = 0;
+    // The row's element into the bound value (a parameter).
+    virtual void load(std::size_t row) = 0;
+    // The bound value onto the end of the vector (a fetched column).
+    virtual void store() = 0;
+    virtual void clear() = 0;
+    virtual value_factory_acceptor& value() = 0;
+};
+
+namespace {
+
+template <class T>
+struct optional_of : std::false_type {
+    using type = T;
+};
+template <class T>
+struct optional_of<std::optional<T>> : std::true_type {
+    using type = T;
+};
+
+// The bound value of each element kind.
+template <class T>
+struct value_of;
+template <>
+struct value_of<long> {
+    using type = long_t;
+    static type make() { return type(); }
+};
+template <>
+struct value_of<double> {
+    using type = double_t;
+    static type make() { return type(); }
+};
+template <>
+struct value_of<std::string> {
+    using type = string_t;
+    static type make() { return type(0); }
+};
+template <>
+struct value_of<tm> {
+    using type = date_time_t;
+    static type make() { return type(); }
+};
+
+std::string row_text(std::size_t row, std::size_t rows) {
+    return "Row " + std::to_string(row) + " of " + std::to_string(rows) +
+           " failed (rows counted from 0).";
+}
+
+template <class E>
+class vector_column final : public bulk::column {
+public:
+    using element = typename optional_of<E>::type;
+    static constexpr bool nullable = optional_of<E>::value;
+
+    explicit vector_column(std::vector<E>& v) : v_(v), value_(value_of<element>::make()) {}
+    std::size_t size() const override { return v_.size(); }
+    void load(std::size_t row) override {
+        const E& e = v_[row];
+        if constexpr (nullable) {
+            value_.is_null = !e.has_value();
+            if (e.has_value()) value_.value = *e;
+        } else {
+            value_.is_null = false;
+            value_.value = e;
+        }
+    }
+    void store() override {
+        if constexpr (nullable) {
+            if (value_.is_null)
+                v_.emplace_back();
+            else
+                v_.emplace_back(value_.value);
+        } else {
+            if (value_.is_null) {
+                value_is_null e(0);
+                e.set_data(
+                    "A NULL column was fetched into a vector of plain values (use "
+                    "std::optional elements for NULLs).",
+                    0);
+                throw e;
+            }
+            v_.push_back(value_.value);
+        }
+    }
+    void clear() override { v_.clear(); }
+    value_factory_acceptor& value() override { return value_; }
+
+private:
+    std::vector<E>& v_;
+    typename value_of<element>::type value_;
+};
+
+}  // namespace
+
+bulk::bulk(statement& st) : statement_(st) {
+    if (!st.is_parsed())
+        throw bad_operation("Bulk work needs a parsed statement: call parse() first.", 0);
+}
+
+bulk::~bulk() = default;
+
+bulk& bulk::in(std::unique_ptr<column> c) {
+    statement_ << c->value();
+    in_.push_back(std::move(c));
+    return *this;
+}
+
+bulk& bulk::out(std::unique_ptr<column> c) {
+    statement_ >> c->value();
+    out_.push_back(std::move(c));
+    return *this;
+}
+
+#define TOVI_BULK_KIND(E)                                  \
+    bulk& bulk::operator<<(std::vector<E>& v) {            \
+        return in(std::make_unique<vector_column<E>>(v));  \
+    }                                                      \
+    bulk& bulk::operator>>(std::vector<E>& v) {            \
+        return out(std::make_unique<vector_column<E>>(v)); \
+    }
+TOVI_BULK_KIND(long)
+TOVI_BULK_KIND(double)
+TOVI_BULK_KIND(std::string)
+TOVI_BULK_KIND(tm)
+TOVI_BULK_KIND(std::optional<long>)
+TOVI_BULK_KIND(std::optional<double>)
+TOVI_BULK_KIND(std::optional<std::string>)
+TOVI_BULK_KIND(std::optional<tm>)
+#undef TOVI_BULK_KIND
+
+std::size_t bulk::rows() const {
+    if (in_.empty()) return 0;
+    const std::size_t n = in_.front()->size();
+    for (const auto& c : in_) {
+        if (c->size() == n) continue;
+        std::string sizes;
+        for (const auto& each : in_)
+            sizes += (sizes.empty() ? "" : ", ") + std::to_string(each->size());
+        throw bad_operation("The bound vectors differ in length (" + sizes +
+                                "): every parameter needs one element per row.",
+                            0);
+    }
+    return n;
+}
+
+void bulk::execute() {
+    if (in_.empty()) {
+        statement_.execute();
+        return;
+    }
+    const std::size_t n = rows();
+    for (std::size_t row = 0; row < n; ++row) {
+        for (const auto& c : in_) c->load(row);
+        try {
+            statement_.execute();
+        } catch (exception& e) {
+            e.set_data(row_text(row, n), 0);
+            throw;
+        }
+    }
+}
+
+std::size_t bulk::fetch(std::size_t n) {
+    for (const auto& c : out_) c->clear();
+    std::size_t got = 0;
+    while (got < n && statement_.next()) {
+        for (const auto& c : out_) c->store();
+        ++got;
+    }
+    return got;
+}
+
+}  // namespace tovi
