@@ -48,6 +48,10 @@ done
 [ "$(cat "$work/binding.out")" = "$(printf '1: lamp, 19.500000, photo of 4 bytes\n2: (no name), (no price), photo of 0 bytes')" ]
 "$work/cmake-build/threads" "$work/threads.db" | tee "$work/threads.out"
 grep -q "^1000 rows from 4 threads$" "$work/threads.out"
+for run in 1 2; do  # a second run starts clean too
+  "$work/cmake-build/bulk" /SQLITE "" "$work/readings.db" | tee "$work/bulk.out"
+  [ "$(cat "$work/bulk.out")" = "10000 rows in 10 fetches, 100 checked" ]
+done
 mkdir -p "$work/odbc" "$work/fb-lock"
 printf '[PostgreSQL Unicode]\nDriver=%s\n' "$psqlodbc" >"$work/odbc/odbcinst.ini"
 # The guide's URLs as printed, SQLite's ODBC driver by Debian's own registration.
@@ -72,9 +76,16 @@ bash "$pg_server" create "$pg_env" tovi_install
   ODBCSYSINI="$work/odbc" ODBCINSTINI=odbcinst.ini TOVI_PASSWORD="$PGPASSWORD" \
     "$work/cmake-build/connections" "/ODBC/PostgreSQL Unicode/$PGHOST/$PGPORT" "$PGUSER" \
     tovi_install | tee "$work/connections.out"
+  # And natively, with the bulk example too.
+  TOVI_PASSWORD="$PGPASSWORD" "$work/cmake-build/connections" "/PostgreSQL/$PGHOST/$PGPORT" \
+    "$PGUSER" tovi_install | tee -a "$work/connections.out"
+  TOVI_PASSWORD="$PGPASSWORD" "$work/cmake-build/bulk" "/PostgreSQL/$PGHOST/$PGPORT" "$PGUSER" \
+    tovi_install | tee "$work/bulk.out"
 )
 bash "$pg_server" drop "$pg_env" tovi_install
-grep -q ": 1 row(s)$" "$work/connections.out"
+[ "$(grep -c ": 1 row(s)$" "$work/connections.out")" -eq 1 ] &&
+  [ "$(grep -c ": 2 row(s)$" "$work/connections.out")" -eq 1 ]
+[ "$(cat "$work/bulk.out")" = "10000 rows in 10 fetches, 100 checked" ]
 
 pc_dir=$(dirname "$(find "$prefix" -name tovi.pc | head -n 1)")
 # shellcheck disable=SC2046
