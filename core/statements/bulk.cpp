@@ -1,5 +1,6 @@
 // Bulk work: vectors bound to a statement through one value of each column's
-// kind, loaded or stored row by row.
+// kind. The driver's statement runs the rows when it can (impl::bulk_statement);
+// else they run here, row by row through tovi::statement.
 #include <tovi/bulk.hpp>
 
 #include <tovi/exception.hpp>
@@ -10,16 +11,10 @@
 
 namespace tovi {
 
-struct bulk::column {
-    virtual ~column() = default;
-    virtual std::size_t size() const = 0;
-    // The row's element into the bound value (a parameter).
-    virtual void load(std::size_t row) = 0;
-    // The bound value onto the end of the vector (a fetched column).
-    virtual void store() = 0;
-    virtual void clear() = 0;
-    virtual value_factory_acceptor& value() = 0;
-};
+namespace impl {
+bulk_vector::~bulk_vector() = default;
+bulk_statement::~bulk_statement() = default;
+}  // namespace impl
 
 namespace {
 
@@ -37,21 +32,25 @@ template <class T>
 struct value_of;
 template <>
 struct value_of<long> {
+    static constexpr impl::bulk_kind kind = impl::bulk_kind::integer;
     using type = long_t;
     static type make() { return type(); }
 };
 template <>
 struct value_of<double> {
+    static constexpr impl::bulk_kind kind = impl::bulk_kind::real;
     using type = double_t;
     static type make() { return type(); }
 };
 template <>
 struct value_of<std::string> {
+    static constexpr impl::bulk_kind kind = impl::bulk_kind::text;
     using type = string_t;
     static type make() { return type(0); }
 };
 template <>
 struct value_of<tm> {
+    static constexpr impl::bulk_kind kind = impl::bulk_kind::date_time;
     using type = date_time_t;
     static type make() { return type(); }
 };
@@ -62,12 +61,15 @@ std::string row_text(std::size_t row, std::size_t rows) {
 }
 
 template <class E>
-class vector_column final : public bulk::column {
+class vector_column final : public impl::bulk_vector {
 public:
     using element = typename optional_of<E>::type;
     static constexpr bool nullable = optional_of<E>::value;
 
-    explicit vector_column(std::vector<E>& v) : v_(v), value_(value_of<element>::make()) {}
+    explicit vector_column(std::vector<E>& v)
+        : bulk_vector(value_of<element>::kind, nullable, &v),
+          v_(v),
+          value_(value_of<element>::make()) {}
     std::size_t size() const override { return v_.size(); }
     void load(std::size_t row) override {
         const E& e = v_[row];
@@ -110,19 +112,25 @@ private:
 bulk::bulk(statement& st) : statement_(st) {
     if (!st.is_parsed())
         throw bad_operation("Bulk work needs a parsed statement: call parse() first.", 0);
+    // The driver takes the i-th vector for the i-th binding.
+    if (st.get_impl()->get_bind().size() != 0 || st.get_impl()->get_define().size() != 0)
+        throw bad_operation(
+            "The statement already has bindings: bind all its values through the bulk object "
+            "(parse the statement again to start afresh).",
+            0);
 }
 
 bulk::~bulk() = default;
 
-bulk& bulk::in(std::unique_ptr<column> c) {
-    statement_ << c->value();
-    in_.push_back(std::move(c));
+bulk& bulk::in(std::unique_ptr<impl::bulk_vector> v) {
+    statement_ << v->value();
+    in_.push_back(std::move(v));
     return *this;
 }
 
-bulk& bulk::out(std::unique_ptr<column> c) {
-    statement_ >> c->value();
-    out_.push_back(std::move(c));
+bulk& bulk::out(std::unique_ptr<impl::bulk_vector> v) {
+    statement_ >> v->value();
+    out_.push_back(std::move(v));
     return *this;
 }
 
@@ -164,19 +172,33 @@ void bulk::execute() {
         return;
     }
     const std::size_t n = rows();
-    for (std::size_t row = 0; row < n; ++row) {
-        for (const auto& c : in_) c->load(row);
-        try {
-            statement_.execute();
-        } catch (exception& e) {
-            e.set_data(row_text(row, n), 0);
-            throw;
+    if (n == 0) return;
+    std::size_t row = 0;
+    try {
+        if (auto* driver = dynamic_cast<impl::bulk_statement*>(statement_.get_impl())) {
+            std::vector<impl::bulk_vector*> in(in_.size());
+            for (std::size_t c = 0; c < in_.size(); ++c) in[c] = in_[c].get();
+            driver->execute_bulk(in.data(), in.size(), n, row);
+            return;
         }
+        for (; row < n; ++row) {
+            for (const auto& c : in_) c->load(row);
+            statement_.execute();
+        }
+    } catch (exception& e) {
+        e.set_data(row_text(row, n), 0);
+        throw;
     }
 }
 
 std::size_t bulk::fetch(std::size_t n) {
     for (const auto& c : out_) c->clear();
+    if (n == 0) return 0;
+    if (auto* driver = dynamic_cast<impl::bulk_statement*>(statement_.get_impl())) {
+        std::vector<impl::bulk_vector*> out(out_.size());
+        for (std::size_t c = 0; c < out_.size(); ++c) out[c] = out_[c].get();
+        return driver->fetch_bulk(out.data(), out.size(), n);
+    }
     std::size_t got = 0;
     while (got < n && statement_.next()) {
         for (const auto& c : out_) c->store();

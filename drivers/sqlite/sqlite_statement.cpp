@@ -3,6 +3,7 @@
 #include "sqlite_statement.hpp"
 
 #include <climits>
+#include <optional>
 
 #include "sqlite_bindings.hpp"
 #include "sqlite_errors.hpp"
@@ -191,6 +192,133 @@ bool statement::stepped_past_end(int rc) {
     if (rc != SQLITE_DONE && rc != SQLITE_OK) step_failed(rc);
     at_end = true;
     return false;
+}
+
+// --- bulk work
+
+namespace {
+
+template <class T>
+std::vector<T>& elements(impl::bulk_vector& v) {
+    return *static_cast<std::vector<T>*>(v.data);
+}
+
+// One case per element type: the kind, then plain or std::optional.
+constexpr int form(impl::bulk_kind kind, bool nullable) {
+    return static_cast<int>(kind) * 2 + (nullable ? 1 : 0);
+}
+
+}  // namespace
+
+inline void statement::bind_element(impl::bulk_vector& v, std::size_t position, std::size_t row) {
+    const int p = static_cast<int>(position) + 1;
+    int rc;
+    switch (form(v.kind, v.nullable)) {
+        case form(impl::bulk_kind::integer, false):
+            rc = sqlite3_bind_int64(native_, p, elements<long>(v)[row]);
+            break;
+        case form(impl::bulk_kind::integer, true): {
+            const std::optional<long>& e = elements<std::optional<long>>(v)[row];
+            rc = e ? sqlite3_bind_int64(native_, p, *e) : sqlite3_bind_null(native_, p);
+            break;
+        }
+        case form(impl::bulk_kind::real, false):
+            rc = sqlite3_bind_double(native_, p, elements<double>(v)[row]);
+            break;
+        case form(impl::bulk_kind::real, true): {
+            const std::optional<double>& e = elements<std::optional<double>>(v)[row];
+            rc = e ? sqlite3_bind_double(native_, p, *e) : sqlite3_bind_null(native_, p);
+            break;
+        }
+        case form(impl::bulk_kind::text, false): {
+            const std::string& e = elements<std::string>(v)[row];
+            rc = sqlite3_bind_text64(native_, p, e.data(), e.size(), bind_lifetime(), SQLITE_UTF8);
+            break;
+        }
+        case form(impl::bulk_kind::text, true): {
+            const std::optional<std::string>& e = elements<std::optional<std::string>>(v)[row];
+            rc = e ? sqlite3_bind_text64(native_, p, e->data(), e->size(), bind_lifetime(),
+                                         SQLITE_UTF8)
+                   : sqlite3_bind_null(native_, p);
+            break;
+        }
+        default:  // dates: the binding's own rules
+            v.load(row);
+            bind_.get_bindings()[position]->get_value();
+            return;
+    }
+    if (rc != SQLITE_OK) fail(native_error(db(), rc));
+}
+
+void statement::execute_bulk(impl::bulk_vector* const* in, std::size_t count, std::size_t rows,
+                             std::size_t& row) {
+    for (row = 0; row < rows; ++row) {
+        ready_for_binding();
+        for (std::size_t c = 0; c < count; ++c) bind_element(*in[c], c, row);
+        statement::execute();
+    }
+}
+
+inline void statement::fetch_element(impl::bulk_vector& v, std::size_t position) {
+    sqlite3_value* value = sqlite3_column_value(native_, static_cast<int>(position));
+    const int type = sqlite3_value_type(value);
+    switch (form(v.kind, v.nullable)) {
+        case form(impl::bulk_kind::integer, false):
+            if (type != SQLITE_INTEGER) break;
+            elements<long>(v).push_back(static_cast<long>(sqlite3_value_int64(value)));
+            return;
+        case form(impl::bulk_kind::integer, true):
+            if (type == SQLITE_NULL) {
+                elements<std::optional<long>>(v).emplace_back();
+                return;
+            }
+            if (type != SQLITE_INTEGER) break;
+            elements<std::optional<long>>(v).emplace_back(
+                static_cast<long>(sqlite3_value_int64(value)));
+            return;
+        case form(impl::bulk_kind::real, false):
+            if (type != SQLITE_FLOAT) break;
+            elements<double>(v).push_back(sqlite3_value_double(value));
+            return;
+        case form(impl::bulk_kind::real, true):
+            if (type == SQLITE_NULL) {
+                elements<std::optional<double>>(v).emplace_back();
+                return;
+            }
+            if (type != SQLITE_FLOAT) break;
+            elements<std::optional<double>>(v).emplace_back(sqlite3_value_double(value));
+            return;
+        case form(impl::bulk_kind::text, false):
+            if (type != SQLITE_TEXT) break;
+            elements<std::string>(v).emplace_back(
+                reinterpret_cast<const char*>(sqlite3_value_text(value)),
+                static_cast<std::size_t>(sqlite3_value_bytes(value)));
+            return;
+        case form(impl::bulk_kind::text, true):
+            if (type == SQLITE_NULL) {
+                elements<std::optional<std::string>>(v).emplace_back();
+                return;
+            }
+            if (type != SQLITE_TEXT) break;
+            elements<std::optional<std::string>>(v).emplace_back(
+                std::in_place, reinterpret_cast<const char*>(sqlite3_value_text(value)),
+                static_cast<std::size_t>(sqlite3_value_bytes(value)));
+            return;
+        default:
+            break;
+    }
+    // Dates, and a column of another type than the vector's: the binding's rules.
+    define_.get_bindings()[position]->set_value();
+    v.store();
+}
+
+std::size_t statement::fetch_bulk(impl::bulk_vector* const* out, std::size_t count, std::size_t n) {
+    std::size_t got = 0;
+    while (got < n && statement::next()) {
+        for (std::size_t c = 0; c < count; ++c) fetch_element(*out[c], c);
+        ++got;
+    }
+    return got;
 }
 
 impl::describe* statement::make_describe() {

@@ -27,6 +27,12 @@ public:
     impl::value_factory& get_define() override { return define_; }
     // A new command binds from scratch: the earlier command's values are cleared.
     void reused();
+    // Bulk work: the application's vectors bound and read with SQLite's own
+    // calls; other kinds (dates, a column of another type) through the bindings.
+    void execute_bulk(impl::bulk_vector* const* in, std::size_t count, std::size_t rows,
+                      std::size_t& row) override;
+    std::size_t fetch_bulk(impl::bulk_vector* const* out, std::size_t count,
+                           std::size_t n) override;
 
     // Before binding: reset a prepared statement, else prepare one.
     void ready_for_binding() {
@@ -73,6 +79,8 @@ private:
     // Refuses text after the first statement other than blanks, comments and ";".
     void check_tail(const char* tail, const char* end);
     void finalize() noexcept;
+    void bind_element(impl::bulk_vector& v, std::size_t position, std::size_t row);
+    void fetch_element(impl::bulk_vector& v, std::size_t position);
     sqlite3* db() const { return owner->db(); }
 
     sqlite3_stmt* native_;

@@ -21,7 +21,8 @@
 ///
 /// A bulk object binds to the statement as it is parsed now and lives no
 /// longer than the statement; parse the statement again for another text and
-/// make a new bulk object. The vectors are the application's: bulk reads the
+/// make a new bulk object. A statement given to a bulk object is bound through
+/// it only. The vectors are the application's: bulk reads the
 /// parameters' vectors when it executes and fills the columns' vectors when it
 /// fetches. `std::optional` elements carry NULL; a NULL fetched into a plain
 /// element is tovi::value_is_null. Not thread-safe.
@@ -40,6 +41,60 @@
 namespace tovi {
 
 class statement;
+class value_factory_acceptor;
+
+namespace impl {
+
+/// The element kinds of bulk vectors: long, double, std::string, tm.
+enum class bulk_kind : unsigned char { integer, real, text, date_time };
+
+/// One of the application's vectors bound for bulk work, as a driver sees it.
+/// A driver with a native path reads or appends the elements itself: `data`
+/// is a std::vector<T> when `nullable` is false, else a
+/// std::vector<std::optional<T>>, T by `kind`. Every vector is also bound to
+/// the statement through one typed value (value()), so that a driver can do any
+/// element the driver's own bindings way: load() then the binding's get_value(),
+/// or the binding's set_value() then store().
+class TOVI_API bulk_vector {
+public:
+    bulk_vector(bulk_kind kind_, bool nullable_, void* data_)
+        : kind(kind_), nullable(nullable_), data(data_) {}
+    virtual ~bulk_vector();
+    /// The number of elements.
+    virtual std::size_t size() const = 0;
+    /// Element `row` into the bound value (a parameter).
+    virtual void load(std::size_t row) = 0;
+    /// The bound value onto the end of the vector (a fetched column).
+    virtual void store() = 0;
+    /// Empties the vector.
+    virtual void clear() = 0;
+    /// The typed value bound to the statement for this vector.
+    virtual value_factory_acceptor& value() = 0;
+
+    const bulk_kind kind;  ///< the element's type
+    const bool nullable;   ///< std::optional elements
+    void* const data;      ///< the application's vector
+};
+
+/// The second interface of a driver statement that runs bulk work itself
+/// (found with dynamic_cast; its type information lives in libtovi.so). Every
+/// vector given is bound to the statement in order (see bulk_vector), nothing
+/// else is.
+class TOVI_API bulk_statement {
+public:
+    virtual ~bulk_statement();
+    /// Runs the statement once for each of `rows` rows (rows > 0) of the
+    /// `count` parameter vectors `in`, in order. `row` follows the rows as they
+    /// run: after a failure it names the failing row. The rows before it are
+    /// in the transaction.
+    virtual void execute_bulk(bulk_vector* const* in, std::size_t count, std::size_t rows,
+                              std::size_t& row) = 0;
+    /// Appends up to `n` rows of the executed query to the `count` column
+    /// vectors `out`; the number of rows appended (0 at the end).
+    virtual std::size_t fetch_bulk(bulk_vector* const* out, std::size_t count, std::size_t n) = 0;
+};
+
+}  // namespace impl
 
 /// Vectors bound to one parsed statement: parameters run row by row in one
 /// execute(), result columns filled by fetch() (see the file's example).
@@ -88,16 +143,13 @@ public:
     /// The number of rows the parameters' vectors hold (all the same length).
     std::size_t rows() const;
 
-    /// A bound vector (implementation).
-    struct column;
-
 private:
-    bulk& in(std::unique_ptr<column> c);
-    bulk& out(std::unique_ptr<column> c);
+    bulk& in(std::unique_ptr<impl::bulk_vector> v);
+    bulk& out(std::unique_ptr<impl::bulk_vector> v);
 
     statement& statement_;
-    std::vector<std::unique_ptr<column>> in_;
-    std::vector<std::unique_ptr<column>> out_;
+    std::vector<std::unique_ptr<impl::bulk_vector>> in_;
+    std::vector<std::unique_ptr<impl::bulk_vector>> out_;
 };
 
 }  // namespace tovi

@@ -123,4 +123,51 @@ TEST_P(Conformance, BulkFailuresNameTheRowAndKeepNothingAfterRollback) {
     EXPECT_THROW(out.fetch(10), tovi::value_is_null);
 }
 
+// Guards: a driver's own bulk path reading a column of another type than the
+// vector's otherwise than a single row would (every road's conversion rules
+// hold), plain vectors losing data, a bulk object mixing with earlier bindings.
+TEST_P(Conformance, BulkFollowsTheConversionRulesOfSingleRows) {
+    const driver_case& c = GetParam();
+    exec("CREATE TABLE m(n " + c.integer_type + ", t " + c.text_type + ", r " + c.real_type + ")");
+    tovi::statement ins(*ds, 1);
+    ins.parse("INSERT INTO m VALUES(:n, :t, :r)");
+    std::vector<long> ns = {-123456, 42};
+    std::vector<std::string> ts = {"-5", "17"};
+    std::vector<double> rs = {-2.0, 3.0};
+    {
+        tovi::bulk in(ins);
+        in << ns << ts << rs;
+        in.execute();
+    }
+    ins.parse("INSERT INTO m VALUES(:n, :t, :r)");
+    long single = 1;
+    ins << single;
+    EXPECT_THROW(tovi::bulk{ins}, tovi::bad_operation);  // bound already
+    commit_pending();
+
+    tovi::statement sel(*ds, 1);
+    sel.parse("SELECT n, t, r, t, n, r FROM m ORDER BY 1");
+    std::vector<long> n;
+    std::vector<std::string> t;
+    std::vector<double> r;
+    std::vector<std::optional<long>> t_as_long;
+    std::vector<std::string> n_as_text;
+    std::vector<long> r_as_long;
+    tovi::bulk out(sel);
+    out >> n >> t >> r >> t_as_long >> n_as_text >> r_as_long;
+    out.execute();
+    ASSERT_EQ(out.fetch(1), 1u);  // one row, then the rest
+    EXPECT_EQ(n, std::vector<long>{-123456});
+    EXPECT_EQ(t, std::vector<std::string>{"-5"});
+    EXPECT_EQ(r, std::vector<double>{-2.0});
+    EXPECT_EQ(t_as_long, std::vector<std::optional<long>>{-5});
+    EXPECT_EQ(n_as_text, std::vector<std::string>{"-123456"});
+    EXPECT_EQ(r_as_long, std::vector<long>{-2});
+    ASSERT_EQ(out.fetch(10), 1u);
+    EXPECT_EQ(t_as_long, std::vector<std::optional<long>>{17});
+    EXPECT_EQ(n_as_text, std::vector<std::string>{"42"});
+    EXPECT_EQ(r_as_long, std::vector<long>{3});
+    EXPECT_EQ(out.fetch(10), 0u);
+}
+
 }  // namespace tovi_conformance

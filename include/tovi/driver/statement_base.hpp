@@ -1,6 +1,8 @@
 // The base of a driver's statement for SQL text: the common preparation (error
 // context, cache key, the dialect's kind, "?" markers) and the statement's error
-// texts. The driver adds its native prepare, execute, reset and next.
+// texts. The driver adds its native prepare, execute, reset and next. Bulk work
+// runs here, row by row through the driver's own bindings, unless the driver
+// has a native path.
 #ifndef TOVI_DRIVER_STATEMENT_BASE_HPP
 #define TOVI_DRIVER_STATEMENT_BASE_HPP
 
@@ -13,7 +15,7 @@
 namespace tovi::driver {
 
 template <class D>
-class statement_base : public impl::string_stmt {
+class statement_base : public impl::string_stmt, public impl::bulk_statement {
 public:
     using transaction_type = typename D::transaction;
 
@@ -37,6 +39,29 @@ public:
     int control(int) override { return 0; }
     // Slot 7, an operation drivers add after the core's slots: not supported.
     virtual void unsupported_operation() { throw not_implemented(0); }
+
+    // Bulk work: each row through the bound values, in the driver, which saves
+    // the core's calls per row.
+    void execute_bulk(impl::bulk_vector* const* in, std::size_t count, std::size_t rows,
+                      std::size_t& row) override {
+        impl::value_factory& bind = get_bind();
+        for (row = 0; row < rows; ++row) {
+            for (std::size_t c = 0; c < count; ++c) in[c]->load(row);
+            bind.get_value();
+            execute();
+        }
+    }
+    std::size_t fetch_bulk(impl::bulk_vector* const* out, std::size_t count,
+                           std::size_t n) override {
+        impl::value_factory& define = get_define();
+        std::size_t got = 0;
+        while (got < n && next()) {
+            define.set_value();
+            for (std::size_t c = 0; c < count; ++c) out[c]->store();
+            ++got;
+        }
+        return got;
+    }
 
     // The cache hands this statement to a new command (not virtual: the
     // transaction calls it on D::statement, which may hide it).
