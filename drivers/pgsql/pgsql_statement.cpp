@@ -210,6 +210,100 @@ void statement::executed(PGresult* r, PGresult* more) {
     check_column_count(static_cast<std::size_t>(columns));
 }
 
+// --- bulk work
+
+namespace {
+
+// Rows sent before their results are read: their replies (some 30 bytes each)
+// stay well within the socket's buffers, so the server never waits on the client
+// while the client is still sending.
+constexpr std::size_t pipeline_chunk = 1000;
+
+}  // namespace
+
+void statement::execute_bulk(impl::bulk_vector* const* in, std::size_t count, std::size_t rows,
+                             std::size_t& row) {
+    // The first row as any: it prepares, begins the transaction and shows
+    // whether the statement returns rows.
+    row = 0;
+    bind_row(in, count, 0);
+    statement::execute();
+    const bool command = kind == stmt_insert || kind == stmt_update || kind == stmt_delete;
+    for (row = 1; row < rows;) {
+        if (command && !ddl_ && result_ == nullptr &&
+            pipeline(in, count, row, std::min(rows, row + pipeline_chunk)))
+            continue;
+        // Row by row: not a plain command, or this row's types need a new
+        // preparation (bound already by pipeline()).
+        if (!command || ddl_ || result_ != nullptr) bind_row(in, count, row);
+        statement::execute();
+        ++row;
+    }
+}
+
+bool statement::pipeline(impl::bulk_vector* const* in, std::size_t count, std::size_t& row,
+                         std::size_t end) {
+    PGconn* c = session_.native();
+    if (session_.marked_lost() || PQenterPipelineMode(c) == 0) {
+        bind_row(in, count, row);
+        return false;
+    }
+    const std::size_t first = row;
+    bool retyped = false;
+    // Reads the results of rows [first, row): the first failure's row and result.
+    auto read_results = [&]() -> std::pair<std::size_t, PGresult*> {
+        std::pair<std::size_t, PGresult*> failure{row, nullptr};
+        PQpipelineSync(c);
+        for (std::size_t i = first; i < row; ++i) {
+            PGresult* r = PQgetResult(c);
+            if (r == nullptr) {  // the session ended: nothing more comes
+                if (failure.second == nullptr) failure = {i, nullptr};
+                return failure;
+            }
+            const ExecStatusType status = PQresultStatus(r);
+            if (status != PGRES_COMMAND_OK && status != PGRES_PIPELINE_ABORTED &&
+                failure.second == nullptr)
+                failure = {i, r};
+            else
+                PQclear(r);
+            PQclear(PQgetResult(c));  // null: the end of that row's results
+        }
+        PQclear(PQgetResult(c));  // the sync's
+        return failure;
+    };
+    try {
+        for (; row < end; ++row) {
+            bind_row(in, count, row);
+            if (retyped_) {
+                retyped = true;
+                break;
+            }
+            if (PQsendQueryPrepared(c, name_.c_str(), markers_, values_.data(), lengths_.data(),
+                                    formats_.data(), 0) == 0)
+                break;  // the failure is read with the results
+        }
+    } catch (...) {
+        // A row that could not be bound: the rows sent before it stand.
+        const std::pair<std::size_t, PGresult*> failure = read_results();
+        PQexitPipelineMode(c);
+        if (failure.second != nullptr || failure.first < row) {
+            const result owned(failure.second);
+            row = failure.first;
+            failed(failure.second);
+        }
+        throw;
+    }
+    const bool sent_all = row == end || retyped;
+    const std::pair<std::size_t, PGresult*> failure = read_results();
+    PQexitPipelineMode(c);
+    if (failure.second != nullptr || !sent_all || failure.first < row) {
+        const result owned(failure.second);
+        row = failure.first;
+        failed(failure.second);
+    }
+    return !retyped;
+}
+
 bool statement::next_unusual() {
     if (no_more_rows()) return false;
     if (define_.changed()) {  // result columns bound since the execution

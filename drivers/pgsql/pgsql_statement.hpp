@@ -39,6 +39,10 @@ public:
     }
     // The session went away: the prepared statement with it.
     void abandon() noexcept;
+    // Bulk work: rows after the first sent in pipeline mode, a chunk per flush
+    // (a command with no rows); anything else row by row.
+    void execute_bulk(impl::bulk_vector* const* in, std::size_t count, std::size_t rows,
+                      std::size_t& row) override;
 
     // A parameter, as the bindings set it for the next execution (`data` stays
     // valid until then). A type unlike the one prepared prepares the text again.
@@ -73,6 +77,15 @@ private:
         retyped_ = true;
     }
     void clear_rows() noexcept;
+    void bind_row(impl::bulk_vector* const* in, std::size_t count, std::size_t row) {
+        for (std::size_t c = 0; c < count; ++c) in[c]->load(row);
+        bind_.get_value();
+    }
+    // Sends rows [row, end) in pipeline mode, then reads their results; `row`
+    // ends at `end`, or at the failing row. False when a row needs another
+    // preparation (its parameter's type changed): it is bound, not sent.
+    bool pipeline(impl::bulk_vector* const* in, std::size_t count, std::size_t& row,
+                  std::size_t end);
     __attribute__((noinline)) bool next_unusual();
     __attribute__((noinline)) bool past_end();
     [[noreturn]] __attribute__((noinline, cold)) void failed(const PGresult* r);

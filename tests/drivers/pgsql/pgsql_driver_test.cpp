@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -377,6 +378,62 @@ TEST_F(Pgsql, ACommitAfterAFailedStatementRaisesAndKeepsNothing) {
     tovi::statement(again, 1).execute("INSERT INTO k VALUES(3)");
     again.commit();
     EXPECT_EQ(text_of("SELECT COUNT(*) FROM k"), "1");
+}
+
+// Guards: bulk rows sent in a pipeline lost or run twice across its chunks; a
+// parameter whose type a leading NULL left open sent unprepared; a row that
+// cannot be bound mid-pipeline misnamed, or the rows sent before it dropped.
+TEST_F(Pgsql, BulkPipelinesChunksAroundALeadingNullAndABadRow) {
+    // A number into a text column: the server takes it as text only if told it
+    // is a number (a NULL in the first row leaves the type to the server).
+    exec("CREATE TABLE p(id BIGINT PRIMARY KEY, r DOUBLE PRECISION, t TEXT, n TEXT)");
+    std::vector<long> ids;
+    std::vector<std::optional<double>> reals;
+    std::vector<std::string> texts;
+    std::vector<std::optional<long>> numbers;
+    for (long i = 0; i < 2500; ++i) {
+        ids.push_back(i);
+        reals.push_back(i == 0 || i == 1700 ? std::nullopt : std::optional<double>(i * 0.5));
+        texts.push_back("t" + std::to_string(i));
+        numbers.push_back(i == 0 ? std::nullopt : std::optional<long>(i));
+    }
+    {
+        tovi::transaction tx(*ds_);
+        tovi::statement st(tx, 1);
+        st.parse("INSERT INTO p VALUES(?, ?, ?, ?)");
+        tovi::bulk in(st);
+        in << ids << reals << texts << numbers;
+        in.execute();
+        tx.commit();
+    }
+    EXPECT_EQ(text_of("SELECT COUNT(*) || ' ' || SUM(id) || ' ' || SUM(r)::BIGINT || ' ' || "
+                      "COUNT(r) || ' ' || COUNT(n) FROM p WHERE t = 't' || id AND "
+                      "(n = id::TEXT OR n IS NULL)"),
+              "2500 3123750 1561025 2498 2499");
+
+    for (long& id : ids) id += 10000;
+    texts[1500] = std::string("bad\0byte", 8);  // no text PostgreSQL takes
+    tovi::transaction tx(*ds_);
+    tovi::statement st(tx, 1);
+    st.parse("INSERT INTO p VALUES(?, ?, ?, ?)");
+    tovi::bulk in(st);
+    in << ids << reals << texts << numbers;
+    try {
+        in.execute();
+        ADD_FAILURE() << "a text with a NUL byte was sent";
+    } catch (const tovi::bad_value& e) {
+        EXPECT_NE(e.get_error_text().find("Row 1500 of 2500 failed"), std::string::npos)
+            << e.get_error_text();
+    }
+    tovi::statement count(tx, 1);
+    tovi::long_t n;
+    count.parse("SELECT COUNT(*) FROM p WHERE id >= 10000");
+    count >> n;
+    count.execute();
+    ASSERT_TRUE(count.next());
+    EXPECT_EQ(n.value, 1500);  // the rows before the bad one, in the transaction
+    tx.rollback();
+    EXPECT_EQ(text_of("SELECT COUNT(*) FROM p"), "2500");
 }
 
 // Guards: a pooled connection whose backend was terminated handed out dead; the
