@@ -1,0 +1,75 @@
+// The SQLite twin of bulk_bench: one prepared INSERT stepped per row inside a
+// transaction; the SELECT stepped into vectors a chunk at a time.
+#include <sqlite3.h>
+
+#include <stdexcept>
+
+#include "bulk_rows.hpp"
+
+namespace bulk_bench {
+
+namespace {
+
+sqlite3* open_database(const char* file) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open(file, &db) != SQLITE_OK) throw std::runtime_error(sqlite3_errmsg(db));
+    return db;
+}
+
+void run(sqlite3* db, const char* sql) {
+    if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        throw std::runtime_error(sqlite3_errmsg(db));
+}
+
+}  // namespace
+
+long sqlite_native_insert(const char* file, const rows& r) {
+    sqlite3* db = open_database(file);
+    run(db, "DROP TABLE IF EXISTS bulk_rows");
+    run(db, create_sql);
+    run(db, "BEGIN");
+    sqlite3_stmt* s = nullptr;
+    sqlite3_prepare_v2(db, insert_sql, -1, &s, nullptr);
+    for (std::size_t i = 0; i < r.ids.size(); ++i) {
+        sqlite3_reset(s);
+        sqlite3_bind_int64(s, 1, r.ids[i]);
+        sqlite3_bind_text64(s, 2, r.names[i].data(), r.names[i].size(), SQLITE_STATIC, SQLITE_UTF8);
+        if (r.amounts[i])
+            sqlite3_bind_double(s, 3, *r.amounts[i]);
+        else
+            sqlite3_bind_null(s, 3);
+        if (sqlite3_step(s) != SQLITE_DONE) throw std::runtime_error(sqlite3_errmsg(db));
+    }
+    sqlite3_finalize(s);
+    run(db, "COMMIT");
+    sqlite3_close(db);
+    return static_cast<long>(r.ids.size());
+}
+
+long sqlite_native_fetch(const char* file) {
+    sqlite3* db = open_database(file);
+    sqlite3_stmt* s = nullptr;
+    sqlite3_prepare_v2(db, select_sql, -1, &s, nullptr);
+    rows got;
+    long sum = 0;
+    int rc;
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+        got.ids.push_back(static_cast<long>(sqlite3_column_int64(s, 0)));
+        got.names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s, 1)),
+                               static_cast<std::size_t>(sqlite3_column_bytes(s, 1)));
+        if (sqlite3_column_type(s, 2) == SQLITE_NULL)
+            got.amounts.emplace_back();
+        else
+            got.amounts.emplace_back(sqlite3_column_double(s, 2));
+        if (got.ids.size() == chunk) {
+            sum += got.checksum();
+            got.clear();
+        }
+    }
+    if (rc != SQLITE_DONE) throw std::runtime_error(sqlite3_errmsg(db));
+    sqlite3_finalize(s);
+    sqlite3_close(db);
+    return sum + got.checksum();
+}
+
+}  // namespace bulk_bench
