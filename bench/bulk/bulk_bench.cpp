@@ -108,18 +108,18 @@ __attribute__((noinline)) long tovi_rows_fetch_phase(tovi::data_source& ds) {
     return sum + got.checksum();
 }
 
-__attribute__((noinline)) long native_insert_phase(const std::string& road,
-                                                   const std::string& database, rows& r) {
-    if (road == "sqlite") return sqlite_native_insert(database.c_str(), r);
-    if (road == "pgsql") return pg_native_insert(database.c_str(), r);
-    return odbc_native_insert(odbc_connection(road, database), r);
+std::unique_ptr<native_road> native_of(const std::string& road, const std::string& database) {
+    if (road == "sqlite") return sqlite_native(database);
+    if (road == "pgsql") return pg_native(database);
+    return odbc_native(odbc_connection(road, database));
 }
 
-__attribute__((noinline)) long native_fetch_phase(const std::string& road,
-                                                  const std::string& database) {
-    if (road == "sqlite") return sqlite_native_fetch(database.c_str());
-    if (road == "pgsql") return pg_native_fetch(database.c_str());
-    return odbc_native_fetch(odbc_connection(road, database));
+__attribute__((noinline)) long native_insert_phase(native_road& native, rows& r) {
+    return native.insert(r);
+}
+
+__attribute__((noinline)) long native_fetch_phase(native_road& native) {
+    return native.fetch();
 }
 
 double seconds_since(std::chrono::steady_clock::time_point start) {
@@ -140,11 +140,12 @@ int main(int argc, char** argv) {
         double insert_s = 0, fetch_s = 0;
         long inserted = 0, sum = 0;
         if (path == "native") {
+            std::unique_ptr<native_road> native = native_of(road, database);
             auto start = std::chrono::steady_clock::now();
-            inserted = native_insert_phase(road, database, r);
+            inserted = native_insert_phase(*native, r);
             insert_s = seconds_since(start);
             start = std::chrono::steady_clock::now();
-            sum = native_fetch_phase(road, database);
+            sum = native_fetch_phase(*native);
             fetch_s = seconds_since(start);
         } else {
             tovi::api library;

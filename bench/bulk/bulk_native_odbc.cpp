@@ -58,13 +58,21 @@ struct session {
     }
 };
 
-}  // namespace
+class odbc_road final : public native_road {
+public:
+    explicit odbc_road(const std::string& connection) : s(connection) {
+        s.run("DROP TABLE IF EXISTS bulk_rows");
+        s.run(create_sql);
+        SQLEndTran(SQL_HANDLE_DBC, s.dbc, SQL_COMMIT);
+    }
+    long insert(const rows& r) override;
+    long fetch() override;
 
-long odbc_native_insert(const std::string& connection, const rows& r) {
-    session s(connection);
-    s.run("DROP TABLE IF EXISTS bulk_rows");
-    s.run(create_sql);
-    SQLEndTran(SQL_HANDLE_DBC, s.dbc, SQL_COMMIT);
+private:
+    session s;
+};
+
+long odbc_road::insert(const rows& r) {
     session::check(
         SQLPrepare(s.stmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>(insert_sql)), SQL_NTS),
         SQL_HANDLE_STMT, s.stmt);
@@ -94,11 +102,12 @@ long odbc_native_insert(const std::string& connection, const rows& r) {
         session::check(SQLExecute(s.stmt), SQL_HANDLE_STMT, s.stmt);
     }
     session::check(SQLEndTran(SQL_HANDLE_DBC, s.dbc, SQL_COMMIT), SQL_HANDLE_DBC, s.dbc);
+    SQLFreeStmt(s.stmt, SQL_RESET_PARAMS);
+    SQLSetStmtAttr(s.stmt, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
     return static_cast<long>(r.ids.size());
 }
 
-long odbc_native_fetch(const std::string& connection) {
-    session s(connection);
+long odbc_road::fetch() {
     std::vector<SQLBIGINT> ids(chunk);
     std::vector<char> names(chunk * width);
     std::vector<double> amounts(chunk);
@@ -130,7 +139,15 @@ long odbc_native_fetch(const std::string& connection) {
         }
         sum += got.checksum();
     }
+    SQLFreeStmt(s.stmt, SQL_CLOSE);
+    SQLEndTran(SQL_HANDLE_DBC, s.dbc, SQL_COMMIT);
     return sum;
+}
+
+}  // namespace
+
+std::unique_ptr<native_road> odbc_native(const std::string& connection) {
+    return std::make_unique<odbc_road>(connection);
 }
 
 }  // namespace bulk_bench

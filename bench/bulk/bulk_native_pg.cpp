@@ -46,12 +46,21 @@ void read_chunk(PGconn* c, long rows) {
     if (!synced) throw std::runtime_error("no pipeline sync");
 }
 
-}  // namespace
+class pg_road final : public native_road {
+public:
+    explicit pg_road(const std::string& database) : c(connect(database.c_str())) {
+        check(c, PQexec(c, "DROP TABLE IF EXISTS bulk_rows"));
+        check(c, PQexec(c, create_sql));
+    }
+    ~pg_road() override { PQfinish(c); }
+    long insert(const rows& r) override;
+    long fetch() override;
 
-long pg_native_insert(const char* database, const rows& r) {
-    PGconn* c = connect(database);
-    check(c, PQexec(c, "DROP TABLE IF EXISTS bulk_rows"));
-    check(c, PQexec(c, create_sql));
+private:
+    PGconn* c;
+};
+
+long pg_road::insert(const rows& r) {
     const Oid types[] = {20, 0, 701};  // int8, untyped text, float8
     check(c, PQprepare(c, "insert", "INSERT INTO bulk_rows VALUES($1, $2, $3)", 3, types));
     check(c, PQexec(c, "BEGIN"));
@@ -87,12 +96,10 @@ long pg_native_insert(const char* database, const rows& r) {
     }
     PQexitPipelineMode(c);
     check(c, PQexec(c, "COMMIT"));
-    PQfinish(c);
     return static_cast<long>(r.ids.size());
 }
 
-long pg_native_fetch(const char* database) {
-    PGconn* c = connect(database);
+long pg_road::fetch() {
     PGresult* result = PQexec(c, select_sql);
     if (PQresultStatus(result) != PGRES_TUPLES_OK) throw std::runtime_error(PQerrorMessage(c));
     rows got;
@@ -112,8 +119,13 @@ long pg_native_fetch(const char* database) {
         }
     }
     PQclear(result);
-    PQfinish(c);
     return sum + got.checksum();
+}
+
+}  // namespace
+
+std::unique_ptr<native_road> pg_native(const std::string& database) {
+    return std::make_unique<pg_road>(database);
 }
 
 }  // namespace bulk_bench

@@ -21,12 +21,21 @@ void run(sqlite3* db, const char* sql) {
         throw std::runtime_error(sqlite3_errmsg(db));
 }
 
-}  // namespace
+class sqlite_road final : public native_road {
+public:
+    explicit sqlite_road(const std::string& file) : db(open_database(file.c_str())) {
+        run(db, "DROP TABLE IF EXISTS bulk_rows");
+        run(db, create_sql);
+    }
+    ~sqlite_road() override { sqlite3_close(db); }
+    long insert(const rows& r) override;
+    long fetch() override;
 
-long sqlite_native_insert(const char* file, const rows& r) {
-    sqlite3* db = open_database(file);
-    run(db, "DROP TABLE IF EXISTS bulk_rows");
-    run(db, create_sql);
+private:
+    sqlite3* db;
+};
+
+long sqlite_road::insert(const rows& r) {
     run(db, "BEGIN");
     sqlite3_stmt* s = nullptr;
     sqlite3_prepare_v2(db, insert_sql, -1, &s, nullptr);
@@ -42,25 +51,27 @@ long sqlite_native_insert(const char* file, const rows& r) {
     }
     sqlite3_finalize(s);
     run(db, "COMMIT");
-    sqlite3_close(db);
     return static_cast<long>(r.ids.size());
 }
 
-long sqlite_native_fetch(const char* file) {
-    sqlite3* db = open_database(file);
+long sqlite_road::fetch() {
     sqlite3_stmt* s = nullptr;
     sqlite3_prepare_v2(db, select_sql, -1, &s, nullptr);
     rows got;
     long sum = 0;
     int rc;
+    // sqlite3_column_value and the value's readers: one call under the
+    // connection's lock per column instead of two or three.
     while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-        got.ids.push_back(static_cast<long>(sqlite3_column_int64(s, 0)));
-        got.names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s, 1)),
-                               static_cast<std::size_t>(sqlite3_column_bytes(s, 1)));
-        if (sqlite3_column_type(s, 2) == SQLITE_NULL)
+        got.ids.push_back(static_cast<long>(sqlite3_value_int64(sqlite3_column_value(s, 0))));
+        sqlite3_value* name = sqlite3_column_value(s, 1);
+        got.names.emplace_back(reinterpret_cast<const char*>(sqlite3_value_text(name)),
+                               static_cast<std::size_t>(sqlite3_value_bytes(name)));
+        sqlite3_value* amount = sqlite3_column_value(s, 2);
+        if (sqlite3_value_type(amount) == SQLITE_NULL)
             got.amounts.emplace_back();
         else
-            got.amounts.emplace_back(sqlite3_column_double(s, 2));
+            got.amounts.emplace_back(sqlite3_value_double(amount));
         if (got.ids.size() == chunk) {
             sum += got.checksum();
             got.clear();
@@ -68,8 +79,13 @@ long sqlite_native_fetch(const char* file) {
     }
     if (rc != SQLITE_DONE) throw std::runtime_error(sqlite3_errmsg(db));
     sqlite3_finalize(s);
-    sqlite3_close(db);
     return sum + got.checksum();
+}
+
+}  // namespace
+
+std::unique_ptr<native_road> sqlite_native(const std::string& file) {
+    return std::make_unique<sqlite_road>(file);
 }
 
 }  // namespace bulk_bench

@@ -3,6 +3,7 @@
 #ifndef TOVI_BENCH_BULK_ROWS_HPP
 #define TOVI_BENCH_BULK_ROWS_HPP
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -49,14 +50,19 @@ constexpr const char* create_sql =
 constexpr const char* insert_sql = "INSERT INTO bulk_rows VALUES(?, ?, ?)";
 constexpr const char* select_sql = "SELECT id, name, amount FROM bulk_rows";
 
-// The native twins: insert every row in one transaction; read every row back
-// `chunk` at a time, returning the sum of the chunks' checksums.
-long sqlite_native_insert(const char* file, const rows& r);
-long sqlite_native_fetch(const char* file);
-long odbc_native_insert(const std::string& connection, const rows& r);
-long odbc_native_fetch(const std::string& connection);
-long pg_native_insert(const char* database, const rows& r);
-long pg_native_fetch(const char* database);
+// A native twin, connected and with an empty table (neither timed): insert()
+// stores every row in one transaction; fetch() reads every row back `chunk` at
+// a time, returning the sum of the chunks' checksums.
+class native_road {
+public:
+    virtual ~native_road() = default;
+    virtual long insert(const rows& r) = 0;
+    virtual long fetch() = 0;
+};
+
+std::unique_ptr<native_road> sqlite_native(const std::string& file);
+std::unique_ptr<native_road> odbc_native(const std::string& connection);
+std::unique_ptr<native_road> pg_native(const std::string& database);
 
 }  // namespace bulk_bench
 

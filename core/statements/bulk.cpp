@@ -186,7 +186,7 @@ void bulk::execute() {
             statement_.execute();
         }
     } catch (exception& e) {
-        e.set_data(row_text(row, n), 0);
+        if (row < n) e.set_data(row_text(row, n), 0);  // else the driver said what it knows
         throw;
     }
 }

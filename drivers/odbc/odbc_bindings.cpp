@@ -58,31 +58,6 @@ bool read_all(statement& st, SQLUSMALLINT column, SQLSMALLINT c_type, std::strin
     }
 }
 
-// Character data through ODBC ends at a NUL byte (psqlODBC sends the text up to
-// it; the SQLite ODBC driver reads it back so): such a value is refused, never cut.
-[[noreturn]] __attribute__((cold, noinline)) void refuse_nul_at(std::size_t at) {
-    throw bad_value_conversion(
-        exception("A text holding a NUL byte (at position " + std::to_string(at) +
-                      ") cannot travel as character data through ODBC; bind it as a blob.",
-                  0));
-}
-// Runs at every execution that sends text: one memchr, the error out of line.
-inline void refuse_nul(const std::string& text) {
-    const char* nul = std::char_traits<char>::find(text.data(), text.size(), '\0');
-    if (nul != nullptr) refuse_nul_at(static_cast<std::size_t>(nul - text.data()));
-}
-
-SQL_TIMESTAMP_STRUCT timestamp_of(const tm& t) {
-    SQL_TIMESTAMP_STRUCT stamp{};
-    stamp.year = static_cast<SQLSMALLINT>(t.tm_year + 1900);
-    stamp.month = static_cast<SQLUSMALLINT>(t.tm_mon + 1);
-    stamp.day = static_cast<SQLUSMALLINT>(t.tm_mday);
-    stamp.hour = static_cast<SQLUSMALLINT>(t.tm_hour);
-    stamp.minute = static_cast<SQLUSMALLINT>(t.tm_min);
-    stamp.second = static_cast<SQLUSMALLINT>(t.tm_sec);
-    return stamp;
-}
-
 using tovi::driver::value_kind;
 
 // What a column of SQL type `type` holds, in the framework's kinds.
@@ -158,6 +133,24 @@ SQLRETURN bind(statement& st, SQLUSMALLINT number, SQLSMALLINT c_type, SQLSMALLI
 }
 
 }  // namespace
+
+void refuse_nul_at(std::size_t at) {
+    throw bad_value_conversion(
+        exception("A text holding a NUL byte (at position " + std::to_string(at) +
+                      ") cannot travel as character data through ODBC; bind it as a blob.",
+                  0));
+}
+
+SQL_TIMESTAMP_STRUCT timestamp_of(const tm& t) {
+    SQL_TIMESTAMP_STRUCT stamp{};
+    stamp.year = static_cast<SQLSMALLINT>(t.tm_year + 1900);
+    stamp.month = static_cast<SQLUSMALLINT>(t.tm_mon + 1);
+    stamp.day = static_cast<SQLUSMALLINT>(t.tm_mday);
+    stamp.hour = static_cast<SQLUSMALLINT>(t.tm_hour);
+    stamp.minute = static_cast<SQLUSMALLINT>(t.tm_min);
+    stamp.second = static_cast<SQLUSMALLINT>(t.tm_sec);
+    return stamp;
+}
 
 template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
 binding<T, Free>::~binding() {

@@ -13,6 +13,17 @@
 
 namespace tovi::odbc {
 
+// Character data through ODBC ends at a NUL byte (psqlODBC sends the text up to
+// it; the SQLite ODBC driver reads it back so): such a value is refused, never cut.
+[[noreturn]] __attribute__((cold, noinline)) void refuse_nul_at(std::size_t at);
+// Runs at every execution that sends text: one memchr, the error out of line.
+inline void refuse_nul(const std::string& text) {
+    const char* nul = std::char_traits<char>::find(text.data(), text.size(), '\0');
+    if (nul != nullptr) refuse_nul_at(static_cast<std::size_t>(nul - text.data()));
+}
+// A date as ODBC's timestamp (whole seconds).
+SQL_TIMESTAMP_STRUCT timestamp_of(const tm& t);
+
 template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
 class binding : public tovi::driver::typed_binding<driver, T, Free> {
 public:

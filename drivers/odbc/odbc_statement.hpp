@@ -45,6 +45,11 @@ public:
             columns_bound_ = true;
     }
 
+    // Bulk work: commands through parameter arrays, a chunk of rows per
+    // execution; anything else row by row.
+    void execute_bulk(impl::bulk_vector* const* in, std::size_t count, std::size_t rows,
+                      std::size_t& row) override;
+
     // A query with rows left to read.
     bool reading() const { return cursor_state_ == 2 && !at_end; }
 
@@ -67,6 +72,9 @@ private:
     void native_prepare();
     void close_cursor();
     void reset_parameters();
+    SQLRETURN bounded_execute() {
+        return bounded([this] { return SQLExecute(stmt()); });
+    }
     // After SQLExecute: sends the large objects it asks for; the final code.
     SQLRETURN send_data(SQLRETURN rc);
     // check(call()), within the connection's statement time limit when it has

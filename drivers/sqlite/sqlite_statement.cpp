@@ -208,114 +208,166 @@ constexpr int form(impl::bulk_kind kind, bool nullable) {
     return static_cast<int>(kind) * 2 + (nullable ? 1 : 0);
 }
 
-}  // namespace
-
-inline void statement::bind_element(impl::bulk_vector& v, std::size_t position, std::size_t row) {
-    const int p = static_cast<int>(position) + 1;
-    int rc;
+// The vector's first element (its storage), by its case.
+const void* first_element(impl::bulk_vector& v) {
     switch (form(v.kind, v.nullable)) {
         case form(impl::bulk_kind::integer, false):
-            rc = sqlite3_bind_int64(native_, p, elements<long>(v)[row]);
-            break;
-        case form(impl::bulk_kind::integer, true): {
-            const std::optional<long>& e = elements<std::optional<long>>(v)[row];
-            rc = e ? sqlite3_bind_int64(native_, p, *e) : sqlite3_bind_null(native_, p);
-            break;
-        }
+            return elements<long>(v).data();
+        case form(impl::bulk_kind::integer, true):
+            return elements<std::optional<long>>(v).data();
         case form(impl::bulk_kind::real, false):
-            rc = sqlite3_bind_double(native_, p, elements<double>(v)[row]);
-            break;
-        case form(impl::bulk_kind::real, true): {
-            const std::optional<double>& e = elements<std::optional<double>>(v)[row];
-            rc = e ? sqlite3_bind_double(native_, p, *e) : sqlite3_bind_null(native_, p);
-            break;
-        }
-        case form(impl::bulk_kind::text, false): {
-            const std::string& e = elements<std::string>(v)[row];
-            rc = sqlite3_bind_text64(native_, p, e.data(), e.size(), bind_lifetime(), SQLITE_UTF8);
-            break;
-        }
-        case form(impl::bulk_kind::text, true): {
-            const std::optional<std::string>& e = elements<std::optional<std::string>>(v)[row];
-            rc = e ? sqlite3_bind_text64(native_, p, e->data(), e->size(), bind_lifetime(),
-                                         SQLITE_UTF8)
-                   : sqlite3_bind_null(native_, p);
-            break;
-        }
-        default:  // dates: the binding's own rules
-            v.load(row);
-            bind_.get_bindings()[position]->get_value();
-            return;
+            return elements<double>(v).data();
+        case form(impl::bulk_kind::real, true):
+            return elements<std::optional<double>>(v).data();
+        case form(impl::bulk_kind::text, false):
+            return elements<std::string>(v).data();
+        case form(impl::bulk_kind::text, true):
+            return elements<std::optional<std::string>>(v).data();
+        default:
+            return nullptr;
     }
-    if (rc != SQLITE_OK) fail(native_error(db(), rc));
 }
+
+}  // namespace
 
 void statement::execute_bulk(impl::bulk_vector* const* in, std::size_t count, std::size_t rows,
                              std::size_t& row) {
-    for (row = 0; row < rows; ++row) {
-        ready_for_binding();
-        for (std::size_t c = 0; c < count; ++c) bind_element(*in[c], c, row);
-        statement::execute();
+    row = 0;
+    ready_for_binding();   // prepared, parameters counted
+    if (ddl_ || query_) {  // each row as a single execution would run it
+        for (; row < rows; ++row) {
+            if (row != 0) ready_for_binding();
+            for (std::size_t c = 0; c < count; ++c) {
+                in[c]->load(row);
+                bind_.get_bindings()[c]->get_value();
+            }
+            statement::execute();
+        }
+        return;
     }
-}
-
-inline void statement::fetch_element(impl::bulk_vector& v, std::size_t position) {
-    sqlite3_value* value = sqlite3_column_value(native_, static_cast<int>(position));
-    const int type = sqlite3_value_type(value);
-    switch (form(v.kind, v.nullable)) {
-        case form(impl::bulk_kind::integer, false):
-            if (type != SQLITE_INTEGER) break;
-            elements<long>(v).push_back(static_cast<long>(sqlite3_value_int64(value)));
-            return;
-        case form(impl::bulk_kind::integer, true):
-            if (type == SQLITE_NULL) {
-                elements<std::optional<long>>(v).emplace_back();
-                return;
-            }
-            if (type != SQLITE_INTEGER) break;
-            elements<std::optional<long>>(v).emplace_back(
-                static_cast<long>(sqlite3_value_int64(value)));
-            return;
-        case form(impl::bulk_kind::real, false):
-            if (type != SQLITE_FLOAT) break;
-            elements<double>(v).push_back(sqlite3_value_double(value));
-            return;
-        case form(impl::bulk_kind::real, true):
-            if (type == SQLITE_NULL) {
-                elements<std::optional<double>>(v).emplace_back();
-                return;
-            }
-            if (type != SQLITE_FLOAT) break;
-            elements<std::optional<double>>(v).emplace_back(sqlite3_value_double(value));
-            return;
-        case form(impl::bulk_kind::text, false):
-            if (type != SQLITE_TEXT) break;
-            elements<std::string>(v).emplace_back(
-                reinterpret_cast<const char*>(sqlite3_value_text(value)),
-                static_cast<std::size_t>(sqlite3_value_bytes(value)));
-            return;
-        case form(impl::bulk_kind::text, true):
-            if (type == SQLITE_NULL) {
-                elements<std::optional<std::string>>(v).emplace_back();
-                return;
-            }
-            if (type != SQLITE_TEXT) break;
-            elements<std::optional<std::string>>(v).emplace_back(
-                std::in_place, reinterpret_cast<const char*>(sqlite3_value_text(value)),
-                static_cast<std::size_t>(sqlite3_value_bytes(value)));
-            return;
-        default:
-            break;
+    // Each vector's case and elements, found once for all rows.
+    struct column {
+        int form;
+        const void* elements;
+    };
+    std::vector<column> columns(count);
+    for (std::size_t c = 0; c < count; ++c) {
+        columns[c].form = form(in[c]->kind, in[c]->nullable);
+        columns[c].elements = first_element(*in[c]);
     }
-    // Dates, and a column of another type than the vector's: the binding's rules.
-    define_.get_bindings()[position]->set_value();
-    v.store();
+    at_end = true;
+    cursor_closed = false;
+    pending_row_ = false;
+    owner->activate();
+    const sqlite3_destructor_type lifetime = bind_lifetime();
+    for (; row < rows; ++row) {
+        int rc;
+        if (row != 0 && (rc = sqlite3_reset(native_)) != SQLITE_OK) reset_failed(rc);
+        for (std::size_t c = 0; c < count; ++c) {
+            const int p = static_cast<int>(c) + 1;
+            const void* e = columns[c].elements;
+            switch (columns[c].form) {
+                case form(impl::bulk_kind::integer, false):
+                    rc = sqlite3_bind_int64(native_, p, static_cast<const long*>(e)[row]);
+                    break;
+                case form(impl::bulk_kind::integer, true): {
+                    const auto& v = static_cast<const std::optional<long>*>(e)[row];
+                    rc = v ? sqlite3_bind_int64(native_, p, *v) : sqlite3_bind_null(native_, p);
+                    break;
+                }
+                case form(impl::bulk_kind::real, false):
+                    rc = sqlite3_bind_double(native_, p, static_cast<const double*>(e)[row]);
+                    break;
+                case form(impl::bulk_kind::real, true): {
+                    const auto& v = static_cast<const std::optional<double>*>(e)[row];
+                    rc = v ? sqlite3_bind_double(native_, p, *v) : sqlite3_bind_null(native_, p);
+                    break;
+                }
+                case form(impl::bulk_kind::text, false): {
+                    const auto& v = static_cast<const std::string*>(e)[row];
+                    rc = sqlite3_bind_text64(native_, p, v.data(), v.size(), lifetime, SQLITE_UTF8);
+                    break;
+                }
+                case form(impl::bulk_kind::text, true): {
+                    const auto& v = static_cast<const std::optional<std::string>*>(e)[row];
+                    rc = v ? sqlite3_bind_text64(native_, p, v->data(), v->size(), lifetime,
+                                                 SQLITE_UTF8)
+                           : sqlite3_bind_null(native_, p);
+                    break;
+                }
+                default:  // dates: the binding's own rules
+                    in[c]->load(row);
+                    bind_.get_bindings()[c]->get_value();
+                    rc = SQLITE_OK;
+                    break;
+            }
+            if (rc != SQLITE_OK) fail(native_error(db(), rc));
+        }
+        rc = sqlite3_step(native_);
+        if (rc != SQLITE_DONE) step_failed(rc);
+    }
 }
 
 std::size_t statement::fetch_bulk(impl::bulk_vector* const* out, std::size_t count, std::size_t n) {
+    // Each vector's case, found once for all rows.
+    std::vector<int> forms(count);
+    for (std::size_t c = 0; c < count; ++c) forms[c] = form(out[c]->kind, out[c]->nullable);
     std::size_t got = 0;
     while (got < n && statement::next()) {
-        for (std::size_t c = 0; c < count; ++c) fetch_element(*out[c], c);
+        for (std::size_t c = 0; c < count; ++c) {
+            impl::bulk_vector& v = *out[c];
+            sqlite3_value* value = sqlite3_column_value(native_, static_cast<int>(c));
+            const int type = sqlite3_value_type(value);
+            switch (forms[c]) {
+                case form(impl::bulk_kind::integer, false):
+                    if (type != SQLITE_INTEGER) break;
+                    elements<long>(v).push_back(static_cast<long>(sqlite3_value_int64(value)));
+                    continue;
+                case form(impl::bulk_kind::integer, true):
+                    if (type == SQLITE_NULL) {
+                        elements<std::optional<long>>(v).emplace_back();
+                        continue;
+                    }
+                    if (type != SQLITE_INTEGER) break;
+                    elements<std::optional<long>>(v).emplace_back(
+                        static_cast<long>(sqlite3_value_int64(value)));
+                    continue;
+                case form(impl::bulk_kind::real, false):
+                    if (type != SQLITE_FLOAT) break;
+                    elements<double>(v).push_back(sqlite3_value_double(value));
+                    continue;
+                case form(impl::bulk_kind::real, true):
+                    if (type == SQLITE_NULL) {
+                        elements<std::optional<double>>(v).emplace_back();
+                        continue;
+                    }
+                    if (type != SQLITE_FLOAT) break;
+                    elements<std::optional<double>>(v).emplace_back(sqlite3_value_double(value));
+                    continue;
+                case form(impl::bulk_kind::text, false):
+                    if (type != SQLITE_TEXT) break;
+                    elements<std::string>(v).emplace_back(
+                        reinterpret_cast<const char*>(sqlite3_value_text(value)),
+                        static_cast<std::size_t>(sqlite3_value_bytes(value)));
+                    continue;
+                case form(impl::bulk_kind::text, true):
+                    if (type == SQLITE_NULL) {
+                        elements<std::optional<std::string>>(v).emplace_back();
+                        continue;
+                    }
+                    if (type != SQLITE_TEXT) break;
+                    elements<std::optional<std::string>>(v).emplace_back(
+                        std::in_place, reinterpret_cast<const char*>(sqlite3_value_text(value)),
+                        static_cast<std::size_t>(sqlite3_value_bytes(value)));
+                    continue;
+                default:
+                    break;
+            }
+            // Dates, and a column of another type than the vector's: the
+            // binding's rules.
+            define_.get_bindings()[c]->set_value();
+            v.store();
+        }
         ++got;
     }
     return got;

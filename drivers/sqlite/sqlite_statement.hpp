@@ -79,8 +79,6 @@ private:
     // Refuses text after the first statement other than blanks, comments and ";".
     void check_tail(const char* tail, const char* end);
     void finalize() noexcept;
-    void bind_element(impl::bulk_vector& v, std::size_t position, std::size_t row);
-    void fetch_element(impl::bulk_vector& v, std::size_t position);
     sqlite3* db() const { return owner->db(); }
 
     sqlite3_stmt* native_;

@@ -85,8 +85,9 @@ public:
     virtual ~bulk_statement();
     /// Runs the statement once for each of `rows` rows (rows > 0) of the
     /// `count` parameter vectors `in`, in order. `row` follows the rows as they
-    /// run: after a failure it names the failing row. The rows before it are
-    /// in the transaction.
+    /// run: after a failure it names the failing row (the rows before it are
+    /// in the transaction), or equals `rows` when the driver cannot tell the
+    /// row and its error says so.
     virtual void execute_bulk(bulk_vector* const* in, std::size_t count, std::size_t rows,
                               std::size_t& row) = 0;
     /// Appends up to `n` rows of the executed query to the `count` column

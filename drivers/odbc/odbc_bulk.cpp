@@ -1,0 +1,260 @@
+// Bulk work through ODBC parameter arrays: a chunk of rows per SQLExecute,
+// bound column-wise (SQL_ATTR_PARAMSET_SIZE), the per-row status array naming
+// the row that failed. Whether the driver sends a chunk at once or runs it row
+// by row is the driver's (psqlODBC sends it; the SQLite ODBC driver loops).
+#include <algorithm>
+#include <exception>
+#include <optional>
+
+#include "odbc_bindings.hpp"
+#include "odbc_statement.hpp"
+
+namespace tovi::odbc {
+
+namespace {
+
+// Rows per SQLExecute: enough to spend the round trips, little enough that
+// the buffers (a chunk of the widest text per text column) stay small.
+constexpr std::size_t array_chunk = 1000;
+
+template <class T>
+const std::vector<T>& elements(const impl::bulk_vector& v) {
+    return *static_cast<const std::vector<T>*>(v.data);
+}
+
+// The value of element `row` (null: a NULL), plain or std::optional.
+template <class T>
+const T* element(const impl::bulk_vector& v, std::size_t row) {
+    if (!v.nullable) return &elements<T>(v)[row];
+    const std::optional<T>& e = elements<std::optional<T>>(v)[row];
+    return e ? &*e : nullptr;
+}
+
+// One parameter's array for a chunk: values and lengths or NULL marks.
+struct parameter_array {
+    std::vector<SQLBIGINT> integers;
+    std::vector<double> reals;
+    std::vector<SQL_TIMESTAMP_STRUCT> stamps;
+    std::vector<char> text;
+    SQLLEN width = 1;  // bytes per text element, its terminator included
+    std::vector<SQLLEN> indicators;
+
+    // Fills rows [first, first + n) of `v`; a text that cannot travel raises
+    // with `row` at its row.
+    void fill(const impl::bulk_vector& v, std::size_t first, std::size_t n, std::size_t& row) {
+        indicators.assign(n, 0);
+        switch (v.kind) {
+            case impl::bulk_kind::integer:
+                integers.assign(n, 0);
+                for (std::size_t k = 0; k < n; ++k) {
+                    const long* e = element<long>(v, first + k);
+                    if (e != nullptr)
+                        integers[k] = *e;
+                    else
+                        indicators[k] = SQL_NULL_DATA;
+                }
+                break;
+            case impl::bulk_kind::real:
+                reals.assign(n, 0);
+                for (std::size_t k = 0; k < n; ++k) {
+                    const double* e = element<double>(v, first + k);
+                    if (e != nullptr)
+                        reals[k] = *e;
+                    else
+                        indicators[k] = SQL_NULL_DATA;
+                }
+                break;
+            case impl::bulk_kind::date_time:
+                stamps.assign(n, SQL_TIMESTAMP_STRUCT{});
+                for (std::size_t k = 0; k < n; ++k) {
+                    row = first + k;
+                    const tm* e = element<tm>(v, first + k);
+                    if (e == nullptr) {
+                        indicators[k] = SQL_NULL_DATA;
+                        continue;
+                    }
+                    tovi::driver::check_date(*e);
+                    stamps[k] = timestamp_of(*e);
+                }
+                break;
+            case impl::bulk_kind::text: {
+                std::size_t widest = 0;
+                for (std::size_t k = 0; k < n; ++k) {
+                    const std::string* e = element<std::string>(v, first + k);
+                    if (e != nullptr) widest = std::max(widest, e->size());
+                }
+                width = static_cast<SQLLEN>(widest + 1);
+                text.assign(n * static_cast<std::size_t>(width), '\0');
+                for (std::size_t k = 0; k < n; ++k) {
+                    row = first + k;
+                    const std::string* e = element<std::string>(v, first + k);
+                    if (e == nullptr) {
+                        indicators[k] = SQL_NULL_DATA;
+                        continue;
+                    }
+                    refuse_nul(*e);
+                    e->copy(&text[k * static_cast<std::size_t>(width)], e->size());
+                    indicators[k] = static_cast<SQLLEN>(e->size());
+                }
+                break;
+            }
+        }
+    }
+};
+
+// The failing row of an array without a savepoint: the one the status array
+// marks as failed; else the rows the driver says it processed (the SQLite ODBC
+// driver counts those before the failure and marks none).
+std::size_t failing(const std::vector<SQLUSMALLINT>& status, std::size_t n, SQLULEN processed) {
+    for (std::size_t k = 0; k < n; ++k)
+        if (status[k] == SQL_PARAM_ERROR) return k;
+    return processed < n ? processed : 0;
+}
+
+}  // namespace
+
+void statement::execute_bulk(impl::bulk_vector* const* in, std::size_t count, std::size_t rows,
+                             std::size_t& row) {
+    const bool command = kind == stmt_insert || kind == stmt_update || kind == stmt_delete;
+    if (!command || abandoned_ || count == 0)
+        return statement_base::execute_bulk(in, count, rows, row);
+    row = 0;
+    ready_for_binding();  // prepared, parameters counted
+    close_cursor();
+    // The bindings' parameters go; they bind again at their next execution.
+    reset_parameters();
+    const SQLHSTMT h = stmt();
+    std::vector<SQLUSMALLINT> status(array_chunk);
+    SQLULEN processed = 0;
+    // The statement runs one row per execution again, whatever happens.
+    struct single_rows {
+        statement& st;
+        bool done = false;
+        void now() {
+            if (done) return;
+            done = true;
+            SQLSetStmtAttr(st.stmt(), SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
+            SQLSetStmtAttr(st.stmt(), SQL_ATTR_PARAM_STATUS_PTR, nullptr, 0);
+            SQLSetStmtAttr(st.stmt(), SQL_ATTR_PARAMS_PROCESSED_PTR, nullptr, 0);
+            st.reset_parameters();
+        }
+        ~single_rows() { now(); }
+    } restore{*this};
+    if (!SQL_SUCCEEDED(SQLSetStmtAttr(h, SQL_ATTR_PARAM_BIND_TYPE, SQL_PARAM_BIND_BY_COLUMN, 0)) ||
+        !SQL_SUCCEEDED(SQLSetStmtAttr(h, SQL_ATTR_PARAMSET_SIZE,
+                                      reinterpret_cast<SQLPOINTER>(array_chunk), 0)) ||
+        !SQL_SUCCEEDED(SQLSetStmtAttr(h, SQL_ATTR_PARAM_STATUS_PTR, status.data(), 0)) ||
+        !SQL_SUCCEEDED(SQLSetStmtAttr(h, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0))) {
+        restore.now();  // no arrays here
+        return statement_base::execute_bulk(in, count, rows, row);
+    }
+    if (changes_data_) owner->changed();
+    // Each chunk runs under a savepoint where the engine has them: when it
+    // fails, its rows run again one at a time, so the failing row is known
+    // exactly (a driver may mark every row of a failed array as failed) and the
+    // rows before it stand, as they would row by row.
+    handle side(SQL_HANDLE_STMT, owner->get_owner().dbc.get());
+    auto direct = [&side](const char* sql) {
+        const SQLRETURN rc =
+            SQLExecDirect(side.get(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql)), SQL_NTS);
+        SQLFreeStmt(side.get(), SQL_CLOSE);
+        return SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA;
+    };
+    // From row `from` on, one row per execution, through the bindings.
+    auto one_at_a_time = [&](std::size_t from) {
+        restore.now();
+        for (row = from; row < rows; ++row) {
+            for (std::size_t c = 0; c < count; ++c) in[c]->load(row);
+            bind_.get_value();
+            statement::execute();
+        }
+    };
+    bool savepoints = true;
+    std::vector<parameter_array> arrays(count);
+    for (std::size_t first = 0; first < rows; first += array_chunk) {
+        const std::size_t n = std::min(array_chunk, rows - first);
+        for (std::size_t c = 0; c < count; ++c) {
+            parameter_array& a = arrays[c];
+            try {
+                a.fill(*in[c], first, n, row);
+            } catch (const exception&) {
+                // A value that cannot travel (a text with a NUL byte, a date out
+                // of range): the rows before it run, then it fails as one row would.
+                return one_at_a_time(first);
+            }
+            const auto number = static_cast<SQLUSMALLINT>(c + 1);
+            SQLRETURN rc = SQL_SUCCESS;
+            // The types a single row binds with (see the bindings).
+            switch (in[c]->kind) {
+                case impl::bulk_kind::integer:
+                    rc = SQLBindParameter(h, number, SQL_PARAM_INPUT, SQL_C_SBIGINT, SQL_BIGINT, 0,
+                                          0, a.integers.data(), 0, a.indicators.data());
+                    break;
+                case impl::bulk_kind::real:
+                    rc = SQLBindParameter(h, number, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 8,
+                                          15, a.reals.data(), 0, a.indicators.data());
+                    break;
+                case impl::bulk_kind::date_time:
+                    rc = SQLBindParameter(h, number, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP,
+                                          SQL_TYPE_TIMESTAMP, 23, 3, a.stamps.data(),
+                                          sizeof(SQL_TIMESTAMP_STRUCT), a.indicators.data());
+                    break;
+                case impl::bulk_kind::text:
+                    rc = SQLBindParameter(h, number, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR,
+                                          static_cast<SQLULEN>(a.width - 1 > 0 ? a.width - 1 : 1),
+                                          0, a.text.data(), a.width, a.indicators.data());
+                    break;
+            }
+            row = first;
+            check(rc);
+        }
+        row = first;
+        if (n != array_chunk || first == 0)
+            check(SQLSetStmtAttr(h, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(n), 0));
+        std::fill(status.begin(), status.begin() + static_cast<std::ptrdiff_t>(n),
+                  static_cast<SQLUSMALLINT>(SQL_PARAM_UNUSED));
+        processed = 0;
+        const bool saved = savepoints && (savepoints = direct("SAVEPOINT tovi_bulk"));
+        std::exception_ptr failure;
+        try {
+            bounded_execute();
+        } catch (const exception&) {
+            failure = std::current_exception();
+        }
+        // Some rows may fail while others run: a success with information.
+        bool failed = failure != nullptr;
+        for (std::size_t k = 0; k < n && !failed; ++k) failed = status[k] == SQL_PARAM_ERROR;
+        if (!failed) {
+            if (saved) direct("RELEASE SAVEPOINT tovi_bulk");
+            continue;
+        }
+        if (saved && direct("ROLLBACK TO SAVEPOINT tovi_bulk")) {
+            direct("RELEASE SAVEPOINT tovi_bulk");
+            return one_at_a_time(first);
+        }
+        // No savepoint (or the driver ended the transaction with it): the
+        // driver's word for the failing row. psqlODBC runs an array as one
+        // batch and marks every row failed: the row is not known then.
+        const bool batch =
+            n > 1 && std::all_of(status.begin(), status.begin() + n,
+                                 [](SQLUSMALLINT s) { return s == SQL_PARAM_ERROR; });
+        row = first + failing(status, n, processed);
+        try {
+            if (failure) std::rethrow_exception(failure);
+            check(SQL_ERROR);  // raises the driver's diagnostics
+        } catch (exception& e) {
+            if (batch) {
+                e.set_data("One of rows " + std::to_string(first) + " to " +
+                               std::to_string(first + n - 1) + " of " + std::to_string(rows) +
+                               " failed: the ODBC driver ran them as one batch and reports "
+                               "them all failed (rows counted from 0).",
+                           0);
+                row = rows;
+            }
+            throw;
+        }
+    }
+    row = rows;
+}
+
+}  // namespace tovi::odbc
