@@ -13,6 +13,14 @@ namespace tovi {
 
 namespace impl {
 bulk_vector::~bulk_vector() = default;
+void bulk_vector::null_in_plain_vector() {
+    value_is_null e(0);
+    e.set_data(
+        "A NULL column was fetched into a vector of plain values (use std::optional elements "
+        "for NULLs).",
+        0);
+    throw e;
+}
 bulk_statement::~bulk_statement() = default;
 }  // namespace impl
 
@@ -88,14 +96,7 @@ public:
             else
                 v_.emplace_back(value_.value);
         } else {
-            if (value_.is_null) {
-                value_is_null e(0);
-                e.set_data(
-                    "A NULL column was fetched into a vector of plain values (use "
-                    "std::optional elements for NULLs).",
-                    0);
-                throw e;
-            }
+            if (value_.is_null) null_in_plain_vector();
             v_.push_back(value_.value);
         }
     }

@@ -258,3 +258,188 @@ void statement::execute_bulk(impl::bulk_vector* const* in, std::size_t count, st
 }
 
 }  // namespace tovi::odbc
+
+namespace tovi::odbc {
+
+namespace {
+
+// Rows per SQLFetch of a bulk fetch, and the widest text read into arrays (a
+// wider or unbounded text column is read row by row, whole).
+constexpr std::size_t fetch_chunk = 1000;
+constexpr SQLULEN widest_array_text = 4096;
+
+// One result column's array: the buffer and the lengths or NULL marks.
+struct column_array {
+    SQLSMALLINT c_type = 0;
+    SQLLEN width = 0;  // bytes per element
+    std::vector<char> buffer;
+    std::vector<SQLLEN> indicators;
+};
+
+// The C type a column of `sql_type` (of `size`) is read into a vector of `kind`
+// with, when the column is that kind already; 0 when it is not (the value rules
+// then decide, row by row).
+SQLSMALLINT array_type(impl::bulk_kind kind, SQLSMALLINT sql_type, SQLULEN size, SQLLEN& width) {
+    switch (kind) {
+        case impl::bulk_kind::integer:
+            width = sizeof(SQLBIGINT);
+            return sql_type == SQL_TINYINT || sql_type == SQL_SMALLINT || sql_type == SQL_INTEGER ||
+                           sql_type == SQL_BIGINT
+                       ? SQL_C_SBIGINT
+                       : 0;
+        case impl::bulk_kind::real:
+            width = sizeof(double);
+            return sql_type == SQL_REAL || sql_type == SQL_FLOAT || sql_type == SQL_DOUBLE
+                       ? SQL_C_DOUBLE
+                       : 0;
+        case impl::bulk_kind::date_time:
+            width = sizeof(SQL_TIMESTAMP_STRUCT);
+            return sql_type == SQL_TYPE_TIMESTAMP ? SQL_C_TYPE_TIMESTAMP : 0;
+        case impl::bulk_kind::text:
+            // Up to four bytes a character in UTF-8, and the terminator.
+            width = static_cast<SQLLEN>(size * 4 + 1);
+            return (sql_type == SQL_CHAR || sql_type == SQL_VARCHAR || sql_type == SQL_WCHAR ||
+                    sql_type == SQL_WVARCHAR) &&
+                           size > 0 && size <= widest_array_text
+                       ? SQL_C_CHAR
+                       : 0;
+    }
+    return 0;
+}
+
+tm tm_of(const SQL_TIMESTAMP_STRUCT& s) {
+    tm t{};
+    t.tm_year = s.year - 1900;
+    t.tm_mon = s.month - 1;
+    t.tm_mday = s.day;
+    t.tm_hour = s.hour;
+    t.tm_min = s.minute;
+    t.tm_sec = s.second;
+    t.tm_isdst = -1;
+    return t;
+}
+
+template <class T>
+void append(impl::bulk_vector& v, bool null, T value) {
+    if (v.nullable) {
+        auto& e = *static_cast<std::vector<std::optional<T>>*>(v.data);
+        if (null)
+            e.emplace_back();
+        else
+            e.emplace_back(std::move(value));
+    } else {
+        if (null) impl::bulk_vector::null_in_plain_vector();
+        static_cast<std::vector<T>*>(v.data)->push_back(std::move(value));
+    }
+}
+
+}  // namespace
+
+std::size_t statement::fetch_bulk(impl::bulk_vector* const* out, std::size_t count, std::size_t n) {
+    // Row arrays where every bound column is of its vector's kind already (so
+    // the driver converts nothing the value rules would decide) and no engine
+    // keeps any value in any column; else row by row.
+    if (abandoned_ || kind != stmt_select || cursor_state_ != 2 || at_end || count == 0 ||
+        typeless())
+        return statement_base::fetch_bulk(out, count, n);
+    const SQLHSTMT h = stmt();
+    SQLSMALLINT columns = 0;
+    check(SQLNumResultCols(h, &columns));
+    check_column_count(static_cast<std::size_t>(columns));
+    std::vector<column_array> arrays(count);
+    for (std::size_t c = 0; c < count; ++c) {
+        SQLCHAR name[256];
+        SQLSMALLINT name_length = 0, type = 0, digits = 0, nullable = 0;
+        SQLULEN size = 0;
+        check(SQLDescribeCol(h, static_cast<SQLUSMALLINT>(c + 1), name, sizeof name, &name_length,
+                             &type, &size, &digits, &nullable));
+        arrays[c].c_type = array_type(out[c]->kind, type, size, arrays[c].width);
+        if (arrays[c].c_type == 0) return statement_base::fetch_bulk(out, count, n);
+    }
+    const std::size_t chunk = std::min(n, fetch_chunk);
+    SQLULEN fetched = 0;
+    std::vector<SQLUSMALLINT> status(chunk);
+    // The statement fetches one row per SQLFetch again afterwards, its columns
+    // bound afresh, whatever happens.
+    struct single_rows {
+        statement& st;
+        ~single_rows() {
+            SQLFreeStmt(st.stmt(), SQL_UNBIND);
+            SQLSetStmtAttr(st.stmt(), SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
+            SQLSetStmtAttr(st.stmt(), SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+            SQLSetStmtAttr(st.stmt(), SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
+            st.columns_bound_ = true;
+        }
+    } restore{*this};
+    SQLFreeStmt(h, SQL_UNBIND);
+    if (!SQL_SUCCEEDED(SQLSetStmtAttr(h, SQL_ATTR_ROW_BIND_TYPE, SQL_BIND_BY_COLUMN, 0)) ||
+        !SQL_SUCCEEDED(SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0)) ||
+        !SQL_SUCCEEDED(SQLSetStmtAttr(h, SQL_ATTR_ROW_STATUS_PTR, status.data(), 0)))
+        return statement_base::fetch_bulk(out, count, n);  // no arrays here
+    for (std::size_t c = 0; c < count; ++c) {
+        column_array& a = arrays[c];
+        a.buffer.assign(chunk * static_cast<std::size_t>(a.width), '\0');
+        a.indicators.assign(chunk, 0);
+        check(SQLBindCol(h, static_cast<SQLUSMALLINT>(c + 1), a.c_type, a.buffer.data(), a.width,
+                         a.indicators.data()));
+    }
+    std::size_t got = 0;
+    while (got < n) {
+        const std::size_t want = std::min(chunk, n - got);
+        if (!SQL_SUCCEEDED(
+                SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(want), 0)))
+            break;
+        fetched = 0;
+        const SQLRETURN rc = bounded([h] { return SQLFetch(h); });
+        if (rc == SQL_NO_DATA) {
+            at_end = true;
+            break;
+        }
+        for (std::size_t r = 0; r < fetched; ++r) {
+            if (status[r] == SQL_ROW_ERROR) check(SQL_ERROR);
+            for (std::size_t c = 0; c < count; ++c) {
+                const column_array& a = arrays[c];
+                const SQLLEN indicator = a.indicators[r];
+                const bool null = indicator == SQL_NULL_DATA;
+                const char* e = a.buffer.data() + r * static_cast<std::size_t>(a.width);
+                switch (out[c]->kind) {
+                    case impl::bulk_kind::integer:
+                        append<long>(
+                            *out[c], null,
+                            null ? 0 : static_cast<long>(*reinterpret_cast<const SQLBIGINT*>(e)));
+                        break;
+                    case impl::bulk_kind::real:
+                        append<double>(*out[c], null,
+                                       null ? 0 : *reinterpret_cast<const double*>(e));
+                        break;
+                    case impl::bulk_kind::date_time:
+                        append<tm>(
+                            *out[c], null,
+                            null ? tm{} : tm_of(*reinterpret_cast<const SQL_TIMESTAMP_STRUCT*>(e)));
+                        break;
+                    case impl::bulk_kind::text:
+                        // A text the driver had to cut is never handed on as whole.
+                        if (!null && (indicator == SQL_NO_TOTAL || indicator >= a.width))
+                            raise(bad_value(
+                                "Result column " + std::to_string(c + 1) +
+                                    " holds a text longer than the column's declared size: "
+                                    "fetch it row by row.",
+                                0));
+                        append<std::string>(
+                            *out[c], null,
+                            null ? std::string()
+                                 : std::string(e, static_cast<std::size_t>(indicator)));
+                        break;
+                }
+            }
+        }
+        got += fetched;
+        if (fetched < want) {
+            at_end = true;
+            break;
+        }
+    }
+    return got;
+}
+
+}  // namespace tovi::odbc

@@ -49,6 +49,10 @@ public:
     // execution; anything else row by row.
     void execute_bulk(impl::bulk_vector* const* in, std::size_t count, std::size_t rows,
                       std::size_t& row) override;
+    // Queries whose columns are of their vectors' kinds through row arrays, a
+    // chunk of rows per SQLFetch; anything else row by row.
+    std::size_t fetch_bulk(impl::bulk_vector* const* out, std::size_t count,
+                           std::size_t n) override;
 
     // A query with rows left to read.
     bool reading() const { return cursor_state_ == 2 && !at_end; }

@@ -70,6 +70,9 @@ public:
     virtual void clear() = 0;
     /// The typed value bound to the statement for this vector.
     virtual value_factory_acceptor& value() = 0;
+    /// Raises tovi::value_is_null for a NULL fetched into a vector of plain
+    /// elements.
+    [[noreturn]] static void null_in_plain_vector();
 
     const bulk_kind kind;  ///< the element's type
     const bool nullable;   ///< std::optional elements

@@ -15,8 +15,10 @@
 #include <functional>
 #include <future>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "support/odbc_registry.hpp"
 #include "support/pg_fixture.hpp"
@@ -350,6 +352,60 @@ TEST_F(Postgresql, ADataSourceForAnotherPortNeverGetsThisServersConnection) {
         EXPECT_NE(e.get_error_text().find("port 1 failed"), std::string::npos)
             << e.get_error_text();
     }
+}
+
+// Guards: row arrays losing, doubling or shifting rows across SQLFetch calls and
+// chunks, NULLs read as values, a CHAR column's padding or a multi-byte text cut
+// by a buffer sized in characters, a NULL into a plain vector read as 0, the
+// single-row path broken after a bulk fetch.
+TEST_F(Postgresql, BulkFetchReadsRowArraysWhole) {
+    exec("CREATE TABLE ra(id BIGINT, v VARCHAR(5), c CHAR(3), r DOUBLE PRECISION, d TIMESTAMP)");
+    exec(
+        "INSERT INTO ra SELECT i, CASE WHEN i % 7 = 0 THEN NULL ELSE 'äöü' || (i % 100) END, "
+        "'x', CASE WHEN i % 5 = 0 THEN NULL ELSE i * 0.25 END, "
+        "TIMESTAMP '2001-02-03 04:05:06' + i * INTERVAL '1 day' FROM generate_series(0, 2499) i");
+    tovi::statement sel(*ds_, 1);
+    sel.parse("SELECT id, v, c, r, d FROM ra ORDER BY id");
+    std::vector<long> ids;
+    std::vector<std::optional<std::string>> v;
+    std::vector<std::string> c;
+    std::vector<std::optional<double>> r;
+    std::vector<tm> d;
+    tovi::bulk out(sel);
+    out >> ids >> v >> c >> r >> d;
+    out.execute();
+    ASSERT_EQ(out.fetch(7), 7u);
+    long seen = 7;
+    for (std::size_t got; (got = out.fetch(1000)) != 0;) {
+        for (std::size_t k = 0; k < got; ++k, ++seen) {
+            ASSERT_EQ(ids[k], seen);
+            if (seen % 7 == 0)
+                EXPECT_FALSE(v[k]) << seen;
+            else
+                EXPECT_EQ(v[k], "äöü" + std::to_string(seen % 100)) << seen;
+            EXPECT_EQ(c[k], "x  ");
+            EXPECT_EQ(r[k], seen % 5 == 0 ? std::nullopt : std::optional<double>(seen * 0.25));
+            EXPECT_EQ(d[k].tm_sec, 6);
+        }
+    }
+    EXPECT_EQ(seen, 2500);
+    EXPECT_EQ(d.size(), 0u);
+
+    // A NULL into a plain vector, then the same statement row by row.
+    sel.parse("SELECT r FROM ra WHERE id IN (1, 5) ORDER BY id");
+    {
+        std::vector<double> plain;
+        tovi::bulk nulls(sel);
+        nulls >> plain;
+        nulls.execute();
+        EXPECT_THROW(nulls.fetch(10), tovi::value_is_null);
+    }
+    sel.parse("SELECT id FROM ra WHERE id < 3 ORDER BY id");
+    long id = -1;
+    sel >> id;
+    sel.execute();
+    ASSERT_TRUE(sel.next());
+    EXPECT_EQ(id, 0);
 }
 
 // Guards: a connect to a server that never answers hanging for ever.
