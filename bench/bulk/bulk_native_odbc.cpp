@@ -98,7 +98,9 @@ long odbc_road::insert(const rows& r) {
             amounts[k] = r.amounts[i].value_or(0);
             amount_ind[k] = r.amounts[i] ? 0 : SQL_NULL_DATA;
         }
-        SQLSetStmtAttr(s.stmt, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(n), 0);
+        SQLSetStmtAttr(s.stmt, SQL_ATTR_PARAMSET_SIZE,
+                       reinterpret_cast<SQLPOINTER>(n),  // NOLINT(performance-no-int-to-ptr)
+                       0);
         session::check(SQLExecute(s.stmt), SQL_HANDLE_STMT, s.stmt);
     }
     session::check(SQLEndTran(SQL_HANDLE_DBC, s.dbc, SQL_COMMIT), SQL_HANDLE_DBC, s.dbc);
@@ -114,7 +116,9 @@ long odbc_road::fetch() {
     std::vector<SQLLEN> id_ind(chunk), name_ind(chunk), amount_ind(chunk);
     SQLULEN fetched = 0;
     SQLSetStmtAttr(s.stmt, SQL_ATTR_ROW_BIND_TYPE, SQL_BIND_BY_COLUMN, 0);
-    SQLSetStmtAttr(s.stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(chunk), 0);
+    SQLSetStmtAttr(s.stmt, SQL_ATTR_ROW_ARRAY_SIZE,
+                   reinterpret_cast<SQLPOINTER>(chunk),  // NOLINT(performance-no-int-to-ptr)
+                   0);
     SQLSetStmtAttr(s.stmt, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
     session::check(
         SQLExecDirect(s.stmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>(select_sql)), SQL_NTS),

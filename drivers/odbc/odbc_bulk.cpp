@@ -17,6 +17,11 @@ namespace {
 // the buffers (a chunk of the widest text per text column) stay small.
 constexpr std::size_t array_chunk = 1000;
 
+// An integer attribute's value, passed where ODBC takes a pointer.
+SQLPOINTER attribute(std::size_t value) {
+    return reinterpret_cast<SQLPOINTER>(value);  // NOLINT(performance-no-int-to-ptr)
+}
+
 template <class T>
 const std::vector<T>& elements(const impl::bulk_vector& v) {
     return *static_cast<const std::vector<T>*>(v.data);
@@ -141,8 +146,7 @@ void statement::execute_bulk(impl::bulk_vector* const* in, std::size_t count, st
         ~single_rows() { now(); }
     } restore{*this};
     if (!SQL_SUCCEEDED(SQLSetStmtAttr(h, SQL_ATTR_PARAM_BIND_TYPE, SQL_PARAM_BIND_BY_COLUMN, 0)) ||
-        !SQL_SUCCEEDED(SQLSetStmtAttr(h, SQL_ATTR_PARAMSET_SIZE,
-                                      reinterpret_cast<SQLPOINTER>(array_chunk), 0)) ||
+        !SQL_SUCCEEDED(SQLSetStmtAttr(h, SQL_ATTR_PARAMSET_SIZE, attribute(array_chunk), 0)) ||
         !SQL_SUCCEEDED(SQLSetStmtAttr(h, SQL_ATTR_PARAM_STATUS_PTR, status.data(), 0)) ||
         !SQL_SUCCEEDED(SQLSetStmtAttr(h, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0))) {
         restore.now();  // no arrays here
@@ -210,7 +214,7 @@ void statement::execute_bulk(impl::bulk_vector* const* in, std::size_t count, st
         }
         row = first;
         if (n != array_chunk || first == 0)
-            check(SQLSetStmtAttr(h, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(n), 0));
+            check(SQLSetStmtAttr(h, SQL_ATTR_PARAMSET_SIZE, attribute(n), 0));
         std::fill(status.begin(), status.begin() + static_cast<std::ptrdiff_t>(n),
                   static_cast<SQLUSMALLINT>(SQL_PARAM_UNUSED));
         processed = 0;
@@ -236,7 +240,7 @@ void statement::execute_bulk(impl::bulk_vector* const* in, std::size_t count, st
         // driver's word for the failing row. psqlODBC runs an array as one
         // batch and marks every row failed: the row is not known then.
         const bool batch =
-            n > 1 && std::all_of(status.begin(), status.begin() + n,
+            n > 1 && std::all_of(status.begin(), status.begin() + static_cast<std::ptrdiff_t>(n),
                                  [](SQLUSMALLINT s) { return s == SQL_PARAM_ERROR; });
         row = first + failing(status, n, processed);
         try {
@@ -386,9 +390,7 @@ std::size_t statement::fetch_bulk(impl::bulk_vector* const* out, std::size_t cou
     std::size_t got = 0;
     while (got < n) {
         const std::size_t want = std::min(chunk, n - got);
-        if (!SQL_SUCCEEDED(
-                SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(want), 0)))
-            break;
+        if (!SQL_SUCCEEDED(SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, attribute(want), 0))) break;
         fetched = 0;
         const SQLRETURN rc = bounded([h] { return SQLFetch(h); });
         if (rc == SQL_NO_DATA) {
