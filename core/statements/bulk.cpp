@@ -57,6 +57,12 @@ struct value_of<std::string> {
     static type make() { return type(0); }
 };
 template <>
+struct value_of<bytes> {
+    static constexpr impl::bulk_kind kind = impl::bulk_kind::bytes;
+    using type = blob_t;
+    static type make() { return type(); }
+};
+template <>
 struct value_of<tm> {
     static constexpr impl::bulk_kind kind = impl::bulk_kind::date_time;
     using type = date_time_t;
@@ -81,7 +87,15 @@ public:
     std::size_t size() const override { return v_.size(); }
     void load(std::size_t row) override {
         const E& e = v_[row];
-        if constexpr (nullable) {
+        if constexpr (std::is_same_v<element, bytes>) {
+            const bytes* data = nullptr;
+            if constexpr (nullable)
+                data = e ? &*e : nullptr;
+            else
+                data = &e;
+            if (data != nullptr) value_.set_entire(std::string(data->begin(), data->end()));
+            value_.is_null = data == nullptr;
+        } else if constexpr (nullable) {
             value_.is_null = !e.has_value();
             if (e.has_value()) value_.value = *e;
         } else {
@@ -90,7 +104,15 @@ public:
         }
     }
     void store() override {
-        if constexpr (nullable) {
+        if constexpr (std::is_same_v<element, bytes>) {
+            if (value_.is_null) {
+                if constexpr (!nullable) null_in_plain_vector();
+                v_.emplace_back();
+                return;
+            }
+            const std::string data = value_.get_entire();
+            v_.emplace_back(bytes(data.begin(), data.end()));
+        } else if constexpr (nullable) {
             if (value_.is_null)
                 v_.emplace_back();
             else
@@ -150,6 +172,8 @@ TOVI_BULK_KIND(std::optional<long>)
 TOVI_BULK_KIND(std::optional<double>)
 TOVI_BULK_KIND(std::optional<std::string>)
 TOVI_BULK_KIND(std::optional<tm>)
+TOVI_BULK_KIND(bytes)
+TOVI_BULK_KIND(std::optional<bytes>)
 #undef TOVI_BULK_KIND
 
 std::size_t bulk::rows() const {

@@ -103,6 +103,8 @@ struct parameter_array {
                 }
                 break;
             }
+            case impl::bulk_kind::bytes:  // never in arrays
+                break;
         }
     }
 };
@@ -121,7 +123,11 @@ std::size_t failing(const std::vector<SQLUSMALLINT>& status, std::size_t n, SQLU
 void statement::execute_bulk(impl::bulk_vector* const* in, std::size_t count, std::size_t rows,
                              std::size_t& row) {
     const bool command = kind == stmt_insert || kind == stmt_update || kind == stmt_delete;
-    if (!command || abandoned_ || count == 0)
+    // Binary data goes as data at execution, one value at a time: no arrays.
+    const bool binary = std::any_of(in, in + count, [](const impl::bulk_vector* v) {
+        return v->kind == impl::bulk_kind::bytes;
+    });
+    if (!command || binary || abandoned_ || count == 0)
         return statement_base::execute_bulk(in, count, rows, row);
     row = 0;
     ready_for_binding();  // prepared, parameters counted
@@ -207,6 +213,8 @@ void statement::execute_bulk(impl::bulk_vector* const* in, std::size_t count, st
                     rc = SQLBindParameter(h, number, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR,
                                           static_cast<SQLULEN>(a.width - 1 > 0 ? a.width - 1 : 1),
                                           0, a.text.data(), a.width, a.indicators.data());
+                    break;
+                case impl::bulk_kind::bytes:  // never in arrays
                     break;
             }
             row = first;
@@ -307,6 +315,8 @@ SQLSMALLINT array_type(impl::bulk_kind kind, SQLSMALLINT sql_type, SQLULEN size,
                            size > 0 && size <= widest_array_text
                        ? SQL_C_CHAR
                        : 0;
+        case impl::bulk_kind::bytes:  // read whole, row by row
+            return 0;
     }
     return 0;
 }
@@ -431,6 +441,8 @@ std::size_t statement::fetch_bulk(impl::bulk_vector* const* out, std::size_t cou
                             *out[c], null,
                             null ? std::string()
                                  : std::string(e, static_cast<std::size_t>(indicator)));
+                        break;
+                    case impl::bulk_kind::bytes:  // never in arrays
                         break;
                 }
             }

@@ -43,10 +43,14 @@ namespace tovi {
 class statement;
 class value_factory_acceptor;
 
+/// Binary data of one row, bound and fetched as a blob by tovi::bulk.
+using bytes = std::vector<unsigned char>;
+
 namespace impl {
 
-/// The element kinds of bulk vectors: long, double, std::string, tm.
-enum class bulk_kind : unsigned char { integer, real, text, date_time };
+/// The element kinds of bulk vectors: long, double, std::string, tm, and
+/// tovi::bytes (binary data, bound as a blob).
+enum class bulk_kind : unsigned char { integer, real, text, date_time, bytes };
 
 /// One of the application's vectors bound for bulk work, as a driver sees it.
 /// A driver with a native path reads or appends the elements itself: `data`
@@ -57,6 +61,7 @@ enum class bulk_kind : unsigned char { integer, real, text, date_time };
 /// or the binding's set_value() then store().
 class TOVI_API bulk_vector {
 public:
+    /// A vector of `kind_` elements (std::optional ones when `nullable_`) at `data_`.
     bulk_vector(bulk_kind kind_, bool nullable_, void* data_)
         : kind(kind_), nullable(nullable_), data(data_) {}
     virtual ~bulk_vector();
@@ -121,6 +126,8 @@ public:
     bulk& operator<<(std::vector<std::optional<double>>& v);
     bulk& operator<<(std::vector<std::optional<std::string>>& v);
     bulk& operator<<(std::vector<std::optional<tm>>& v);
+    bulk& operator<<(std::vector<bytes>& v);
+    bulk& operator<<(std::vector<std::optional<bytes>>& v);
     ///@}
     /// Result columns, in position order: fetch() fills them.
     ///@{
@@ -132,6 +139,8 @@ public:
     bulk& operator>>(std::vector<std::optional<double>>& v);
     bulk& operator>>(std::vector<std::optional<std::string>>& v);
     bulk& operator>>(std::vector<std::optional<tm>>& v);
+    bulk& operator>>(std::vector<bytes>& v);
+    bulk& operator>>(std::vector<std::optional<bytes>>& v);
     ///@}
 
     /// With parameters bound: runs the statement once per row, in order; no

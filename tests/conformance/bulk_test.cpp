@@ -218,4 +218,33 @@ TEST_P(Conformance, BulkFollowsTheConversionRulesOfSingleRows) {
     EXPECT_EQ(out.fetch(10), 0u);
 }
 
+// Guards: binary data cut at a NUL byte or read as text, an empty value read as
+// NULL or the other way round, in either direction of bulk work.
+TEST_P(Conformance, BulkBlobsKeepEveryByte) {
+    const driver_case& c = GetParam();
+    exec("CREATE TABLE bb(id " + c.integer_type + ", b " + c.blob_type + ")");
+    tovi::bytes every(256);
+    for (std::size_t i = 0; i < every.size(); ++i) every[i] = static_cast<unsigned char>(i);
+    std::vector<long> ids = {0, 1, 2, 3, 4};
+    std::vector<std::optional<tovi::bytes>> blobs = {every, std::nullopt, tovi::bytes{0, 0, 7},
+                                                     tovi::bytes(70000, 0xAB), tovi::bytes()};
+    {
+        tovi::transaction tx(*ds);
+        tovi::statement ins(tx, 1);
+        ins.parse("INSERT INTO bb VALUES(:id, :b)");
+        tovi::bulk in(ins);
+        in << ids << blobs;
+        in.execute();
+        tx.commit();
+    }
+    tovi::statement sel(*ds, 1);
+    sel.parse("SELECT b FROM bb ORDER BY id");
+    std::vector<std::optional<tovi::bytes>> got;
+    tovi::bulk out(sel);
+    out >> got;
+    out.execute();
+    ASSERT_EQ(out.fetch(10), 5u);
+    EXPECT_EQ(got, blobs);
+}
+
 }  // namespace tovi_conformance
