@@ -73,6 +73,16 @@ for workload in insert join; do
     "tovi adds $((t - v)) ($(awk -v t="$t" -v v="$v" 'BEGIN { printf "%+.1f %%", 100 * (t - v) / v }'))"
 done
 
+if ! $odbc && ! $firebird && ! $pgsql; then  # the same two workloads through tovi::bulk
+  for workload in insert join; do
+    t=$(per_iteration tovi "bulk-$workload")
+    v=$(per_iteration native "$workload")
+    unit=$([ "$workload" = insert ] && echo "row of INSERT 02" || echo "fetched row of INNER JOIN 02")
+    echo "bulk $workload: one $unit through tovi::bulk $t, native $v instructions;" \
+      "tovi adds $((t - v)) ($(awk -v t="$t" -v v="$v" 'BEGIN { printf "%+.1f %%", 100 * (t - v) / v }'))"
+  done
+fi
+
 if $odbc; then  # whole runs, everything counted (start-up included)
   whole() {
     rm -f "$work"/*.db

@@ -312,8 +312,11 @@ std::size_t statement::fetch_bulk(impl::bulk_vector* const* out, std::size_t cou
     // Each vector's case, found once for all rows.
     std::vector<int> forms(count);
     for (std::size_t c = 0; c < count; ++c) forms[c] = form(out[c]->kind, out[c]->nullable);
+    // The first row through next() (its checks: the end, the bound columns, a
+    // row stepped to by execute()); the rest by stepping alone.
     std::size_t got = 0;
-    while (got < n && statement::next()) {
+    if (n == 0 || !statement::next()) return 0;
+    for (;;) {
         for (std::size_t c = 0; c < count; ++c) {
             impl::bulk_vector& v = *out[c];
             sqlite3_value* value = sqlite3_column_value(native_, static_cast<int>(c));
@@ -368,9 +371,8 @@ std::size_t statement::fetch_bulk(impl::bulk_vector* const* out, std::size_t cou
             define_.get_bindings()[c]->set_value();
             v.store();
         }
-        ++got;
+        if (++got == n || !step_to_row()) return got;
     }
-    return got;
 }
 
 impl::describe* statement::make_describe() {
