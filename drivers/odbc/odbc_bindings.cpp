@@ -99,18 +99,6 @@ value_kind kind_of(SQLSMALLINT type, SQLSMALLINT digits) {
     }
 }
 
-tm tm_of(const SQL_TIMESTAMP_STRUCT& stamp) {
-    tm t{};
-    t.tm_year = stamp.year - 1900;
-    t.tm_mon = stamp.month - 1;
-    t.tm_mday = stamp.day;
-    t.tm_hour = stamp.hour;
-    t.tm_min = stamp.minute;
-    t.tm_sec = stamp.second;
-    t.tm_isdst = -1;
-    return t;
-}
-
 tovi::driver::cell date_cell(const SQL_TIMESTAMP_STRUCT& stamp) {
     tovi::driver::cell c;
     c.kind = value_kind::date_time;
@@ -139,6 +127,18 @@ void refuse_nul_at(std::size_t at) {
         exception("A text holding a NUL byte (at position " + std::to_string(at) +
                       ") cannot travel as character data through ODBC; bind it as a blob.",
                   0));
+}
+
+tm tm_of(const SQL_TIMESTAMP_STRUCT& stamp) {
+    tm t{};
+    t.tm_year = stamp.year - 1900;
+    t.tm_mon = stamp.month - 1;
+    t.tm_mday = stamp.day;
+    t.tm_hour = stamp.hour;
+    t.tm_min = stamp.minute;
+    t.tm_sec = stamp.second;
+    t.tm_isdst = -1;
+    return t;
 }
 
 SQL_TIMESTAMP_STRUCT timestamp_of(const tm& t) {

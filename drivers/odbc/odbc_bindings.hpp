@@ -21,8 +21,9 @@ inline void refuse_nul(const std::string& text) {
     const char* nul = std::char_traits<char>::find(text.data(), text.size(), '\0');
     if (nul != nullptr) refuse_nul_at(static_cast<std::size_t>(nul - text.data()));
 }
-// A date as ODBC's timestamp (whole seconds).
+// A date as ODBC's timestamp (whole seconds), and back.
 SQL_TIMESTAMP_STRUCT timestamp_of(const tm& t);
+tm tm_of(const SQL_TIMESTAMP_STRUCT& stamp);
 
 template <class T, void (impl::value_factory::*Free)(impl::value_t*)>
 class binding : public tovi::driver::typed_binding<driver, T, Free> {

@@ -321,18 +321,6 @@ SQLSMALLINT array_type(impl::bulk_kind kind, SQLSMALLINT sql_type, SQLULEN size,
     return 0;
 }
 
-tm tm_of(const SQL_TIMESTAMP_STRUCT& s) {
-    tm t{};
-    t.tm_year = s.year - 1900;
-    t.tm_mon = s.month - 1;
-    t.tm_mday = s.day;
-    t.tm_hour = s.hour;
-    t.tm_min = s.minute;
-    t.tm_sec = s.second;
-    t.tm_isdst = -1;
-    return t;
-}
-
 template <class T>
 void append(impl::bulk_vector& v, bool null, T value) {
     if (v.nullable) {
