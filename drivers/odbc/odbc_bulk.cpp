@@ -173,11 +173,7 @@ void statement::execute_bulk(impl::bulk_vector* const* in, std::size_t count, st
     // From row `from` on, one row per execution, through the bindings.
     auto one_at_a_time = [&](std::size_t from) {
         restore.now();
-        for (row = from; row < rows; ++row) {
-            for (std::size_t c = 0; c < count; ++c) in[c]->load(row);
-            bind_.get_value();
-            statement::execute();
-        }
+        execute_rows(in, count, from, rows, row);
     };
     bool savepoints = true;
     std::vector<parameter_array> arrays(count);

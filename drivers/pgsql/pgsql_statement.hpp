@@ -77,10 +77,6 @@ private:
         retyped_ = true;
     }
     void clear_rows() noexcept;
-    void bind_row(impl::bulk_vector* const* in, std::size_t count, std::size_t row) {
-        for (std::size_t c = 0; c < count; ++c) in[c]->load(row);
-        bind_.get_value();
-    }
     // Sends rows [row, end) in pipeline mode, then reads their results; `row`
     // ends at `end`, or at the failing row. False when a row needs another
     // preparation (its parameter's type changed): it is bound, not sent.

@@ -233,18 +233,9 @@ const void* first_element(impl::bulk_vector& v) {
 void statement::execute_bulk(impl::bulk_vector* const* in, std::size_t count, std::size_t rows,
                              std::size_t& row) {
     row = 0;
-    ready_for_binding();   // prepared, parameters counted
-    if (ddl_ || query_) {  // each row as a single execution would run it
-        for (; row < rows; ++row) {
-            if (row != 0) ready_for_binding();
-            for (std::size_t c = 0; c < count; ++c) {
-                in[c]->load(row);
-                bind_.get_bindings()[c]->get_value();
-            }
-            statement::execute();
-        }
-        return;
-    }
+    ready_for_binding();  // prepared, parameters counted
+    if (ddl_ || query_)   // each row as a single execution would run it
+        return execute_rows(in, count, 0, rows, row);
     // Each vector's case and elements, found once for all rows.
     struct column {
         int form;

@@ -44,10 +44,19 @@ public:
     // the core's calls per row.
     void execute_bulk(impl::bulk_vector* const* in, std::size_t count, std::size_t rows,
                       std::size_t& row) override {
-        impl::value_factory& bind = get_bind();
-        for (row = 0; row < rows; ++row) {
-            for (std::size_t c = 0; c < count; ++c) in[c]->load(row);
-            bind.get_value();
+        execute_rows(in, count, 0, rows, row);
+    }
+    // Row `row` of the vectors into the bound values, and bound.
+    void bind_row(impl::bulk_vector* const* in, std::size_t count, std::size_t row) {
+        for (std::size_t c = 0; c < count; ++c) in[c]->load(row);
+        get_bind().get_value();
+    }
+    // Rows [first, rows) one execution each, as single rows run: a driver's
+    // native path falls back on it for what it does not send itself.
+    void execute_rows(impl::bulk_vector* const* in, std::size_t count, std::size_t first,
+                      std::size_t rows, std::size_t& row) {
+        for (row = first; row < rows; ++row) {
+            bind_row(in, count, row);
             execute();
         }
     }
