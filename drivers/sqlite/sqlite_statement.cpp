@@ -207,24 +207,111 @@ std::vector<T>& elements(impl::bulk_vector& v) {
 constexpr int form(impl::bulk_kind kind, bool nullable) {
     return static_cast<int>(kind) * 2 + (nullable ? 1 : 0);
 }
+constexpr int integer_form = form(impl::bulk_kind::integer, false);
+constexpr int optional_integer_form = form(impl::bulk_kind::integer, true);
+constexpr int real_form = form(impl::bulk_kind::real, false);
+constexpr int optional_real_form = form(impl::bulk_kind::real, true);
+constexpr int text_form = form(impl::bulk_kind::text, false);
+constexpr int optional_text_form = form(impl::bulk_kind::text, true);
 
-// The vector's first element (its storage), by its case.
+// A parameter vector, found once for all rows: its case, its parameter, its
+// elements and the element of the row being bound. A column of case
+// end_of_row closes the row: the row's loop needs no count of its own.
+struct parameter_column {
+    int form;
+    int parameter;
+    const char* elements;
+    const char* at;
+};
+constexpr int end_of_row = form(impl::bulk_kind::bytes, true) + 1;
+
+std::size_t element_size(int form) {
+    switch (form) {
+        case integer_form:
+            return sizeof(long);
+        case optional_integer_form:
+            return sizeof(std::optional<long>);
+        case real_form:
+            return sizeof(double);
+        case optional_real_form:
+            return sizeof(std::optional<double>);
+        case text_form:
+            return sizeof(std::string);
+        case optional_text_form:
+            return sizeof(std::optional<std::string>);
+        default:
+            return 0;
+    }
+}
+
 const void* first_element(impl::bulk_vector& v) {
     switch (form(v.kind, v.nullable)) {
-        case form(impl::bulk_kind::integer, false):
+        case integer_form:
             return elements<long>(v).data();
-        case form(impl::bulk_kind::integer, true):
+        case optional_integer_form:
             return elements<std::optional<long>>(v).data();
-        case form(impl::bulk_kind::real, false):
+        case real_form:
             return elements<double>(v).data();
-        case form(impl::bulk_kind::real, true):
+        case optional_real_form:
             return elements<std::optional<double>>(v).data();
-        case form(impl::bulk_kind::text, false):
+        case text_form:
             return elements<std::string>(v).data();
-        case form(impl::bulk_kind::text, true):
+        case optional_text_form:
             return elements<std::optional<std::string>>(v).data();
-        default:
+        default:  // dates and bytes: through the bindings
             return nullptr;
+    }
+}
+
+// The element a column is at, and on to the next row's.
+template <class T>
+const T& take(parameter_column& c) {
+    const T& e = *reinterpret_cast<const T*>(c.at);
+    c.at += sizeof(T);
+    return e;
+}
+
+// Binds each column's next element with SQLite's own calls, up to the end of
+// the row; the failures' codes or'ed (SQLITE_OK when all were bound). The text
+// stays the application's until the step, which comes before anything else.
+__attribute__((always_inline)) inline int bind_next(sqlite3_stmt* s, parameter_column* c) {
+    int failed = SQLITE_OK;
+    for (;; ++c) {
+        const int p = c->parameter;
+        switch (c->form) {
+            case integer_form:
+                failed |= sqlite3_bind_int64(s, p, take<long>(*c));
+                continue;
+            case optional_integer_form: {
+                const auto& v = take<std::optional<long>>(*c);
+                failed |= v ? sqlite3_bind_int64(s, p, *v) : sqlite3_bind_null(s, p);
+                continue;
+            }
+            case real_form:
+                failed |= sqlite3_bind_double(s, p, take<double>(*c));
+                continue;
+            case optional_real_form: {
+                const auto& v = take<std::optional<double>>(*c);
+                failed |= v ? sqlite3_bind_double(s, p, *v) : sqlite3_bind_null(s, p);
+                continue;
+            }
+            case text_form: {
+                const auto& v = take<std::string>(*c);
+                failed |= sqlite3_bind_text64(s, p, v.data(), v.size(), SQLITE_STATIC, SQLITE_UTF8);
+                continue;
+            }
+            case optional_text_form: {
+                const auto& v = take<std::optional<std::string>>(*c);
+                failed |=
+                    v ? sqlite3_bind_text64(s, p, v->data(), v->size(), SQLITE_STATIC, SQLITE_UTF8)
+                      : sqlite3_bind_null(s, p);
+                continue;
+            }
+            case end_of_row:
+                return failed;
+            default:
+                __builtin_unreachable();
+        }
     }
 }
 
@@ -234,136 +321,137 @@ void statement::execute_bulk(impl::bulk_vector* const* in, std::size_t count, st
                              std::size_t& row) {
     row = 0;
     ready_for_binding();  // prepared, parameters counted
-    if (ddl_ || query_)   // each row as a single execution would run it
-        return execute_rows(in, count, 0, rows, row);
-    // Each vector's case and elements, found once for all rows.
-    struct column {
-        int form;
-        const void* elements;
-    };
-    std::vector<column> columns(count);
+    std::vector<parameter_column> columns(count + 1, {end_of_row, 0, nullptr, nullptr});
     for (std::size_t c = 0; c < count; ++c) {
-        columns[c].form = form(in[c]->kind, in[c]->nullable);
-        columns[c].elements = first_element(*in[c]);
+        const void* e = first_element(*in[c]);
+        // Dates and bytes need the bindings' rules; a query or DDL runs each
+        // row as a single execution would.
+        if (e == nullptr || ddl_ || query_) return execute_rows(in, count, 0, rows, row);
+        const auto* elements = static_cast<const char*>(e);
+        columns[c] = {form(in[c]->kind, in[c]->nullable), static_cast<int>(c) + 1, elements,
+                      elements};
     }
     at_end = true;
     cursor_closed = false;
     pending_row_ = false;
     owner->activate();
-    const sqlite3_destructor_type lifetime = bind_lifetime();
-    for (; row < rows; ++row) {
-        int rc;
-        if (row != 0 && (rc = sqlite3_reset(native_)) != SQLITE_OK) reset_failed(rc);
-        for (std::size_t c = 0; c < count; ++c) {
-            const int p = static_cast<int>(c) + 1;
-            const void* e = columns[c].elements;
-            switch (columns[c].form) {
-                case form(impl::bulk_kind::integer, false):
-                    rc = sqlite3_bind_int64(native_, p, static_cast<const long*>(e)[row]);
-                    break;
-                case form(impl::bulk_kind::integer, true): {
-                    const auto& v = static_cast<const std::optional<long>*>(e)[row];
-                    rc = v ? sqlite3_bind_int64(native_, p, *v) : sqlite3_bind_null(native_, p);
-                    break;
-                }
-                case form(impl::bulk_kind::real, false):
-                    rc = sqlite3_bind_double(native_, p, static_cast<const double*>(e)[row]);
-                    break;
-                case form(impl::bulk_kind::real, true): {
-                    const auto& v = static_cast<const std::optional<double>*>(e)[row];
-                    rc = v ? sqlite3_bind_double(native_, p, *v) : sqlite3_bind_null(native_, p);
-                    break;
-                }
-                case form(impl::bulk_kind::text, false): {
-                    const auto& v = static_cast<const std::string*>(e)[row];
-                    rc = sqlite3_bind_text64(native_, p, v.data(), v.size(), lifetime, SQLITE_UTF8);
-                    break;
-                }
-                case form(impl::bulk_kind::text, true): {
-                    const auto& v = static_cast<const std::optional<std::string>*>(e)[row];
-                    rc = v ? sqlite3_bind_text64(native_, p, v->data(), v->size(), lifetime,
-                                                 SQLITE_UTF8)
-                           : sqlite3_bind_null(native_, p);
-                    break;
-                }
-                default:  // dates: the binding's own rules
-                    in[c]->load(row);
-                    bind_.get_bindings()[c]->get_value();
-                    rc = SQLITE_OK;
-                    break;
+    sqlite3_stmt* const s = native_;
+    for (std::size_t r = 0; r < rows; ++r) {
+        // A bind fails only on a value SQLite refuses (text over its length
+        // limit, no memory): one test a row, then the failing column's error.
+        if (bind_next(s, columns.data()) != SQLITE_OK) {
+            row = r;
+            for (std::size_t c = 0; c < count; ++c) {
+                parameter_column one[2] = {columns[c], {end_of_row, 0, nullptr, nullptr}};
+                one[0].at = one[0].elements + r * element_size(one[0].form);
+                const int rc = bind_next(s, one);
+                if (rc != SQLITE_OK) fail(native_error(db(), rc));
             }
-            if (rc != SQLITE_OK) fail(native_error(db(), rc));
         }
-        rc = sqlite3_step(native_);
-        if (rc != SQLITE_DONE) step_failed(rc);
+        const int rc = sqlite3_step(s);
+        if (rc != SQLITE_DONE) {
+            row = r;
+            step_failed(rc);
+        }
+        // After a step that ran to its end, a reset cannot fail.
+        sqlite3_reset(s);
     }
+    row = rows;
 }
 
+namespace {
+
+// A column vector, found once for a fetch: its case, its place, the
+// application's vector.
+struct result_column {
+    int form;
+    int position;
+    void* data;
+};
+
+template <class T>
+std::vector<T>& elements(const result_column& c) {
+    return *static_cast<std::vector<T>*>(c.data);
+}
+
+}  // namespace
+
 std::size_t statement::fetch_bulk(impl::bulk_vector* const* out, std::size_t count, std::size_t n) {
-    // Each vector's case, found once for all rows.
-    std::vector<int> forms(count);
-    for (std::size_t c = 0; c < count; ++c) forms[c] = form(out[c]->kind, out[c]->nullable);
     // The first row through next() (its checks: the end, the bound columns, a
     // row stepped to by execute()); the rest by stepping alone.
-    std::size_t got = 0;
     if (n == 0 || !statement::next()) return 0;
-    for (;;) {
-        for (std::size_t c = 0; c < count; ++c) {
-            impl::bulk_vector& v = *out[c];
-            sqlite3_value* value = sqlite3_column_value(native_, static_cast<int>(c));
-            const int type = sqlite3_value_type(value);
-            switch (forms[c]) {
-                case form(impl::bulk_kind::integer, false):
-                    if (type != SQLITE_INTEGER) break;
-                    elements<long>(v).push_back(static_cast<long>(sqlite3_value_int64(value)));
+    std::vector<result_column> columns(count);
+    for (std::size_t c = 0; c < count; ++c)
+        columns[c] = {form(out[c]->kind, out[c]->nullable), static_cast<int>(c), out[c]->data};
+    sqlite3_stmt* const s = native_;
+    const result_column* const end = columns.data() + count;
+    std::size_t got = 0;
+    do {
+        for (const result_column* c = columns.data(); c != end; ++c) {
+            // Each value of the vector's type is read with SQLite's own calls;
+            // a NULL, another type, dates and bytes break out to the bindings.
+            sqlite3_value* value = sqlite3_column_value(s, c->position);
+            switch (c->form) {
+                case integer_form:
+                    if (sqlite3_value_type(value) != SQLITE_INTEGER) break;
+                    elements<long>(*c).push_back(static_cast<long>(sqlite3_value_int64(value)));
                     continue;
-                case form(impl::bulk_kind::integer, true):
+                case optional_integer_form: {
+                    const int type = sqlite3_value_type(value);
                     if (type == SQLITE_NULL) {
-                        elements<std::optional<long>>(v).emplace_back();
+                        elements<std::optional<long>>(*c).emplace_back();
                         continue;
                     }
                     if (type != SQLITE_INTEGER) break;
-                    elements<std::optional<long>>(v).emplace_back(
+                    elements<std::optional<long>>(*c).emplace_back(
                         static_cast<long>(sqlite3_value_int64(value)));
                     continue;
-                case form(impl::bulk_kind::real, false):
-                    if (type != SQLITE_FLOAT) break;
-                    elements<double>(v).push_back(sqlite3_value_double(value));
+                }
+                case real_form:
+                    if (sqlite3_value_type(value) != SQLITE_FLOAT) break;
+                    elements<double>(*c).push_back(sqlite3_value_double(value));
                     continue;
-                case form(impl::bulk_kind::real, true):
+                case optional_real_form: {
+                    const int type = sqlite3_value_type(value);
                     if (type == SQLITE_NULL) {
-                        elements<std::optional<double>>(v).emplace_back();
+                        elements<std::optional<double>>(*c).emplace_back();
                         continue;
                     }
                     if (type != SQLITE_FLOAT) break;
-                    elements<std::optional<double>>(v).emplace_back(sqlite3_value_double(value));
+                    elements<std::optional<double>>(*c).emplace_back(sqlite3_value_double(value));
                     continue;
-                case form(impl::bulk_kind::text, false):
-                    if (type != SQLITE_TEXT) break;
-                    elements<std::string>(v).emplace_back(
+                }
+                case text_form:
+                    if (sqlite3_value_type(value) != SQLITE_TEXT) break;
+                    elements<std::string>(*c).emplace_back(
                         reinterpret_cast<const char*>(sqlite3_value_text(value)),
                         static_cast<std::size_t>(sqlite3_value_bytes(value)));
                     continue;
-                case form(impl::bulk_kind::text, true):
+                case optional_text_form: {
+                    const int type = sqlite3_value_type(value);
                     if (type == SQLITE_NULL) {
-                        elements<std::optional<std::string>>(v).emplace_back();
+                        elements<std::optional<std::string>>(*c).emplace_back();
                         continue;
                     }
                     if (type != SQLITE_TEXT) break;
-                    elements<std::optional<std::string>>(v).emplace_back(
+                    elements<std::optional<std::string>>(*c).emplace_back(
                         std::in_place, reinterpret_cast<const char*>(sqlite3_value_text(value)),
                         static_cast<std::size_t>(sqlite3_value_bytes(value)));
                     continue;
-                default:
+                }
+                case form(impl::bulk_kind::date_time, false):
+                case form(impl::bulk_kind::date_time, true):
+                case form(impl::bulk_kind::bytes, false):
+                case form(impl::bulk_kind::bytes, true):
                     break;
+                default:
+                    __builtin_unreachable();
             }
-            // Dates, and a column of another type than the vector's: the
-            // binding's rules.
-            define_.get_bindings()[c]->set_value();
-            v.store();
+            define_.get_bindings()[c->position]->set_value();
+            out[c->position]->store();
         }
-        if (++got == n || !step_to_row()) return got;
-    }
+    } while (++got != n && step_to_row());
+    return got;
 }
 
 impl::describe* statement::make_describe() {
