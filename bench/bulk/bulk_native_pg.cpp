@@ -1,6 +1,7 @@
 // The libpq twin of bulk_bench: the INSERT prepared once and sent in pipeline
 // mode, a chunk of rows per network flush and sync (numbers in binary, text as
-// text), inside one transaction; the SELECT's rows read from its result's text.
+// text), inside one transaction; the SELECT's rows streamed in one by one
+// (single-row mode), read from their text.
 #include <endian.h>
 #include <libpq-fe.h>
 
@@ -100,25 +101,32 @@ long pg_road::insert(const rows& r) {
 }
 
 long pg_road::fetch() {
-    PGresult* result = PQexec(c, select_sql);
-    if (PQresultStatus(result) != PGRES_TUPLES_OK) throw std::runtime_error(PQerrorMessage(c));
+    if (PQsendQuery(c, select_sql) == 0) throw std::runtime_error(PQerrorMessage(c));
+    PQsetSingleRowMode(c);
     rows got;
     long sum = 0;
-    const int n = PQntuples(result);
-    for (int row = 0; row < n; ++row) {
-        got.ids.push_back(std::strtol(PQgetvalue(result, row, 0), nullptr, 10));
-        got.names.emplace_back(PQgetvalue(result, row, 1),
-                               static_cast<std::size_t>(PQgetlength(result, row, 1)));
-        if (PQgetisnull(result, row, 2))
+    for (;;) {
+        PGresult* result = PQgetResult(c);
+        if (PQresultStatus(result) != PGRES_SINGLE_TUPLE) {
+            const bool ok = PQresultStatus(result) == PGRES_TUPLES_OK;
+            PQclear(result);
+            while (PGresult* rest = PQgetResult(c)) PQclear(rest);
+            if (!ok) throw std::runtime_error(PQerrorMessage(c));
+            break;
+        }
+        got.ids.push_back(std::strtol(PQgetvalue(result, 0, 0), nullptr, 10));
+        got.names.emplace_back(PQgetvalue(result, 0, 1),
+                               static_cast<std::size_t>(PQgetlength(result, 0, 1)));
+        if (PQgetisnull(result, 0, 2))
             got.amounts.emplace_back();
         else
-            got.amounts.emplace_back(std::strtod(PQgetvalue(result, row, 2), nullptr));
+            got.amounts.emplace_back(std::strtod(PQgetvalue(result, 0, 2), nullptr));
+        PQclear(result);
         if (got.ids.size() == chunk) {
             sum += got.checksum();
             got.clear();
         }
     }
-    PQclear(result);
     return sum + got.checksum();
 }
 

@@ -193,6 +193,9 @@ std::size_t bulk::rows() const {
 
 void bulk::execute() {
     if (in_.empty()) {
+        if (!out_.empty())
+            if (auto* driver = dynamic_cast<impl::bulk_statement*>(statement_.get_impl()))
+                driver->rows_fetched_in_bulk();
         statement_.execute();
         return;
     }

@@ -102,6 +102,7 @@ void connection::connect() {
     PQsetNoticeReceiver(
         conn_, [](void*, const PGresult*) {}, nullptr);
     marked_lost_ = false;
+    stream_ = nullptr;
     statements_made_ = 0;
     deallocations_.clear();
     kept_.clear();
@@ -113,6 +114,7 @@ connection::~connection() {
 }
 
 void connection::close() {
+    settle();
     if (conn_ != nullptr && PQstatus(conn_) == CONNECTION_OK &&
         PQtransactionStatus(conn_) != PQTRANS_IDLE)
         PQclear(PQexec(conn_, "ROLLBACK"));
@@ -197,7 +199,14 @@ void connection::forget_statement(const std::string& name) {
     deallocations_ += ";DEALLOCATE " + name;
 }
 
+void connection::settle_stream() {
+    row_stream* s = stream_;
+    stream_ = nullptr;
+    s->read_rest();
+}
+
 std::string connection::run(const std::string& sql) {
+    settle();
     if (PQsendQuery(conn_, sql.c_str()) == 0) throw result_error(nullptr, conn_);
     // Only the first command's result counts (what follows it: deallocations).
     result first(PQgetResult(conn_));

@@ -17,6 +17,18 @@
 
 namespace tovi::pgsql {
 
+// A query whose rows are still arriving, one by one (libpq's single-row mode):
+// the session is busy with it until they are all read.
+class row_stream {
+public:
+    // Reads the rest of the rows into the client, so that the session can
+    // send again; they are handed out as if they were still arriving.
+    virtual void read_rest() = 0;
+
+protected:
+    ~row_stream() = default;
+};
+
 class connection : public tovi::driver::connection_base<driver>, public pooled_connection {
 public:
     // Connects: a refused login is permission_denied, a connection that takes
@@ -72,8 +84,20 @@ public:
     // first command's tag, or its failure as a native_exception.
     std::string run(const std::string& sql);
 
+    // The query streaming its rows on the session, if any: everything sent on
+    // the session first settles it (its rest read into the client).
+    bool busy() const { return stream_ != nullptr; }
+    void settle() {
+        if (stream_ != nullptr) settle_stream();
+    }
+    void streaming(row_stream* s) { stream_ = s; }
+    void stream_ended(const row_stream* s) {
+        if (stream_ == s) stream_ = nullptr;
+    }
+
 private:
     void connect();
+    void settle_stream();
 
     PGconn* conn_ = nullptr;
     std::string host_, port_, database_, user_, password_;
@@ -82,6 +106,7 @@ private:
     std::string where_;
     unsigned long statements_made_ = 0;
     bool marked_lost_ = false;
+    row_stream* stream_ = nullptr;
     std::string deallocations_;
     std::map<std::string, std::vector<std::string>> kept_;        // by key
     std::deque<std::pair<std::string, std::string>> kept_order_;  // (key, name), oldest first

@@ -76,6 +76,13 @@ void statement::clear_rows() noexcept {
     result_ = nullptr;
     row_ = -1;
     rows_ = 0;
+    if (streaming_) {  // the rest of the rows, read and dropped: the session is free again
+        streaming_ = false;
+        session_.stream_ended(this);
+        while (PGresult* r = PQgetResult(session_.native())) PQclear(r);
+    }
+    for (PGresult* r : read_ahead_) PQclear(r);
+    read_ahead_.clear();
 }
 
 void statement::abandon() noexcept {
@@ -123,7 +130,8 @@ void statement::execute() {
     cursor_closed = false;
     // The usual run: prepared, counted, nothing left of the last one, the
     // session sound. Everything else is out of line.
-    if (result_ != nullptr || !parameters_counted() || !prepared() || session_.marked_lost())
+    if (result_ != nullptr || !parameters_counted() || !prepared() || session_.marked_lost() ||
+        session_.busy() || stream_next_)
         return execute_unusual();
     if (begins_) owner->activate();
     // libpq's asynchronous calls: PQexecPrepared would first look for results
@@ -142,9 +150,12 @@ void statement::execute() {
 }
 
 void statement::execute_unusual() {
-    if (result_ != nullptr) clear_rows();
+    const bool stream = stream_next_;
+    stream_next_ = false;
+    clear_rows();
     if (!parameters_counted()) count_parameters();
     owner->ensure_session();
+    session_.settle();
     if (begins_) owner->activate();
     PGconn* c = session_.native();
     PGresult* r;
@@ -160,6 +171,7 @@ void statement::execute_unusual() {
                          lengths_.data(), formats_.data(), 0);
     } else {
         if (retyped_ || name_.empty()) prepare_native();
+        if (stream) return start_stream();
         r = PQexecPrepared(c, name_.c_str(), markers_, values_.data(), lengths_.data(),
                            formats_.data(), 0);
     }
@@ -200,6 +212,10 @@ void statement::executed(PGresult* r, PGresult* more) {
         const result owned(r);
         failed(r);
     }
+    take_rows(r);
+}
+
+void statement::take_rows(PGresult* r) {
     result_ = r;
     rows_ = PQntuples(r);
     const int columns = PQnfields(r);
@@ -243,6 +259,7 @@ void statement::execute_bulk(impl::bulk_vector* const* in, std::size_t count, st
 
 bool statement::pipeline(impl::bulk_vector* const* in, std::size_t count, std::size_t& row,
                          std::size_t end) {
+    session_.settle();
     PGconn* c = session_.native();
     if (session_.marked_lost() || PQenterPipelineMode(c) == 0) {
         bind_row(in, count, row);
@@ -315,9 +332,56 @@ bool statement::next_unusual() {
 }
 
 bool statement::past_end() {
+    if (streaming_ || !read_ahead_.empty()) return next_streamed();
     at_end = true;
     clear_rows();
     return false;
+}
+
+// --- streamed rows
+
+void statement::start_stream() {
+    PGconn* c = session_.native();
+    if (PQsendQueryPrepared(c, name_.c_str(), markers_, values_.data(), lengths_.data(),
+                            formats_.data(), 0) == 0)
+        return executed(nullptr, nullptr);
+    PQsetSingleRowMode(c);  // if refused, the whole result comes as usual
+    PGresult* r = PQgetResult(c);
+    if (PQresultStatus(r) != PGRES_SINGLE_TUPLE) return executed(r, PQgetResult(c));
+    streaming_ = true;
+    session_.streaming(this);
+    take_rows(r);
+}
+
+bool statement::next_streamed() {
+    PQclear(result_);
+    result_ = nullptr;
+    PGresult* r;
+    if (!read_ahead_.empty()) {
+        r = read_ahead_.front();
+        read_ahead_.pop_front();
+    } else {
+        r = PQgetResult(session_.native());
+    }
+    if (PQresultStatus(r) == PGRES_SINGLE_TUPLE) {
+        result_ = r;
+        row_ = 0;
+        rows_ = 1;
+        return true;
+    }
+    // The end of the rows (a result with none), or the query's failure: the
+    // session's last results read, it is free again.
+    const result last(r);
+    at_end = true;
+    clear_rows();
+    if (PQresultStatus(r) != PGRES_TUPLES_OK) failed(r);
+    return false;
+}
+
+void statement::read_rest() {
+    streaming_ = false;
+    PGconn* c = session_.native();
+    while (PGresult* r = PQgetResult(c)) read_ahead_.push_back(r);
 }
 
 }  // namespace tovi::pgsql

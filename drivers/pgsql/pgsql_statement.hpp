@@ -1,12 +1,14 @@
 // A statement: a named prepared statement per cached text, prepared on the
 // server at its first execution (with the types its parameters are bound as)
 // and again only when those types change; one round trip per execution. The
-// rows of a query arrive with the execution and are read from the client.
+// rows of a query arrive with the execution and are read from the client;
+// those of a query read in bulk stream in one by one as they are fetched.
 #ifndef TOVI_DRIVERS_PGSQL_PGSQL_STATEMENT_HPP
 #define TOVI_DRIVERS_PGSQL_PGSQL_STATEMENT_HPP
 
 #include <libpq-fe.h>
 
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -15,7 +17,7 @@
 
 namespace tovi::pgsql {
 
-class statement : public tovi::driver::statement_base<driver> {
+class statement : public tovi::driver::statement_base<driver>, private row_stream {
 public:
     statement(const data_aware_command* command, unsigned int options, transaction& owner);
     ~statement() override;
@@ -24,7 +26,8 @@ public:
     void execute() override;
     // Forgets the rows; no rows until the statement is executed again.
     void reset() override;
-    // A query with rows left: they are the client's, so a commit does not end them.
+    // A query with rows left: they are the client's (a streamed query's rest
+    // is read in before the commit is sent), so a commit does not end them.
     bool reading() const { return !at_end && result_ != nullptr; }
     void flush() override {}
     bool next() override {
@@ -43,6 +46,9 @@ public:
     // (a command with no rows); anything else row by row.
     void execute_bulk(impl::bulk_vector* const* in, std::size_t count, std::size_t rows,
                       std::size_t& row) override;
+    // The next execution streams its rows (libpq's single-row mode): a result
+    // of any size is read a row at a time, never held whole.
+    void rows_fetched_in_bulk() override { stream_next_ = true; }
 
     // A parameter, as the bindings set it for the next execution (`data` stays
     // valid until then). A type unlike the one prepared prepares the text again.
@@ -77,6 +83,14 @@ private:
         retyped_ = true;
     }
     void clear_rows() noexcept;
+    // The rows of a query's result, from its first row on.
+    void take_rows(PGresult* r);
+    // Sends the execution with its rows to stream; a result other than a row
+    // (no rows, a failure) as any execution's.
+    void start_stream();
+    // The next row of a streamed query, or its end (false) or failure.
+    bool next_streamed();
+    void read_rest() override;
     // Sends rows [row, end) in pipeline mode, then reads their results; `row`
     // ends at `end`, or at the failing row. False when a row needs another
     // preparation (its parameter's type changed): it is bound, not sent.
@@ -101,6 +115,9 @@ private:
     PGresult* result_ = nullptr;
     int row_ = -1;
     int rows_ = 0;
+    bool stream_next_ = false;          // the next execution streams its rows
+    bool streaming_ = false;            // the rest of its rows are on the session
+    std::deque<PGresult*> read_ahead_;  // or read in already, the last one closing them
     std::vector<tovi::driver::value_kind> kinds_;
     binding_factory bind_;
     binding_factory define_;

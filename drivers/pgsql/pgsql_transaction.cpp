@@ -74,6 +74,7 @@ void transaction::end(bool commit) {
     } catch (const exception& e) {
         fail(e);
     }
+    owner.settle();  // a query's rows still arriving: read in, the session's state known
     if (owner.lost()) lost();
     PGconn* c = owner.native();
     if (PQtransactionStatus(c) == PQTRANS_IDLE) {  // ended by SQL text of the application

@@ -101,6 +101,10 @@ public:
     /// Appends up to `n` rows of the executed query to the `count` column
     /// vectors `out`; the number of rows appended (0 at the end).
     virtual std::size_t fetch_bulk(bulk_vector* const* out, std::size_t count, std::size_t n) = 0;
+    /// Said before the execution of a query whose rows fetch_bulk() reads: a
+    /// driver may then stream the rows in as they are fetched rather than hold
+    /// the whole result from the execution on. The default does nothing.
+    virtual void rows_fetched_in_bulk() {}
 };
 
 }  // namespace impl

@@ -436,6 +436,93 @@ TEST_F(Pgsql, BulkPipelinesChunksAroundALeadingNullAndABadRow) {
     EXPECT_EQ(text_of("SELECT COUNT(*) FROM p"), "2500");
 }
 
+// Guards: a bulk fetch of a large result held whole in the client from the
+// execution on. The query below stops at row 20 000 until the lock is freed:
+// its first rows can be fetched only if they are read as they arrive (else the
+// execution waits for the whole result, and the server's statement_timeout
+// ends it).
+TEST_F(Pgsql, BulkFetchStreamsTheRowsAsTheyArrive) {
+    text_of("SELECT pg_advisory_lock(4242)");  // held by this session until freed
+    auto reader = source("?statement_timeout=30");
+    tovi::statement st(*reader, 1);
+    st.parse(
+        "SELECT i, CASE WHEN i = 20000 THEN pg_advisory_lock_shared(4242)::TEXT END "
+        "FROM generate_series(1, 30000) i");
+    std::vector<long> ids;
+    std::vector<std::optional<std::string>> locked;
+    tovi::bulk out(st);
+    out >> ids >> locked;
+    out.execute();
+    ASSERT_EQ(out.fetch(1000), 1000u);
+    EXPECT_EQ(ids.front(), 1);
+    EXPECT_EQ(ids.back(), 1000);
+    text_of("SELECT pg_advisory_unlock(4242)");
+    long rows = 1000, sum = 500500;
+    while (const std::size_t n = out.fetch(4096)) {
+        rows += static_cast<long>(n);
+        for (const long id : ids) sum += id;
+    }
+    EXPECT_EQ(rows, 30000);
+    EXPECT_EQ(sum, 30000L * 30001 / 2);
+}
+
+// Guards: a session left busy with a streamed query (another statement, a
+// commit refused by libpq), rows lost when something else runs, a failure in
+// the middle of the rows not raised, an abandoned query's rest left unread.
+TEST_F(Pgsql, StreamedRowsSurviveOtherStatementsACommitAFailureAndAbandonment) {
+    exec("CREATE TABLE s(a INTEGER)");
+    std::vector<long> ids;
+    long sum = 0;
+    {
+        tovi::transaction tx(*ds_);
+        tovi::statement st(tx, 1);
+        st.parse("SELECT i FROM generate_series(1, 5000) i");
+        tovi::bulk out(st);
+        out >> ids;
+        out.execute();
+        ASSERT_EQ(out.fetch(1000), 1000u);
+        for (const long id : ids) sum += id;
+        tovi::statement insert(tx, 1);  // the same session, mid-stream
+        insert.execute("INSERT INTO s VALUES(1)");
+        ASSERT_EQ(out.fetch(1000), 1000u);
+        for (const long id : ids) sum += id;
+        tx.commit();  // the rows stay readable, as a whole result's would
+        while (out.fetch(1000) != 0)
+            for (const long id : ids) sum += id;
+    }
+    EXPECT_EQ(sum, 5000L * 5001 / 2);
+    EXPECT_EQ(text_of("SELECT COUNT(*) FROM s"), "1");
+
+    {
+        tovi::transaction tx(*ds_);
+        tovi::statement st(tx, 1);
+        st.parse("SELECT 1000 / (3000 - i) FROM generate_series(1, 5000) i");
+        tovi::bulk out(st);
+        out >> ids;
+        out.execute();
+        std::size_t read = 0;
+        try {
+            while (const std::size_t n = out.fetch(1000)) read += n;
+            ADD_FAILURE() << "the division by zero at row 3000 was not raised";
+        } catch (const tovi::exception& e) {
+            EXPECT_NE(e.get_error_text().find("division by zero"), std::string::npos)
+                << e.get_error_text();
+        }
+        EXPECT_LT(read, 3000u);
+        tx.rollback();
+    }
+
+    {
+        tovi::statement st(*ds_, 1);
+        st.parse("SELECT i FROM generate_series(1, 200000) i");
+        tovi::bulk out(st);
+        out >> ids;
+        out.execute();
+        ASSERT_EQ(out.fetch(10), 10u);
+    }  // abandoned with most of its rows unread
+    EXPECT_EQ(text_of("SELECT COUNT(*) FROM s"), "1");
+}
+
 // Guards: a pooled connection whose backend was terminated handed out dead; the
 // session's name not set.
 // An idle pooled connection the server ended: the next data source gets a fresh
