@@ -215,15 +215,20 @@ constexpr int text_form = form(impl::bulk_kind::text, false);
 constexpr int optional_text_form = form(impl::bulk_kind::text, true);
 
 // A parameter vector, found once for all rows: its case, its parameter, its
-// elements and the element of the row being bound. A column of case
-// end_of_row closes the row: the row's loop needs no count of its own.
+// elements and the element of the row being bound; dates and bytes, the
+// vector, its binding and the row. A column of case end_of_row closes the row:
+// the row's loop needs no count of its own.
 struct parameter_column {
     int form;
     int parameter;
     const char* elements;
     const char* at;
+    impl::bulk_vector* vector;
+    impl::value_t* binding;
+    std::size_t row;
 };
-constexpr int end_of_row = form(impl::bulk_kind::bytes, true) + 1;
+constexpr int through_bindings = form(impl::bulk_kind::bytes, true) + 1;
+constexpr int end_of_row = through_bindings + 1;
 
 std::size_t element_size(int form) {
     switch (form) {
@@ -271,7 +276,8 @@ const T& take(parameter_column& c) {
     return e;
 }
 
-// Binds each column's next element with SQLite's own calls, up to the end of
+// Binds each column's next element with SQLite's own calls (dates and bytes
+// through their bindings, which raise their own failures), up to the end of
 // the row; the failures' codes or'ed (SQLITE_OK when all were bound). The text
 // stays the application's until the step, which comes before anything else.
 __attribute__((always_inline)) inline int bind_next(sqlite3_stmt* s, parameter_column* c) {
@@ -307,6 +313,10 @@ __attribute__((always_inline)) inline int bind_next(sqlite3_stmt* s, parameter_c
                       : sqlite3_bind_null(s, p);
                 continue;
             }
+            case through_bindings:
+                c->vector->load(c->row++);
+                c->binding->get_value();
+                continue;
             case end_of_row:
                 return failed;
             default:
@@ -321,40 +331,47 @@ void statement::execute_bulk(impl::bulk_vector* const* in, std::size_t count, st
                              std::size_t& row) {
     row = 0;
     ready_for_binding();  // prepared, parameters counted
-    std::vector<parameter_column> columns(count + 1, {end_of_row, 0, nullptr, nullptr});
+    // A query or DDL runs each row as a single execution would.
+    if (ddl_ || query_) return execute_rows(in, count, 0, rows, row);
+    const parameter_column end = {end_of_row, 0, nullptr, nullptr, nullptr, nullptr, 0};
+    std::vector<parameter_column> columns(count + 1, end);
     for (std::size_t c = 0; c < count; ++c) {
-        const void* e = first_element(*in[c]);
-        // Dates and bytes need the bindings' rules; a query or DDL runs each
-        // row as a single execution would.
-        if (e == nullptr || ddl_ || query_) return execute_rows(in, count, 0, rows, row);
-        const auto* elements = static_cast<const char*>(e);
-        columns[c] = {form(in[c]->kind, in[c]->nullable), static_cast<int>(c) + 1, elements,
-                      elements};
+        const auto* elements = static_cast<const char*>(first_element(*in[c]));
+        columns[c] = {elements != nullptr ? form(in[c]->kind, in[c]->nullable) : through_bindings,
+                      static_cast<int>(c) + 1,
+                      elements,
+                      elements,
+                      in[c],
+                      bind_.get_bindings()[c],
+                      0};
     }
     at_end = true;
     cursor_closed = false;
     pending_row_ = false;
     owner->activate();
     sqlite3_stmt* const s = native_;
-    for (std::size_t r = 0; r < rows; ++r) {
-        // A bind fails only on a value SQLite refuses (text over its length
-        // limit, no memory): one test a row, then the failing column's error.
-        if (bind_next(s, columns.data()) != SQLITE_OK) {
-            row = r;
-            for (std::size_t c = 0; c < count; ++c) {
-                parameter_column one[2] = {columns[c], {end_of_row, 0, nullptr, nullptr}};
-                one[0].at = one[0].elements + r * element_size(one[0].form);
-                const int rc = bind_next(s, one);
-                if (rc != SQLITE_OK) fail(native_error(db(), rc));
+    std::size_t r = 0;
+    try {
+        for (; r < rows; ++r) {
+            // A bind fails only on a value SQLite refuses (text over its length
+            // limit, no memory): one test a row, then the failing column's error.
+            if (bind_next(s, columns.data()) != SQLITE_OK) {
+                for (std::size_t c = 0; c < count; ++c) {
+                    parameter_column one[2] = {columns[c], end};
+                    one[0].at = one[0].elements + r * element_size(one[0].form);
+                    one[0].row = r;
+                    const int rc = bind_next(s, one);
+                    if (rc != SQLITE_OK) fail(native_error(db(), rc));
+                }
             }
+            const int rc = sqlite3_step(s);
+            if (rc != SQLITE_DONE) step_failed(rc);
+            // After a step that ran to its end, a reset cannot fail.
+            sqlite3_reset(s);
         }
-        const int rc = sqlite3_step(s);
-        if (rc != SQLITE_DONE) {
-            row = r;
-            step_failed(rc);
-        }
-        // After a step that ran to its end, a reset cannot fail.
-        sqlite3_reset(s);
+    } catch (...) {
+        row = r;  // the failing row, whatever failed in it
+        throw;
     }
     row = rows;
 }
