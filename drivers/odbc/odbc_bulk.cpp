@@ -124,6 +124,9 @@ void statement::execute_bulk(impl::bulk_vector* const* in, std::size_t count, st
                              std::size_t& row) {
     const bool command = kind == stmt_insert || kind == stmt_update || kind == stmt_delete;
     // Binary data goes as data at execution, one value at a time: no arrays.
+    // The SQLite ODBC driver stores every element of a SQL_C_BINARY array at
+    // the buffer's full width, whatever its length says (found by the blob
+    // conformance check): arrays would corrupt the data there.
     const bool binary = std::any_of(in, in + count, [](const impl::bulk_vector* v) {
         return v->kind == impl::bulk_kind::bytes;
     });

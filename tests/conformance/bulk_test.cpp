@@ -242,9 +242,13 @@ TEST_P(Conformance, BulkBlobsKeepEveryByte) {
     exec("CREATE TABLE bb(id " + c.integer_type + ", b " + c.blob_type + ")");
     tovi::bytes every(256);
     for (std::size_t i = 0; i < every.size(); ++i) every[i] = static_cast<unsigned char>(i);
-    std::vector<long> ids = {0, 1, 2, 3, 4};
+    // Small values in one batch, a wide one in another: a driver may send
+    // them differently (ODBC: arrays, or data at execution row by row).
+    std::vector<long> ids = {0, 1, 2, 3};
     std::vector<std::optional<tovi::bytes>> blobs = {every, std::nullopt, tovi::bytes{0, 0, 7},
-                                                     tovi::bytes(70000, 0xAB), tovi::bytes()};
+                                                     tovi::bytes()};
+    std::vector<long> wide_id = {4};
+    std::vector<tovi::bytes> wide = {tovi::bytes(70000, 0xAB)};
     {
         tovi::transaction tx(*ds);
         tovi::statement ins(tx, 1);
@@ -252,8 +256,14 @@ TEST_P(Conformance, BulkBlobsKeepEveryByte) {
         tovi::bulk in(ins);
         in << ids << blobs;
         in.execute();
+        tovi::statement ins_wide(tx, 1);
+        ins_wide.parse("INSERT INTO bb VALUES(:id, :b)");
+        tovi::bulk in_wide(ins_wide);
+        in_wide << wide_id << wide;
+        in_wide.execute();
         tx.commit();
     }
+    blobs.emplace_back(wide.front());
     tovi::statement sel(*ds, 1);
     sel.parse("SELECT b FROM bb ORDER BY id");
     std::vector<std::optional<tovi::bytes>> got;
