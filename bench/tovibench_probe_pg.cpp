@@ -10,19 +10,9 @@
 #include <stdexcept>
 #include <string>
 
-namespace {
+#include "pg_connect.hpp"
 
-PGconn* connect(const char* database) {
-    const char* keys[] = {"dbname", nullptr};
-    const char* values[] = {database, nullptr};
-    PGconn* c = PQconnectdbParams(keys, values, 1);
-    if (PQstatus(c) != CONNECTION_OK) {
-        const std::string message = PQerrorMessage(c);
-        PQfinish(c);
-        throw std::runtime_error(message);
-    }
-    return c;
-}
+namespace {
 
 void run(PGconn* c, const char* sql) {
     PGresult* r = PQexec(c, sql);
@@ -50,7 +40,7 @@ __attribute__((noinline)) bool pg_join_iteration(const PGresult* r, int& row, in
 }  // namespace
 
 void pg_prepare_tables(const char* database, long rows) {
-    PGconn* c = connect(database);
+    PGconn* c = tovi_bench::pg_connect(database);
     run(c, "DROP TABLE IF EXISTS t1; DROP TABLE IF EXISTS t2");
     run(c,
         "CREATE TABLE t1(a INTEGER, b INTEGER, c VARCHAR(100));"
@@ -64,7 +54,7 @@ void pg_prepare_tables(const char* database, long rows) {
 
 long pg_insert(const char* database, long n) {
     pg_prepare_tables(database, 0);
-    PGconn* c = connect(database);
+    PGconn* c = tovi_bench::pg_connect(database);
     const Oid types[] = {20, 20, 0};
     PQclear(PQprepare(c, "insert", "INSERT INTO t2 VALUES($1, $2, $3)", 3, types));
     std::uint64_t binary[2] = {0, 0};
@@ -82,7 +72,7 @@ long pg_insert(const char* database, long n) {
 
 long pg_join(const char* database, long n) {
     pg_prepare_tables(database, n);
-    PGconn* c = connect(database);
+    PGconn* c = tovi_bench::pg_connect(database);
     PQclear(PQprepare(c, "join", "SELECT t1.a FROM t1 INNER JOIN t2 ON t1.b = t2.b", 0, nullptr));
     PGresult* r = PQexecPrepared(c, "join", 0, nullptr, nullptr, nullptr, 0);
     int row = -1;

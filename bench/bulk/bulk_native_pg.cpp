@@ -11,23 +11,12 @@
 #include <stdexcept>
 #include <string>
 
+#include "../pg_connect.hpp"
 #include "bulk_rows.hpp"
 
 namespace bulk_bench {
 
 namespace {
-
-PGconn* connect(const char* database) {
-    const char* keys[] = {"dbname", nullptr};
-    const char* values[] = {database, nullptr};
-    PGconn* c = PQconnectdbParams(keys, values, 1);
-    if (PQstatus(c) != CONNECTION_OK) {
-        const std::string message = PQerrorMessage(c);
-        PQfinish(c);
-        throw std::runtime_error(message);
-    }
-    return c;
-}
 
 void check(PGconn* c, PGresult* r) {
     const ExecStatusType s = PQresultStatus(r);
@@ -49,7 +38,7 @@ void read_chunk(PGconn* c, long rows) {
 
 class pg_road final : public native_road {
 public:
-    explicit pg_road(const std::string& database) : c(connect(database.c_str())) {
+    explicit pg_road(const std::string& database) : c(tovi_bench::pg_connect(database.c_str())) {
         check(c, PQexec(c, "DROP TABLE IF EXISTS bulk_rows"));
         check(c, PQexec(c, create_sql));
     }
